@@ -1,0 +1,32 @@
+# Shared build settings: warnings as errors for our own code, optional sanitizers.
+add_library(tillmark_options INTERFACE)
+target_include_directories(tillmark_options INTERFACE ${PROJECT_SOURCE_DIR})
+target_compile_options(tillmark_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
+  -Wimplicit-fallthrough -Werror)
+
+if(TILLMARK_SANITIZE)
+  target_compile_options(tillmark_options INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(tillmark_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# tillmark_library(<name> SOURCES ... DEPENDS ...): one static library per layer folder.
+function(tillmark_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;PRIVATE_DEPENDS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_link_libraries(${name} PUBLIC tillmark_options ${ARG_DEPENDS} PRIVATE ${ARG_PRIVATE_DEPENDS})
+endfunction()
+
+# tillmark_test(<name> SOURCES ... DEPENDS ... [TIMEOUT s]): one GoogleTest binary, one CTest
+# entry, always bounded in time so a hang fails instead of stalling the suite.
+function(tillmark_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPENDS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE tillmark_options ${ARG_DEPENDS} GTest::gtest GTest::gtest_main GTest::gmock)
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} SKIP_RETURN_CODE 77)
+endfunction()

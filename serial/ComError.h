@@ -1,0 +1,47 @@
+// The one error type of the serial port component.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+
+inline constexpr std::int32_t peOpenPort = 1;
+inline constexpr std::int32_t peWriteFile = 2;
+inline constexpr std::int32_t peReadFile = 3;
+inline constexpr std::int32_t peBadAsyncParam = 4;
+inline constexpr std::int32_t pePurgeComm = 5;
+inline constexpr std::int32_t peAsyncStatus = 6;
+inline constexpr std::int32_t peSetCommState = 7;
+inline constexpr std::int32_t peSetCommTimeouts = 8;
+inline constexpr std::int32_t peSetupComm = 9;
+inline constexpr std::int32_t peClearCommError = 10;
+inline constexpr std::int32_t peGetModemStatus = 11;
+inline constexpr std::int32_t peEscapeCommFunction = 12;
+inline constexpr std::int32_t peTransmitCommChar = 13;
+inline constexpr std::int32_t pePropertyWhileOpen = 14;
+inline constexpr std::int32_t peEnumPorts = 15;
+inline constexpr std::int32_t peStoreSettings = 16;
+inline constexpr std::int32_t peLoadSettings = 17;
+inline constexpr std::int32_t peLinkRegistration = 18;
+inline constexpr std::int32_t peLedStateLocked = 19;
+inline constexpr std::int32_t peWaitWithThread = 20;
+inline constexpr std::int32_t peWaitForEvent = 21;
+inline constexpr std::int32_t peRxBufLinked = 22;
+inline constexpr std::int32_t peRegistry = 23;
+
+// The message of a port error code (1 to 23); empty for any other number.
+const char* ComErrorMessage(std::int32_t PortErrorCode);
+
+class EComPort : public std::runtime_error {
+public:
+    // A failed operating-system call: the message gets " (win error code: <n>)".
+    EComPort(std::int32_t APortErrorCode, std::int32_t AOsErrorCode);
+    // A failure of the component itself: OsErrorCode is -1.
+    explicit EComPort(std::int32_t APortErrorCode);
+
+    std::int32_t OsErrorCode() const { return FOsErrorCode; }
+    std::int32_t PortErrorCode() const { return FPortErrorCode; }
+
+private:
+    std::int32_t FOsErrorCode;
+    std::int32_t FPortErrorCode;
+};

@@ -1,0 +1,105 @@
+// The values that describe a serial line: enumerations with their device codes, identifiers
+// (as a stored description names them) and text forms (as settings stores write them).
+#pragma once
+
+#include "runtime/Set.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+enum TBaudRate : std::uint8_t {
+    brCustom,
+    br110,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br14400,
+    br19200,
+    br38400,
+    br56000,
+    br57600,
+    br115200,
+    br128000,
+    br256000
+};
+enum TStopBits : std::uint8_t { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
+enum TDataBits : std::uint8_t { dbFive, dbSix, dbSeven, dbEight };
+enum TParityBits : std::uint8_t { prNone, prOdd, prEven, prMark, prSpace };
+enum TDTRFlowControl : std::uint8_t { dtrDisable, dtrEnable, dtrHandshake };
+enum TRTSFlowControl : std::uint8_t { rtsDisable, rtsEnable, rtsHandshake, rtsToggle };
+enum TFlowControl : std::uint8_t { fcHardware, fcSoftware, fcNone, fcCustom };
+enum TSyncMethod : std::uint8_t { smThreadSync, smWindowSync, smNone };
+
+enum TComEvent : std::uint8_t {
+    evRxChar,
+    evTxEmpty,
+    evRxFlag,
+    evRing,
+    evBreak,
+    evCTS,
+    evDSR,
+    evError,
+    evRLSD,
+    evRx80Full
+};
+using TComEvents = TSet<TComEvent, 10>;
+
+enum TComError : std::uint8_t {
+    ceFrame,
+    ceRxParity,
+    ceOverrun,
+    ceBreak,
+    ceIO,
+    ceMode,
+    ceRxOver,
+    ceTxFull
+};
+using TComErrors = TSet<TComError, 8>;
+
+enum TSettingsGroup : std::uint8_t {
+    sgLine,
+    sgFlowDetails,
+    sgBufferSizes,
+    sgTimeouts,
+    sgParityDetails,
+    sgReceiveOptions
+};
+using TSettingsGroups = TSet<TSettingsGroup, 6>;
+
+// Identifiers, indexed by ordinal.
+extern const std::array<const char*, 16> BaudRateIdents;
+extern const std::array<const char*, 3> StopBitsIdents;
+extern const std::array<const char*, 4> DataBitsIdents;
+extern const std::array<const char*, 5> ParityBitsIdents;
+extern const std::array<const char*, 3> DTRFlowControlIdents;
+extern const std::array<const char*, 4> RTSFlowControlIdents;
+extern const std::array<const char*, 4> FlowControlIdents;
+extern const std::array<const char*, 3> SyncMethodIdents;
+extern const std::array<const char*, 10> ComEventIdents;
+extern const std::array<const char*, 8> ComErrorIdents;
+extern const std::array<const char*, 6> SettingsGroupIdents;
+
+// Device codes. Bits per second of a rate; 0 for brCustom, whose speed is CustomBaudRate.
+std::int32_t BaudRateBitsPerSecond(TBaudRate Value);
+std::uint8_t StopBitsCode(TStopBits Value);
+std::uint8_t DataBitsCode(TDataBits Value);
+std::uint8_t ParityCode(TParityBits Value);
+std::uint32_t DTRControlCode(TDTRFlowControl Value);
+std::uint32_t RTSControlCode(TRTSFlowControl Value);
+
+// Text forms. Text to value ignores ASCII letter case, matches whole text only, and gives the
+// documented fallback when nothing matches.
+std::string BaudRateToText(TBaudRate Value);
+TBaudRate TextToBaudRate(const std::string& Text);
+std::string StopBitsToText(TStopBits Value);
+TStopBits TextToStopBits(const std::string& Text);
+std::string DataBitsToText(TDataBits Value);
+TDataBits TextToDataBits(const std::string& Text);
+std::string ParityToText(TParityBits Value);
+TParityBits TextToParity(const std::string& Text);
+std::string FlowControlToText(TFlowControl Value);
+TFlowControl TextToFlowControl(const std::string& Text);
