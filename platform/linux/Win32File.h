@@ -1,0 +1,51 @@
+// Files and devices: opening, overlapped reads and writes, and their completion.
+#pragma once
+
+#include "platform/linux/Win32Sync.h"
+
+#include <cstdint>
+
+using ULONG_PTR = std::uintptr_t;
+
+inline constexpr DWORD GENERIC_READ = 0x80000000u;
+inline constexpr DWORD GENERIC_WRITE = 0x40000000u;
+inline constexpr DWORD CREATE_NEW = 1;
+inline constexpr DWORD CREATE_ALWAYS = 2;
+inline constexpr DWORD OPEN_EXISTING = 3;
+inline constexpr DWORD OPEN_ALWAYS = 4;
+inline constexpr DWORD TRUNCATE_EXISTING = 5;
+inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+inline constexpr DWORD FILE_FLAG_OVERLAPPED = 0x40000000u;
+inline constexpr DWORD FILE_TYPE_UNKNOWN = 0;
+inline constexpr DWORD FILE_TYPE_DISK = 1;
+inline constexpr DWORD FILE_TYPE_CHAR = 2;
+inline constexpr DWORD FILE_TYPE_PIPE = 3;
+
+// The record of one overlapped operation. The device that completes it stores the Win32 status
+// in Internal (ERROR_IO_PENDING while it runs, through std::atomic_ref) and the byte count in
+// InternalHigh, then signals hEvent; GetOverlappedResult reads them after the event.
+struct _OVERLAPPED {
+    ULONG_PTR Internal;
+    ULONG_PTR InternalHigh;
+    union {
+        struct {
+            DWORD Offset;
+            DWORD OffsetHigh;
+        } Position;
+        void* Pointer;
+    };
+    HANDLE hEvent;
+};
+using OVERLAPPED = _OVERLAPPED;
+using LPOVERLAPPED = _OVERLAPPED*;
+
+HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                   LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                   DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+               DWORD* lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
+BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead,
+              LPOVERLAPPED lpOverlapped);
+BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, DWORD* lpNumberOfBytesTransferred,
+                         BOOL bWait);
+DWORD GetFileType(HANDLE hFile);

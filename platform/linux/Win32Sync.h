@@ -1,0 +1,23 @@
+// Kernel objects, events and waits.
+#pragma once
+
+#include "platform/linux/Win32Base.h"
+
+inline constexpr DWORD WAIT_OBJECT_0 = 0;
+inline constexpr DWORD WAIT_ABANDONED = 0x80;
+inline constexpr DWORD WAIT_TIMEOUT = 258;
+inline constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
+inline constexpr DWORD MAXIMUM_WAIT_OBJECTS = 64;
+
+struct SECURITY_ATTRIBUTES;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+
+HANDLE CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset, BOOL bInitialState,
+                    LPCSTR lpName);
+BOOL SetEvent(HANDLE hEvent);
+BOOL ResetEvent(HANDLE hEvent);
+DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAll,
+                             DWORD dwMilliseconds);
+BOOL CloseHandle(HANDLE hObject);
+void Sleep(DWORD dwMilliseconds);
