@@ -102,7 +102,12 @@ std::uint32_t TFiler::TextToSet(const std::string& Name, const std::string& Text
         std::size_t comma = body.find(',', pos);
         std::string item =
             body.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
-        bits |= 1u << IdentIndex(Name, item, Idents, Count);
+        std::size_t i = 0;
+        while (i < Count && item != Idents[i])
+            ++i;
+        if (i == Count)
+            InvalidValue(Name, Text);
+        bits |= 1u << i;
         if (comma == std::string::npos)
             break;
         pos = comma + 1;

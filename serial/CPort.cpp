@@ -303,7 +303,6 @@ void TCustomComPort::ApplyBufferSizes() {}
 // --- TComPort -------------------------------------------------------------------------------
 
 void TComPort::DefineProperties(TFiler& Filer) {
-    Filer.Boolean("Connected", FConnected, false, [&](bool v) { FConnected = v; });
     Filer.Enumeration<TBaudRate>("BaudRate", BaudRate(), BaudRateIdents, std::nullopt,
                                  [&](TBaudRate v) { SetBaudRate(v); });
     Filer.Text("Port", Port(), [&](const std::string& v) { SetPort(v); });

@@ -31,6 +31,7 @@ class TComTimeouts : public TPersistent {
 public:
     TComTimeouts() = default;
     const char* ClassName() const override { return "TComTimeouts"; }
+    using TPersistent::Assign;
     void Assign(const TPersistent* Source) override { CopySettingsFrom(Source); }
     void DefineProperties(TFiler& Filer) override;
     // Copies every setting of Source (this class or one derived from it) without applying it.
@@ -62,6 +63,7 @@ class TComFlowControl : public TPersistent {
 public:
     TComFlowControl() = default;
     const char* ClassName() const override { return "TComFlowControl"; }
+    using TPersistent::Assign;
     void Assign(const TPersistent* Source) override { CopySettingsFrom(Source); }
     void DefineProperties(TFiler& Filer) override;
     void CopySettingsFrom(const TPersistent* Source);
@@ -112,6 +114,7 @@ class TComParity : public TPersistent {
 public:
     TComParity() = default;
     const char* ClassName() const override { return "TComParity"; }
+    using TPersistent::Assign;
     void Assign(const TPersistent* Source) override { CopySettingsFrom(Source); }
     void DefineProperties(TFiler& Filer) override;
     void CopySettingsFrom(const TPersistent* Source);
@@ -140,6 +143,7 @@ class TComBuffer : public TPersistent {
 public:
     TComBuffer() = default;
     const char* ClassName() const override { return "TComBuffer"; }
+    using TPersistent::Assign;
     void Assign(const TPersistent* Source) override { CopySettingsFrom(Source); }
     void DefineProperties(TFiler& Filer) override;
     void CopySettingsFrom(const TPersistent* Source);
