@@ -12,4 +12,5 @@
 #include "platform/linux/Win32Base.h"
 #include "platform/linux/Win32File.h"
 #include "platform/linux/Win32Sync.h"
+#include "platform/linux/Win32Time.h"
 #endif

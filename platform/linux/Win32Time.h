@@ -1,0 +1,45 @@
+// Local date and time, and the user's regional date and time separators.
+#pragma once
+
+#include "platform/linux/Win32Base.h"
+
+#include <string>
+#include <string_view>
+
+struct _SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek; // 0 is Sunday
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+using SYSTEMTIME = _SYSTEMTIME;
+using LPSYSTEMTIME = _SYSTEMTIME*;
+
+using LCID = DWORD;
+using LCTYPE = DWORD;
+
+inline constexpr LCID LOCALE_USER_DEFAULT = 0x0400;
+inline constexpr LCTYPE LOCALE_SDATE = 0x001D;
+inline constexpr LCTYPE LOCALE_STIME = 0x001E;
+
+inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+inline constexpr DWORD ERROR_INVALID_FLAGS = 1004;
+
+void GetLocalTime(LPSYSTEMTIME lpSystemTime);
+
+// Only LOCALE_USER_DEFAULT with LOCALE_SDATE or LOCALE_STIME is answered, from the LC_TIME
+// locale of the environment; a locale that names no separator gives "/" and ":".
+int GetLocaleInfoA(LCID Locale, LCTYPE LCType, LPSTR lpLCData, int cchData);
+
+namespace platform {
+
+// The literal text between the first two fields of a strftime format ("%d.%m.%Y" gives "."),
+// with the composite fields (%D, %F, %T, %R, %r) spelled out first; empty when the format holds
+// fewer than two fields or nothing between them.
+std::string FieldSeparator(std::string_view Format);
+
+} // namespace platform
