@@ -10,6 +10,10 @@ if(TILLMARK_SANITIZE)
     -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_link_options(tillmark_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(TILLMARK_SANITIZE_THREAD)
+  target_compile_options(tillmark_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(tillmark_options INTERFACE -fsanitize=thread)
+endif()
 
 # tillmark_library(<name> SOURCES ... DEPENDS ...): one static library per layer folder.
 function(tillmark_library name)

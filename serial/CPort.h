@@ -4,6 +4,7 @@
 
 #include "platform/Win32.h"
 #include "runtime/Classes.h"
+#include "runtime/Threads.h"
 #include "serial/ComError.h"
 #include "serial/ComSettings.h"
 
@@ -15,16 +16,6 @@
 class TCustomComPort;
 class TComThread;
 class TPortLink;
-
-enum TThreadPriority : std::uint8_t {
-    tpIdle,
-    tpLowest,
-    tpLower,
-    tpNormal,
-    tpHigher,
-    tpHighest,
-    tpTimeCritical
-};
 
 // Total read and write time-outs, in milliseconds; -1 means the device's "no waiting" value.
 class TComTimeouts : public TPersistent {

@@ -1,0 +1,347 @@
+// Per-thread queues behind Synchronize, hidden windows and TThread::WaitFor. One lock guards
+// all of it: the hand-overs are rare (one per event batch) and never held across user code.
+#include "runtime/Application.h"
+#include "runtime/Messages.h"
+#include "runtime/Threads.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+
+namespace {
+
+struct TWork {
+    bool IsMessage = false;
+    std::function<void()> Method; // a queued call
+    HWND Wnd = nullptr;           // a sent message
+    TMessage Message{};
+    bool Released = false; // the waiting sender may go on
+    std::exception_ptr Error;
+};
+
+struct TInbox {
+    std::deque<std::shared_ptr<TWork>> Queue;
+    std::condition_variable Cv;
+    bool Woken = false;
+};
+
+struct TWindow {
+    std::thread::id Owner;
+    TWndMethod Method;
+};
+
+std::mutex lock;
+std::condition_variable released; // senders and synchronizers wait here
+std::map<std::thread::id, TInbox> inboxes;
+std::map<HWND, TWindow> windows;
+std::uintptr_t nextWindow = 0x1000;
+std::thread::id mainThread = std::this_thread::get_id();
+std::function<void()> wakeMainThread;
+
+thread_local std::shared_ptr<TWork> currentSent;
+
+TInbox& InboxOf(std::thread::id Id) {
+    return inboxes[Id];
+}
+
+void Release(TWork& Work) {
+    Work.Released = true;
+    released.notify_all();
+}
+
+void CallWake() {
+    std::function<void()> wake;
+    {
+        std::lock_guard g(lock);
+        wake = wakeMainThread;
+    }
+    if (wake)
+        wake();
+}
+
+// Queues work for a thread and tells its waiters (and, for the main thread, the event loop).
+void Enqueue(std::thread::id Target, std::shared_ptr<TWork> Work) {
+    {
+        std::lock_guard g(lock);
+        TInbox& inbox = InboxOf(Target);
+        inbox.Queue.push_back(std::move(Work));
+        inbox.Cv.notify_all();
+    }
+    if (Target == mainThread)
+        CallWake();
+}
+
+void WaitReleased(const std::shared_ptr<TWork>& Work) {
+    std::unique_lock g(lock);
+    released.wait(g, [&] { return Work->Released; });
+}
+
+void Run(const std::shared_ptr<TWork>& Work) {
+    if (!Work->IsMessage) {
+        try {
+            Work->Method();
+        } catch (...) {
+            Work->Error = std::current_exception();
+        }
+        std::lock_guard g(lock);
+        Release(*Work);
+        return;
+    }
+    TWndMethod method;
+    {
+        std::lock_guard g(lock);
+        auto it = windows.find(Work->Wnd);
+        if (it != windows.end())
+            method = it->second.Method;
+    }
+    if (method) {
+        auto saved = std::exchange(currentSent, Work);
+        TMessage message = Work->Message;
+        try {
+            method(message);
+        } catch (...) {
+            ApplicationHandleException(std::current_exception());
+        }
+        currentSent = saved;
+        std::lock_guard g(lock);
+        if (!Work->Released) {
+            Work->Message.Result = message.Result;
+            Release(*Work);
+        }
+        return;
+    }
+    std::lock_guard g(lock);
+    if (!Work->Released)
+        Release(*Work);
+}
+
+// Runs everything queued for the calling thread; true when anything ran.
+bool Serve() {
+    bool ran = false;
+    for (;;) {
+        std::shared_ptr<TWork> work;
+        {
+            std::lock_guard g(lock);
+            auto& queue = InboxOf(std::this_thread::get_id()).Queue;
+            if (queue.empty())
+                return ran;
+            work = std::move(queue.front());
+            queue.pop_front();
+        }
+        Run(work);
+        ran = true;
+    }
+}
+
+} // namespace
+
+// --- Main thread ----------------------------------------------------------------------------
+
+void SetMainThread() {
+    std::lock_guard g(lock);
+    mainThread = std::this_thread::get_id();
+}
+
+bool IsMainThread() {
+    std::lock_guard g(lock);
+    return std::this_thread::get_id() == mainThread;
+}
+
+void SetWakeMainThread(std::function<void()> Wake) {
+    std::lock_guard g(lock);
+    wakeMainThread = std::move(Wake);
+}
+
+bool CheckSynchronize(DWORD TimeoutMs) {
+    if (TimeoutMs != 0) {
+        std::unique_lock g(lock);
+        TInbox& inbox = InboxOf(std::this_thread::get_id());
+        auto ready = [&] { return !inbox.Queue.empty() || inbox.Woken; };
+        if (TimeoutMs == INFINITE)
+            inbox.Cv.wait(g, ready);
+        else
+            inbox.Cv.wait_for(g, std::chrono::milliseconds(TimeoutMs), ready);
+        inbox.Woken = false;
+    }
+    return Serve();
+}
+
+void WakeMainThread() {
+    std::lock_guard g(lock);
+    TInbox& inbox = InboxOf(mainThread);
+    inbox.Woken = true;
+    inbox.Cv.notify_all();
+}
+
+// --- TThread --------------------------------------------------------------------------------
+
+struct TThread::TState {
+    bool Started = false;
+    bool Finished = false;
+    std::exception_ptr Fatal;
+};
+
+TThread::TThread(bool CreateSuspended) : FState(std::make_shared<TState>()) {
+    if (!CreateSuspended)
+        Start();
+}
+
+TThread::~TThread() {
+    if (!Finished()) {
+        Terminate();
+        WaitFor();
+    }
+    if (FThread.joinable())
+        FThread.join();
+}
+
+void TThread::Start() {
+    {
+        std::lock_guard g(lock);
+        if (FState->Started)
+            return;
+        FState->Started = true;
+    }
+    FThread = std::thread([this, state = FState] {
+        std::exception_ptr fatal;
+        try {
+            Execute();
+        } catch (...) {
+            fatal = std::current_exception();
+        }
+        std::lock_guard g(lock);
+        state->Fatal = fatal;
+        state->Finished = true;
+        // Whoever waits for this thread waits on its own inbox.
+        for (auto& [id, inbox] : inboxes)
+            inbox.Cv.notify_all();
+    });
+}
+
+bool TThread::Finished() const {
+    std::lock_guard g(lock);
+    return !FState->Started || FState->Finished;
+}
+
+std::exception_ptr TThread::FatalException() const {
+    std::lock_guard g(lock);
+    return FState->Fatal;
+}
+
+void TThread::WaitFor() {
+    if (FThread.get_id() == std::this_thread::get_id())
+        throw std::logic_error("A thread cannot wait for itself");
+    for (;;) {
+        {
+            std::unique_lock g(lock);
+            TInbox& inbox = InboxOf(std::this_thread::get_id());
+            inbox.Cv.wait(
+                g, [&] { return !FState->Started || FState->Finished || !inbox.Queue.empty(); });
+            if (!FState->Started || FState->Finished)
+                break;
+        }
+        Serve();
+    }
+    if (FThread.joinable())
+        FThread.join();
+}
+
+void TThread::Synchronize(const std::function<void()>& Method) {
+    if (IsMainThread()) {
+        Method();
+        return;
+    }
+    auto work = std::make_shared<TWork>();
+    work->Method = Method;
+    std::thread::id target;
+    {
+        std::lock_guard g(lock);
+        target = mainThread;
+    }
+    Enqueue(target, work);
+    WaitReleased(work);
+    if (work->Error)
+        std::rethrow_exception(work->Error);
+}
+
+// --- Hidden windows -------------------------------------------------------------------------
+
+HWND AllocateHWnd(TWndMethod Method) {
+    std::lock_guard g(lock);
+    HWND wnd = reinterpret_cast<HWND>(nextWindow);
+    nextWindow += 0x10;
+    windows.emplace(wnd, TWindow{std::this_thread::get_id(), std::move(Method)});
+    return wnd;
+}
+
+void DeallocateHWnd(HWND Wnd) {
+    std::lock_guard g(lock);
+    auto it = windows.find(Wnd);
+    if (it == windows.end())
+        return;
+    // Messages still queued for the window are answered with 0 so no sender is left waiting.
+    auto& queue = InboxOf(it->second.Owner).Queue;
+    for (auto q = queue.begin(); q != queue.end();) {
+        if ((*q)->IsMessage && (*q)->Wnd == Wnd) {
+            (*q)->Message.Result = 0;
+            Release(**q);
+            q = queue.erase(q);
+        } else {
+            ++q;
+        }
+    }
+    windows.erase(it);
+}
+
+#ifndef _WIN32
+inline constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
+
+LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    std::thread::id owner;
+    TWndMethod method;
+    {
+        std::lock_guard g(lock);
+        auto it = windows.find(hWnd);
+        if (it == windows.end()) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return 0;
+        }
+        owner = it->second.Owner;
+        method = it->second.Method;
+    }
+    if (owner == std::this_thread::get_id()) {
+        TMessage message{Msg, wParam, lParam, 0};
+        method(message);
+        return message.Result;
+    }
+    auto work = std::make_shared<TWork>();
+    work->IsMessage = true;
+    work->Wnd = hWnd;
+    work->Message = TMessage{Msg, wParam, lParam, 0};
+    Enqueue(owner, work);
+    WaitReleased(work);
+    std::lock_guard g(lock);
+    return work->Message.Result;
+}
+
+BOOL InSendMessage() {
+    return currentSent ? TRUE : FALSE;
+}
+
+BOOL ReplyMessage(LRESULT lResult) {
+    if (!currentSent)
+        return FALSE;
+    std::lock_guard g(lock);
+    if (currentSent->Released)
+        return FALSE;
+    currentSent->Message.Result = lResult;
+    Release(*currentSent);
+    return TRUE;
+}
+
+LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) {
+    return 0;
+}
+#endif

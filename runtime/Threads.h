@@ -1,0 +1,78 @@
+// Threads and the hand-over to the main thread. Work queued for a thread (calls from
+// Synchronize, messages sent to its hidden windows) runs when that thread serves its queue:
+// in CheckSynchronize, while it waits in TThread::WaitFor, or from a front end's event loop,
+// which learns of new work through the wake-up callback.
+#pragma once
+
+#include "platform/Win32.h"
+#include "runtime/Classes.h"
+
+#include <atomic>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <thread>
+
+enum TThreadPriority : std::uint8_t {
+    tpIdle,
+    tpLowest,
+    tpLower,
+    tpNormal,
+    tpHigher,
+    tpHighest,
+    tpTimeCritical
+};
+
+// Makes the calling thread the main thread; by default it is the thread that started the
+// program.
+void SetMainThread();
+bool IsMainThread();
+
+// Called from any thread whenever work is queued for the main thread, so that an event loop can
+// come back and call CheckSynchronize. Without one, the queue is served only where this layer
+// serves it. Passing an empty function removes it.
+void SetWakeMainThread(std::function<void()> Wake);
+
+// Serves the calling thread's queue: queued calls (main thread only) and messages sent to its
+// hidden windows. Waits up to TimeoutMs for the first item; INFINITE waits until one arrives or
+// WakeMainThread is called. Returns true when anything ran.
+bool CheckSynchronize(DWORD TimeoutMs = 0);
+
+// Ends a CheckSynchronize wait on the main thread early (safe from any thread, not from a
+// signal handler).
+void WakeMainThread();
+
+class TThread : public TObject {
+public:
+    explicit TThread(bool CreateSuspended);
+    // Terminates and waits for a started thread. A derived class whose Execute uses its own
+    // members must stop and WaitFor in its own destructor, before those members go.
+    ~TThread() override;
+    const char* ClassName() const override { return "TThread"; }
+
+    void Start();
+    void Terminate() { FTerminated = true; }
+    bool Terminated() const { return FTerminated; }
+    bool Finished() const;
+    // Waits until Execute has returned, serving the calling thread's queue meanwhile, so a
+    // thread that is handing work to the waiter can finish.
+    void WaitFor();
+
+    TThreadPriority Priority() const { return FPriority; }
+    void SetPriority(TThreadPriority Value) { FPriority = Value; }
+    // The error that escaped Execute, if any.
+    std::exception_ptr FatalException() const;
+
+protected:
+    virtual void Execute() = 0;
+    // Runs Method on the main thread and waits until it has run there; an error it raised is
+    // raised again here. Called on the main thread, it runs Method at once.
+    static void Synchronize(const std::function<void()>& Method);
+
+private:
+    struct TState;
+    std::shared_ptr<TState> FState;
+    std::thread FThread;
+    std::atomic<bool> FTerminated{false};
+    TThreadPriority FPriority = tpNormal;
+};
