@@ -10,6 +10,7 @@
 #include <windows.h>
 #else
 #include "platform/linux/Win32Base.h"
+#include "platform/linux/Win32Comm.h"
 #include "platform/linux/Win32File.h"
 #include "platform/linux/Win32Sync.h"
 #include "platform/linux/Win32Time.h"

@@ -1,15 +1,241 @@
-// Placeholder until the comm device engine lands: no comm device opens yet.
+// Terminals as comm devices: opening them exclusively and the engine's backend for them.
 #include "platform/linux/CommDevice.h"
+
+#include "platform/linux/CommEngine.h"
+#include "platform/linux/SimulatedComm.h"
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <csignal>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <mutex>
+#include <pthread.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
 
 namespace platform {
 
-std::shared_ptr<KernelObject> OpenSimulatedComm(const std::string&) {
-    return nullptr;
+namespace {
+
+void WakeWatcher(int) {}
+
+// The signal that pulls the line watcher out of TIOCMIWAIT, which nothing else interrupts.
+int WatcherSignal() {
+    static const int signal = [] {
+        const int number = SIGRTMIN + 5;
+        struct sigaction action {};
+        action.sa_handler = WakeWatcher;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = 0; // no SA_RESTART: the ioctl must return EINTR
+        sigaction(number, &action, nullptr);
+        return number;
+    }();
+    return signal;
 }
 
-std::shared_ptr<KernelObject> OpenCommDevice(const std::string&) {
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return nullptr;
+int Retry(int Result) {
+    return Result < 0 ? errno : 0;
+}
+
+class TtyBackend final : public CommBackend {
+public:
+    explicit TtyBackend(int Descriptor) : Fd(Descriptor) {}
+    ~TtyBackend() override {
+        StopWatcher();
+        Close();
+    }
+
+    int PollFd() const override { return Fd; }
+
+    void Attach(std::function<void()> Waker) override {
+        Wake = std::move(Waker);
+        DWORD lines = 0;
+        // Drivers without modem lines (ptys) have nothing to watch.
+        if (GetLines(lines) != 0)
+            return;
+        WatcherSignal();
+        Watcher = std::thread([this] { WatchLines(); });
+    }
+
+    void Detach() override { StopWatcher(); }
+
+    long Read(BYTE* Buffer, std::size_t Count) override {
+        for (;;) {
+            const ssize_t n = ::read(Fd, Buffer, Count);
+            if (n >= 0)
+                return n;
+            if (errno == EINTR)
+                continue;
+            return errno == EAGAIN ? 0 : -errno;
+        }
+    }
+
+    long Write(const BYTE* Buffer, std::size_t Count) override {
+        for (;;) {
+            const ssize_t n = ::write(Fd, Buffer, Count);
+            if (n >= 0)
+                return n;
+            if (errno == EINTR)
+                continue;
+            return errno == EAGAIN ? 0 : -errno;
+        }
+    }
+
+    int OutputQueued(DWORD& Count) override {
+        int queued = 0;
+        if (ioctl(Fd, TIOCOUTQ, &queued) < 0)
+            return errno;
+        Count = static_cast<DWORD>(queued > 0 ? queued : 0);
+        return 0;
+    }
+
+    int GetSettings(TermSettings& Settings) override { return ReadTermSettings(Fd, Settings); }
+    int SetSettings(const TermSettings& Settings) override {
+        return WriteTermSettings(Fd, Settings);
+    }
+
+    int GetLines(DWORD& Lines) override {
+        int bits = 0;
+        if (ioctl(Fd, TIOCMGET, &bits) < 0)
+            return errno == EINVAL ? ENOTTY : errno;
+        Lines = ((bits & TIOCM_CTS) ? MS_CTS_ON : 0) | ((bits & TIOCM_DSR) ? MS_DSR_ON : 0) |
+                ((bits & TIOCM_RNG) ? MS_RING_ON : 0) | ((bits & TIOCM_CAR) ? MS_RLSD_ON : 0);
+        return 0;
+    }
+
+    int SetLines(int Dtr, int Rts) override {
+        int raise = 0, lower = 0;
+        (Dtr == 1 ? raise : lower) |= Dtr < 0 ? 0 : TIOCM_DTR;
+        (Rts == 1 ? raise : lower) |= Rts < 0 ? 0 : TIOCM_RTS;
+        if (raise && ioctl(Fd, TIOCMBIS, &raise) < 0)
+            return errno == EINVAL ? ENOTTY : errno;
+        if (lower && ioctl(Fd, TIOCMBIC, &lower) < 0)
+            return errno == EINVAL ? ENOTTY : errno;
+        return 0;
+    }
+
+    int GetCounters(LineCounters& Counters) override {
+        serial_icounter_struct c{};
+        if (ioctl(Fd, TIOCGICOUNT, &c) < 0)
+            return errno == EINVAL ? ENOTTY : errno;
+        Counters.Cts = static_cast<DWORD>(c.cts);
+        Counters.Dsr = static_cast<DWORD>(c.dsr);
+        Counters.Ring = static_cast<DWORD>(c.rng);
+        Counters.Rlsd = static_cast<DWORD>(c.dcd);
+        Counters.Frame = static_cast<DWORD>(c.frame);
+        Counters.Parity = static_cast<DWORD>(c.parity);
+        Counters.Overrun = static_cast<DWORD>(c.overrun);
+        Counters.BufferOverrun = static_cast<DWORD>(c.buf_overrun);
+        Counters.Break = static_cast<DWORD>(c.brk);
+        return 0;
+    }
+
+    int Flush(bool Input, bool Output) override {
+        if (Fd < 0)
+            return EBADF;
+        const int which = Input && Output ? TCIOFLUSH : Input ? TCIFLUSH : TCOFLUSH;
+        return Retry(tcflush(Fd, which));
+    }
+
+    int SetBreak(bool On) override { return Retry(ioctl(Fd, On ? TIOCSBRK : TIOCCBRK)); }
+    int SuspendOutput(bool Suspend) override { return Retry(tcflow(Fd, Suspend ? TCOOFF : TCOON)); }
+
+    void Close() override {
+        if (Fd >= 0)
+            ::close(Fd); // also drops the flock
+        Fd = -1;
+    }
+
+private:
+    // Sleeps in the kernel until a modem line changes, then wakes the engine. A driver that
+    // refuses the wait, or answers it without any change, is not asked again.
+    void WatchLines() {
+        int idle = 0;
+        DWORD lines = 0;
+        LineCounters counters;
+        GetLines(lines);
+        GetCounters(counters);
+        while (!Stopping.load()) {
+            if (ioctl(Fd, TIOCMIWAIT, TIOCM_CTS | TIOCM_DSR | TIOCM_RNG | TIOCM_CD) < 0) {
+                if (errno == EINTR)
+                    continue;
+                break;
+            }
+            DWORD nowLines = 0;
+            LineCounters now;
+            GetLines(nowLines);
+            GetCounters(now);
+            const bool changed = nowLines != lines || now.Cts != counters.Cts ||
+                                 now.Dsr != counters.Dsr || now.Ring != counters.Ring ||
+                                 now.Rlsd != counters.Rlsd;
+            lines = nowLines;
+            counters = now;
+            idle = changed ? 0 : idle + 1;
+            if (idle >= 3)
+                break;
+            if (changed && Wake)
+                Wake();
+        }
+        std::lock_guard lock(WatcherLock);
+        WatcherDone = true;
+        WatcherEnded.notify_all();
+    }
+
+    void StopWatcher() {
+        if (!Watcher.joinable())
+            return;
+        Stopping.store(true);
+        std::unique_lock lock(WatcherLock);
+        // The signal may land just before the thread enters the ioctl; send it again until the
+        // thread has seen the stop flag.
+        while (!WatcherDone) {
+            pthread_kill(Watcher.native_handle(), WatcherSignal());
+            WatcherEnded.wait_for(lock, std::chrono::milliseconds(20));
+        }
+        lock.unlock();
+        Watcher.join();
+    }
+
+    int Fd;
+    std::function<void()> Wake;
+    std::thread Watcher;
+    std::atomic<bool> Stopping{false};
+    std::mutex WatcherLock;
+    std::condition_variable WatcherEnded;
+    bool WatcherDone = false;
+};
+
+} // namespace
+
+std::shared_ptr<KernelObject> OpenCommDevice(const std::string& DevicePath) {
+    const int fd = ::open(DevicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        FailWithErrno(errno);
+        return nullptr;
+    }
+    auto fail = [fd](DWORD Error) -> std::shared_ptr<KernelObject> {
+        ::close(fd);
+        SetLastError(Error);
+        return nullptr;
+    };
+    if (!isatty(fd))
+        return fail(ERROR_FILE_NOT_FOUND); // no comm device by that name
+    // flock holds even against root, which TIOCEXCL does not stop; TIOCEXCL keeps out
+    // programs that only honour that.
+    if (flock(fd, LOCK_EX | LOCK_NB) < 0)
+        return fail(Win32ErrorFromErrno(errno));
+    ioctl(fd, TIOCEXCL);
+    TermSettings current;
+    if (const int error = ReadTermSettings(fd, current))
+        return fail(Win32ErrorFromErrno(error));
+    if (const int error = WriteTermSettings(fd, RawSettings(current)))
+        return fail(Win32ErrorFromErrno(error));
+    return StartCommEngine(std::make_unique<TtyBackend>(fd));
 }
 
 } // namespace platform

@@ -1,0 +1,231 @@
+// Internal to the Linux backend: the comm device engine. One engine per open comm handle owns the
+// device through a CommBackend (a terminal, or the simulated device) and serves overlapped reads,
+// writes and event waits from one thread of its own, which sleeps in poll() until the device or a
+// caller has something for it.
+#pragma once
+
+#include "platform/linux/CommTimeouts.h"
+#include "platform/linux/DcbMapping.h"
+#include "platform/linux/Handles.h"
+#include "platform/linux/Win32Comm.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace platform {
+
+// The comm calls an engine serves, for the simulated device's record and its injected failures.
+enum class CommCallKind : BYTE {
+    CreateFile,
+    SetupComm,
+    SetCommState,
+    GetCommState,
+    SetCommTimeouts,
+    GetCommTimeouts,
+    SetCommMask,
+    GetCommMask,
+    WaitCommEvent,
+    WriteFile,
+    ReadFile,
+    PurgeComm,
+    ClearCommError,
+    GetCommModemStatus,
+    EscapeCommFunction,
+    CloseHandle,
+};
+
+// One call as the caller handed it over.
+struct CommCall {
+    CommCallKind Kind{};
+    DCB Dcb{};               // SetCommState
+    COMMTIMEOUTS Timeouts{}; // SetCommTimeouts
+    DWORD Value = 0;         // SetupComm input size, masks, purge flags, escape code, counts
+    DWORD Value2 = 0;        // SetupComm output size
+    std::vector<BYTE> Bytes; // WriteFile
+    bool Overlapped = false; // ReadFile, WriteFile, WaitCommEvent
+};
+
+// Line error and event counters, as the kernel's interrupt counters keep them.
+struct LineCounters {
+    DWORD Cts = 0, Dsr = 0, Ring = 0, Rlsd = 0;
+    DWORD Frame = 0, Parity = 0, Overrun = 0, BufferOverrun = 0, Break = 0;
+};
+
+// The device side of an engine. Every call answers at once; the int results are 0 or an errno.
+class CommBackend {
+public:
+    virtual ~CommBackend() = default;
+
+    // A descriptor that polls readable when input is waiting and writable when output is
+    // accepted, or -1 when the backend wakes the engine itself through the waker.
+    virtual int PollFd() const = 0;
+    // The engine's waker, to call when the lines, counters or queued input changed.
+    virtual void Attach(std::function<void()> Waker) = 0;
+    // Stops everything that may call the waker; runs before the engine's thread ends.
+    virtual void Detach() = 0;
+
+    // Like read(2)/write(2) on a non-blocking descriptor: bytes moved (0 when none) or -errno.
+    virtual long Read(BYTE* Buffer, std::size_t Count) = 0;
+    virtual long Write(const BYTE* Buffer, std::size_t Count) = 0;
+    // Bytes written that have not left the device yet.
+    virtual int OutputQueued(DWORD& Count) = 0;
+
+    virtual int GetSettings(TermSettings& Settings) = 0;
+    virtual int SetSettings(const TermSettings& Settings) = 0;
+
+    // Modem input lines as MS_*_ON bits; ENOTTY when the device has no lines.
+    virtual int GetLines(DWORD& Lines) = 0;
+    // Output lines: Dtr/Rts -1 leave as is, 0 lower, 1 raise. ENOTTY when there are none.
+    virtual int SetLines(int Dtr, int Rts) = 0;
+    // ENOTTY when the device keeps no counters.
+    virtual int GetCounters(LineCounters& Counters) = 0;
+
+    virtual int Flush(bool Input, bool Output) = 0;
+    virtual int SetBreak(bool On) = 0;
+    // Stop or restart output as if XOFF or XON had come in.
+    virtual int SuspendOutput(bool Suspend) = 0;
+
+    // A chance to record the call or fail it: a Win32 error number, or ERROR_SUCCESS to go on.
+    virtual DWORD Intercept(const CommCall&) { return ERROR_SUCCESS; }
+
+    // The engine closes: release the device. Nothing is written any more.
+    virtual void Close() = 0;
+};
+
+// A byte queue of fixed capacity (the SetupComm input size).
+class ByteRing {
+public:
+    explicit ByteRing(std::size_t Capacity) : Storage(Capacity) {}
+    std::size_t Size() const { return Count; }
+    std::size_t Capacity() const { return Storage.size(); }
+    std::size_t Space() const { return Storage.size() - Count; }
+    void Push(BYTE Byte);
+    std::size_t Pop(BYTE* Out, std::size_t Max);
+    void Clear() { Head = Count = 0; }
+    // New capacity; queued bytes are kept, so it never shrinks below the bytes waiting.
+    void Resize(std::size_t Capacity);
+
+private:
+    std::vector<BYTE> Storage;
+    std::size_t Head = 0;
+    std::size_t Count = 0;
+};
+
+class CommEngine : public KernelObject {
+public:
+    explicit CommEngine(std::unique_ptr<CommBackend> Backend);
+    ~CommEngine() override;
+
+    CommEngine(const CommEngine&) = delete;
+    CommEngine& operator=(const CommEngine&) = delete;
+
+    // Starts the thread; ERROR_SUCCESS or a Win32 error number.
+    DWORD Start();
+
+    void Close() override;
+    BOOL Write(const void* Buffer, DWORD Count, DWORD* Written, _OVERLAPPED* Overlapped) override;
+    BOOL Read(void* Buffer, DWORD Count, DWORD* Read, _OVERLAPPED* Overlapped) override;
+    DWORD FileType() const override;
+
+    BOOL SetupComm(DWORD InQueue, DWORD OutQueue);
+    BOOL SetCommState(const DCB& Dcb);
+    BOOL GetCommState(DCB& Dcb);
+    BOOL SetCommTimeouts(const COMMTIMEOUTS& Timeouts);
+    BOOL GetCommTimeouts(COMMTIMEOUTS& Timeouts);
+    BOOL SetCommMask(DWORD Mask);
+    BOOL GetCommMask(DWORD& Mask);
+    BOOL WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped);
+    BOOL PurgeComm(DWORD Flags);
+    BOOL ClearCommError(DWORD* Errors, COMSTAT* Stat);
+    BOOL GetCommModemStatus(DWORD& Status);
+    BOOL EscapeCommFunction(DWORD Function);
+
+private:
+    struct Transfer {
+        BYTE* Buffer = nullptr; // reads fill it, writes send from it
+        DWORD Count = 0;
+        DWORD Done = 0;
+        _OVERLAPPED* Overlapped = nullptr;
+        bool Started = false; // its timer runs from the moment it reaches the head of the queue
+        TransferTimer Timer;
+    };
+    struct EventWait {
+        DWORD* EvtMask = nullptr;
+        _OVERLAPPED* Overlapped = nullptr;
+    };
+
+    void Run();
+    void Wake();
+    // One pass over everything that may have changed; runs under Lock on the engine's thread.
+    void Service(CommClock::time_point Now);
+    void TakeInput(CommClock::time_point Now);
+    void CheckLines();
+    void ServeReads(CommClock::time_point Now);
+    void ServeWrites(CommClock::time_point Now);
+    void CheckDrain(CommClock::time_point Now);
+    void ApplyInputHandshake();
+    bool OutputHeld() const;
+    void Raise(DWORD Events);
+    void RaiseErrors(DWORD Errors);
+    void GoDead(int Errno);
+    void FailAll(std::deque<Transfer>& Queue, DWORD Status);
+    std::optional<CommClock::time_point> NextDeadline() const;
+
+    // Finishes an overlapped record: count, then status, then its event; wakes blocked callers.
+    void Complete(_OVERLAPPED* Overlapped, DWORD Status, DWORD Count);
+    // Starts an overlapped record: pending, count 0, event reset.
+    static void Begin(_OVERLAPPED* Overlapped);
+    // For calls without an OVERLAPPED: waits until Record completes; returns TRUE or FALSE with
+    // the last error set.
+    BOOL WaitBlocking(std::unique_lock<std::mutex>& Held, _OVERLAPPED& Record, DWORD* Count);
+    DWORD InterceptLocked(const CommCall& Call);
+
+    std::unique_ptr<CommBackend> Device;
+    mutable std::mutex Lock;
+    std::condition_variable Completed;
+    std::thread Thread;
+    int WakeFd = -1;
+    bool Stopping = false;
+    bool Closed = false;
+
+    // Device state.
+    int DeadErrno = 0; // set once the device vanished
+    bool HasLines = false;
+    bool HasCounters = false;
+    DWORD Lines = 0;
+    LineCounters Counters;
+    TermSettings Settings;
+    CommBehaviour Behaviour;
+    DCB LastDcb{};
+    COMMTIMEOUTS Timeouts{};
+
+    // Queues.
+    ByteRing Ring;
+    DWORD OutQueueSize = 0;
+    std::deque<Transfer> Reads;
+    std::deque<Transfer> Writes;
+    std::optional<EventWait> Wait;
+    bool InputHeld = false;
+
+    // Events and errors.
+    DWORD Mask = 0;
+    DWORD History = 0; // events of the mask that no wait has taken yet
+    DWORD Errors = 0;  // CE_* bits until ClearCommError
+    bool Was80Full = false;
+    bool DrainPending = false;
+    std::optional<CommClock::time_point> DrainCheck;
+};
+
+// The engine behind a handle, or null with ERROR_INVALID_HANDLE.
+std::shared_ptr<CommEngine> FindCommEngine(HANDLE Handle);
+
+// Builds and starts an engine on Backend; null with the last error set on failure.
+std::shared_ptr<CommEngine> StartCommEngine(std::unique_ptr<CommBackend> Backend);
+
+} // namespace platform
