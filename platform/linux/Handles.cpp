@@ -1,4 +1,5 @@
 #include "platform/linux/Handles.h"
+#include "platform/linux/Win32File.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -76,7 +77,8 @@ std::shared_ptr<KernelObject> RemoveHandle(HANDLE Handle) {
 // EINVAL, ERANGE                 ERROR_INVALID_PARAMETER
 // ENOTTY, ENOSYS, EOPNOTSUPP     ERROR_NOT_SUPPORTED
 // ECANCELED                      ERROR_OPERATION_ABORTED
-// EIO, EPIPE, others             ERROR_GEN_FAILURE (a device that stopped answering)
+// EPIPE                          ERROR_BROKEN_PIPE (a printer FIFO whose reader left)
+// EIO, others                    ERROR_GEN_FAILURE (a device that stopped answering)
 DWORD Win32ErrorFromErrno(int Errno) {
     switch (Errno) {
     case 0:
@@ -105,6 +107,8 @@ DWORD Win32ErrorFromErrno(int Errno) {
         return ERROR_NOT_SUPPORTED;
     case ECANCELED:
         return ERROR_OPERATION_ABORTED;
+    case EPIPE:
+        return ERROR_BROKEN_PIPE;
     default:
         return ERROR_GEN_FAILURE;
     }

@@ -21,9 +21,13 @@ inline constexpr DWORD FILE_TYPE_DISK = 1;
 inline constexpr DWORD FILE_TYPE_CHAR = 2;
 inline constexpr DWORD FILE_TYPE_PIPE = 3;
 
-// The record of one overlapped operation. The device that completes it stores the Win32 status
-// in Internal (ERROR_IO_PENDING while it runs, through std::atomic_ref) and the byte count in
-// InternalHigh, then signals hEvent; GetOverlappedResult reads them after the event.
+// Error numbers of the file calls beyond the basic ones.
+inline constexpr DWORD ERROR_BROKEN_PIPE = 109;
+
+// The record of one overlapped operation. The device that completes it writes the byte count to
+// InternalHigh, then stores the Win32 status in Internal (ERROR_IO_PENDING while it runs) through
+// std::atomic_ref with release order, then signals hEvent. GetOverlappedResult loads Internal
+// with acquire order and reads InternalHigh only once the status is no longer pending.
 struct _OVERLAPPED {
     ULONG_PTR Internal;
     ULONG_PTR InternalHigh;

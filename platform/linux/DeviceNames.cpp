@@ -1,0 +1,255 @@
+#include "platform/linux/DeviceNames.h"
+
+#include "platform/Win32.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+namespace platform {
+
+namespace {
+
+std::mutex& RootsLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+DeviceRoots& Roots() {
+    static DeviceRoots roots;
+    return roots;
+}
+
+std::string Lower(std::string Text) {
+    for (char& c : Text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return Text;
+}
+
+unsigned NumberAfterPrefix(const std::string& Name, const char* Prefix) {
+    const std::string lower = Lower(Name);
+    const std::size_t n = std::char_traits<char>::length(Prefix);
+    if (lower.size() <= n || lower.compare(0, n, Prefix) != 0 || lower[n] == '0')
+        return 0;
+    unsigned value = 0;
+    for (std::size_t i = n; i < lower.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(lower[i])) || value > 9999)
+            return 0;
+        value = value * 10 + static_cast<unsigned>(lower[i] - '0');
+    }
+    return value;
+}
+
+std::optional<std::string> RealPath(const std::string& Path) {
+    char buffer[PATH_MAX];
+    if (!::realpath(Path.c_str(), buffer))
+        return std::nullopt;
+    return std::string(buffer);
+}
+
+bool IsUnder(const std::string& Path, const std::string& Root) {
+    if (Root == "/")
+        return true;
+    return Path.size() > Root.size() && Path.compare(0, Root.size(), Root) == 0 &&
+           Path[Root.size()] == '/';
+}
+
+std::string ReadFirstLine(const std::string& Path) {
+    std::ifstream in(Path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+bool Fail(DWORD Error) {
+    SetLastError(Error);
+    return false;
+}
+
+// The sysfs class of a character device ("tty", "mem", "misc" ...), or empty when sysfs does
+// not list it (pseudo-terminal slaves, for one, are not there).
+std::string CharDeviceClass(dev_t Device, const std::string& Sys) {
+    const std::string link = Sys + "/dev/char/" + std::to_string(major(Device)) + ":" +
+                             std::to_string(minor(Device)) + "/subsystem";
+    auto target = RealPath(link);
+    if (!target)
+        return {};
+    return target->substr(target->find_last_of('/') + 1);
+}
+
+} // namespace
+
+DeviceRoots CurrentDeviceRoots() {
+    std::lock_guard lock(RootsLock());
+    return Roots();
+}
+
+void SetDeviceRootsForTest(DeviceRoots NewRoots) {
+    std::lock_guard lock(RootsLock());
+    Roots() = std::move(NewRoots);
+}
+
+std::string AliasFolder() {
+    // XDG asks to ignore relative paths in these variables.
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config && config[0] == '/')
+        return std::string(config) + "/tillmark/devices";
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/')
+        return std::string(home) + "/.config/tillmark/devices";
+    return {};
+}
+
+std::optional<std::string> FindAlias(const std::string& Name) {
+    const std::string folder = AliasFolder();
+    if (folder.empty() || Name.empty() || Name.find('/') != std::string::npos || Name == "." ||
+        Name == "..")
+        return std::nullopt;
+    const std::string path = folder + "/" + Lower(Name);
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return path;
+}
+
+std::vector<std::string> AliasNames() {
+    std::vector<std::string> names;
+    const std::string folder = AliasFolder();
+    if (folder.empty())
+        return names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == ".." || name != Lower(name))
+            continue;
+        names.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+unsigned CommNumber(const std::string& Name) {
+    return NumberAfterPrefix(Name, "com");
+}
+
+unsigned PrinterNumber(const std::string& Name) {
+    return NumberAfterPrefix(Name, "lpt");
+}
+
+std::optional<DevicePath> ResolveCommName(const std::string& Name) {
+    if (Name.empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return std::nullopt;
+    }
+    if (auto alias = FindAlias(Name))
+        return DevicePath{*alias, true};
+
+    const std::string dev = CurrentDeviceRoots().Dev;
+    if (const unsigned n = CommNumber(Name))
+        return DevicePath{dev + "/ttyS" + std::to_string(n - 1), false};
+
+    std::stringstream parts(Name);
+    for (std::string part; std::getline(parts, part, '/');) {
+        if (part == "..") {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return std::nullopt;
+        }
+    }
+    if (Name[0] == '/') {
+        if (!IsUnder(Name, dev)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return std::nullopt;
+        }
+        return DevicePath{Name, false};
+    }
+    return DevicePath{dev + "/" + Name, false};
+}
+
+std::vector<std::string> ConsoleNames() {
+    const std::string sys = CurrentDeviceRoots().Sys;
+    std::vector<std::string> names;
+    std::istringstream active(ReadFirstLine(sys + "/class/tty/console/active"));
+    for (std::string name; active >> name;) {
+        names.push_back(name);
+        // "tty0" means whichever virtual terminal is in front; that one is the console too.
+        std::string front = ReadFirstLine(sys + "/class/tty/" + name + "/active");
+        if (!front.empty() && front.find('/') == std::string::npos &&
+            std::find(names.begin(), names.end(), front) == names.end())
+            names.push_back(front);
+    }
+    return names;
+}
+
+bool IsConsoleDevice(dev_t Device) {
+    const std::string dev = CurrentDeviceRoots().Dev;
+    std::vector<std::string> paths;
+    for (const auto& name : ConsoleNames())
+        paths.push_back(dev + "/" + name);
+    paths.push_back(dev + "/console");
+    paths.push_back(dev + "/tty");
+    for (const auto& path : paths) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == Device)
+            return true;
+    }
+    return false;
+}
+
+std::optional<std::string> CheckCommDevice(const DevicePath& Device) {
+    const DeviceRoots roots = CurrentDeviceRoots();
+    auto real = RealPath(Device.Path);
+    if (!real) {
+        SetLastError(errno == ENOENT || errno == ENOTDIR ? ERROR_FILE_NOT_FOUND
+                                                         : Win32ErrorFromErrno(errno));
+        return std::nullopt;
+    }
+    if (!Device.ViaAlias) {
+        // Links under /dev may lead anywhere (/dev/stdin, /dev/fd/...); only an alias, which the
+        // user made on purpose, may point outside it.
+        const std::string devRoot = RealPath(roots.Dev).value_or(roots.Dev);
+        if (!IsUnder(*real, devRoot)) {
+            Fail(ERROR_ACCESS_DENIED);
+            return std::nullopt;
+        }
+    }
+    struct stat st {};
+    if (::stat(real->c_str(), &st) != 0) {
+        FailWithErrno(errno);
+        return std::nullopt;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        Fail(ERROR_ACCESS_DENIED);
+        return std::nullopt;
+    }
+    if (!S_ISCHR(st.st_mode)) {
+        Fail(ERROR_FILE_NOT_FOUND);
+        return std::nullopt;
+    }
+    // Opening some character devices has effects of its own (a watchdog arms itself), so what
+    // sysfs knows to be no terminal is not opened at all.
+    const std::string deviceClass = CharDeviceClass(st.st_rdev, roots.Sys);
+    if (!deviceClass.empty() && deviceClass != "tty") {
+        Fail(ERROR_FILE_NOT_FOUND);
+        return std::nullopt;
+    }
+    if (IsConsoleDevice(st.st_rdev)) {
+        Fail(ERROR_ACCESS_DENIED);
+        return std::nullopt;
+    }
+    return real;
+}
+
+} // namespace platform
