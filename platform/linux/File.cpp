@@ -18,8 +18,10 @@ HANDLE Publish(std::shared_ptr<platform::KernelObject> Object) {
 }
 
 HANDLE OpenComm(const std::string& Name) {
-    if (auto simulated = platform::OpenSimulatedComm(Name))
-        return Publish(std::move(simulated));
+    // An installed simulated device answers for its name, refusals included: a test that makes
+    // the open fail must not end up on a real device of the same name.
+    if (platform::IsSimulatedComm(Name))
+        return Publish(platform::OpenSimulatedComm(Name));
     auto device = platform::ResolveCommName(Name);
     if (!device)
         return INVALID_HANDLE_VALUE;

@@ -2,6 +2,7 @@
 #include "DeviceTestSupport.h"
 
 #include "platform/Win32.h"
+#include "platform/linux/SimulatedComm.h"
 
 #include <sys/stat.h>
 
@@ -199,6 +200,21 @@ TEST_F(DeviceNamesTest, AliasNamesListsLowerCaseEntries) {
     Env.Alias("lpt1", "/dev/null");
     Env.Alias("Mixed", "/dev/null"); // never found by a lookup, which folds the name
     EXPECT_EQ(platform::AliasNames(), (std::vector<std::string>{"com3", "lpt1"}));
+}
+
+TEST_F(DeviceNamesTest, AnInstalledSimulatedDeviceAnswersForItsName) {
+    // Even a name whose real device would be refused (the console) reaches the simulation, and
+    // a refused simulated open never falls back to the real device.
+    Pty pty;
+    Env.Alias("com1", pty.Slave);
+    Env.FakeConsole(pty.RelativeName());
+    auto device = platform::SimulatedComm::Install("COM1");
+    EXPECT_EQ(OpenError("\\\\.\\com1"), ERROR_SUCCESS);
+    EXPECT_EQ(device->OpenCount(), 1);
+    device->FailOpen(ERROR_GEN_FAILURE);
+    EXPECT_EQ(OpenError("\\\\.\\COM1"), ERROR_GEN_FAILURE);
+    platform::SimulatedComm::Uninstall("COM1");
+    EXPECT_EQ(OpenError("\\\\.\\COM1"), ERROR_ACCESS_DENIED);
 }
 
 } // namespace
