@@ -14,6 +14,8 @@
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -44,7 +46,11 @@ int Retry(int Result) {
 
 class TtyBackend final : public CommBackend {
 public:
-    explicit TtyBackend(int Descriptor) : Fd(Descriptor) {}
+    explicit TtyBackend(int Descriptor) : Fd(Descriptor) {
+        struct stat st {};
+        // Unix98 pty terminal sides use majors 136 to 143.
+        Pseudo = fstat(Fd, &st) == 0 && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
+    }
     ~TtyBackend() override {
         StopWatcher();
         Close();
@@ -96,7 +102,7 @@ public:
 
     int GetSettings(TermSettings& Settings) override { return ReadTermSettings(Fd, Settings); }
     int SetSettings(const TermSettings& Settings) override {
-        return WriteTermSettings(Fd, Settings);
+        return WriteTermSettings(Fd, Settings, !Pseudo);
     }
 
     int GetLines(DWORD& Lines) override {
@@ -202,6 +208,7 @@ private:
     }
 
     int Fd;
+    bool Pseudo = false;
     std::function<void()> Wake;
     std::thread Watcher;
     std::atomic<bool> Stopping{false};
@@ -233,7 +240,7 @@ std::shared_ptr<KernelObject> OpenCommDevice(const std::string& DevicePath) {
     TermSettings current;
     if (const int error = ReadTermSettings(fd, current))
         return fail(Win32ErrorFromErrno(error));
-    if (const int error = WriteTermSettings(fd, RawSettings(current)))
+    if (const int error = WriteTermSettings(fd, RawSettings(current), false))
         return fail(Win32ErrorFromErrno(error));
     return StartCommEngine(std::make_unique<TtyBackend>(fd));
 }

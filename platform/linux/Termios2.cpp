@@ -36,7 +36,7 @@ int ReadTermSettings(int Fd, TermSettings& Settings) {
     return 0;
 }
 
-int WriteTermSettings(int Fd, const TermSettings& Settings) {
+int WriteTermSettings(int Fd, const TermSettings& Settings, bool CheckFraming) {
     termios2 t{};
     t.c_iflag = Settings.Iflag;
     t.c_oflag = Settings.Oflag;
@@ -61,7 +61,7 @@ int WriteTermSettings(int Fd, const TermSettings& Settings) {
     if ((actual - wanted) * 50 > wanted || (wanted - actual) * 50 > wanted)
         return EINVAL;
     const std::uint32_t framing = CSIZE | CSTOPB | PARENB | PARODD | CMSPAR;
-    if ((back.Cflag ^ Settings.Cflag) & framing)
+    if (CheckFraming && ((back.Cflag ^ Settings.Cflag) & framing))
         return EINVAL;
     return 0;
 }

@@ -21,8 +21,10 @@ struct TermSettings {
 
 // Read and write the settings of a terminal with the kernel's arbitrary-speed interface; 0 or an
 // errno value. Writing reads the settings back and fails with EINVAL when the kernel changed the
-// speed or a flag, so a setting the driver cannot honour is never reported as done.
+// speed or (with CheckFraming) the data bits, parity or stop bits, so a setting the driver cannot
+// honour is never reported as done. Pseudo-terminals always read back as 8 bits without parity,
+// since no line exists to frame; their framing is not checked.
 int ReadTermSettings(int Fd, TermSettings& Settings);
-int WriteTermSettings(int Fd, const TermSettings& Settings);
+int WriteTermSettings(int Fd, const TermSettings& Settings, bool CheckFraming = true);
 
 } // namespace platform
