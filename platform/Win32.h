@@ -12,6 +12,7 @@
 #include "platform/linux/Win32Base.h"
 #include "platform/linux/Win32Comm.h"
 #include "platform/linux/Win32File.h"
+#include "platform/linux/Win32Registry.h"
 #include "platform/linux/Win32Sync.h"
 #include "platform/linux/Win32Time.h"
 #endif

@@ -1,0 +1,64 @@
+// The registry: keys, values and their enumeration. Registry calls return their error number
+// instead of setting the last error, as on Windows.
+#pragma once
+
+#include "platform/linux/Win32Base.h"
+
+#include <cstdint>
+
+using HKEY = struct HKEY__*;
+using PHKEY = HKEY*;
+using REGSAM = DWORD;
+using LPBYTE = BYTE*;
+using LPDWORD = DWORD*;
+
+struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+using FILETIME = _FILETIME;
+using PFILETIME = _FILETIME*;
+
+// The predefined keys are sign-extended 32-bit values, as Windows defines them.
+inline const HKEY HKEY_CLASSES_ROOT =
+    reinterpret_cast<HKEY>(static_cast<std::intptr_t>(static_cast<LONG>(0x80000000u)));
+inline const HKEY HKEY_CURRENT_USER =
+    reinterpret_cast<HKEY>(static_cast<std::intptr_t>(static_cast<LONG>(0x80000001u)));
+inline const HKEY HKEY_LOCAL_MACHINE =
+    reinterpret_cast<HKEY>(static_cast<std::intptr_t>(static_cast<LONG>(0x80000002u)));
+inline const HKEY HKEY_USERS =
+    reinterpret_cast<HKEY>(static_cast<std::intptr_t>(static_cast<LONG>(0x80000003u)));
+
+inline constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
+inline constexpr REGSAM KEY_SET_VALUE = 0x0002;
+inline constexpr REGSAM KEY_CREATE_SUB_KEY = 0x0004;
+inline constexpr REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
+inline constexpr REGSAM KEY_NOTIFY = 0x0010;
+inline constexpr REGSAM KEY_CREATE_LINK = 0x0020;
+inline constexpr REGSAM KEY_WOW64_64KEY = 0x0100;
+inline constexpr REGSAM KEY_WOW64_32KEY = 0x0200;
+inline constexpr REGSAM KEY_READ = 0x20019;
+inline constexpr REGSAM KEY_WRITE = 0x20006;
+inline constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+
+inline constexpr DWORD REG_NONE = 0;
+inline constexpr DWORD REG_SZ = 1;
+inline constexpr DWORD REG_EXPAND_SZ = 2;
+inline constexpr DWORD REG_BINARY = 3;
+inline constexpr DWORD REG_DWORD = 4;
+inline constexpr DWORD REG_MULTI_SZ = 7;
+inline constexpr DWORD REG_QWORD = 11;
+
+inline constexpr DWORD ERROR_MORE_DATA = 234;
+inline constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
+
+LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
+LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
+                      LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
+                      LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
+                      LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime);
+LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
+                   LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
+LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                      LPBYTE lpData, LPDWORD lpcbData);
+LONG RegCloseKey(HKEY hKey);
