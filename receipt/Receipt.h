@@ -10,6 +10,12 @@ namespace receipt {
 
 enum class Language { Korean, English };
 
+// The language list offers "Korean" as item 0; any other index, none selected (-1) included, is
+// English.
+constexpr Language LanguageOfItem(int ItemIndex) {
+    return ItemIndex == 0 ? Language::Korean : Language::English;
+}
+
 // The serial path sends each write as it is; the parallel writer appends a line end to each.
 enum class Path { Serial, Parallel };
 

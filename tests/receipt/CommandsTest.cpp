@@ -91,3 +91,14 @@ TEST(PrintWrites, TheCutTrailerFollowsTheReceiptAsItsOwnWrite) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(LanguageOfItem, OnlyTheFirstItemIsKorean) {
+    using receipt::Language;
+    EXPECT_EQ(receipt::LanguageOfItem(0), Language::Korean);
+    for (const int other : {1, 2, -1})
+        EXPECT_EQ(receipt::LanguageOfItem(other), Language::English) << other;
+}
+
+} // namespace
