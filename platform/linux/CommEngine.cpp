@@ -82,7 +82,16 @@ DWORD CommEngine::Start() {
     Behaviour.Rts = (Settings.Cflag & CRTSCTS) ? LineControl::KernelHandshake : LineControl::On;
     Behaviour.XonLim = Behaviour.XoffLim = static_cast<WORD>(Ring.Capacity() / 4);
     LastDcb = DcbFromSettings(Settings, Behaviour);
-    Device->Attach([this] { Wake(); });
+    // Serves the change at once on the caller's thread, so the events it raises are recorded
+    // before the caller goes on; the wake lets the thread recompute what it polls for.
+    Device->Attach([this] {
+        {
+            std::lock_guard held(Lock);
+            if (!Stopping)
+                Service(Now());
+        }
+        Wake();
+    });
     try {
         Thread = std::thread([this] { Run(); });
     } catch (const std::system_error&) {

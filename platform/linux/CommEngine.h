@@ -65,9 +65,11 @@ public:
     // A descriptor that polls readable when input is waiting and writable when output is
     // accepted, or -1 when the backend wakes the engine itself through the waker.
     virtual int PollFd() const = 0;
-    // The engine's waker, to call when the lines, counters or queued input changed.
+    // The engine's waker, to call when the lines, counters or queued input changed; it serves
+    // the change before it returns. Never call it holding a lock the backend's calls take.
     virtual void Attach(std::function<void()> Waker) = 0;
-    // Stops everything that may call the waker; runs before the engine's thread ends.
+    // Stops everything that may call the waker, waiting for a call in progress to return; runs
+    // after the engine's thread ended and before the engine goes away.
     virtual void Detach() = 0;
 
     // Like read(2)/write(2) on a non-blocking descriptor: bytes moved (0 when none) or -errno.

@@ -36,11 +36,11 @@ public:
     int PollFd() const override { return -1; }
 
     void Attach(std::function<void()> Waker) override {
-        std::lock_guard lock(Sim->Lock);
+        std::lock_guard lock(Sim->WakerLock);
         Sim->Waker = std::move(Waker);
     }
     void Detach() override {
-        std::lock_guard lock(Sim->Lock);
+        std::lock_guard lock(Sim->WakerLock);
         Sim->Waker = nullptr;
     }
 
@@ -232,10 +232,10 @@ bool SimulatedComm::Rts() const {
 }
 
 void SimulatedComm::WakeEngine(std::unique_lock<std::mutex>& HeldLock) {
-    auto waker = Waker;
     HeldLock.unlock();
-    if (waker)
-        waker();
+    std::lock_guard lock(WakerLock);
+    if (Waker)
+        Waker();
 }
 
 void SimulatedComm::Feed(const std::vector<BYTE>& Bytes) {

@@ -69,6 +69,9 @@ private:
     void WakeEngine(std::unique_lock<std::mutex>& Held);
 
     mutable std::mutex Lock;
+    // Held while the engine's waker runs and while it is swapped, so a closing engine can wait
+    // for a wake in progress; never taken together with Lock.
+    std::mutex WakerLock;
     std::vector<CommCall> Log;
     std::vector<BYTE> Output;
     std::vector<BYTE> Input;
