@@ -1,0 +1,231 @@
+#include "app/MainWindow.h"
+
+#include "app/BaudRateTable.h"
+#include "app/PrinterIcon.h"
+#include "runtime/Application.h"
+
+#include <QComboBox>
+#include <QFont>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPalette>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+
+#include <utility>
+
+namespace {
+
+// The layout's face at a character height in pixels; where it is missing the system's sans-serif
+// face stands in at the same height.
+QFont LayoutFont(int PixelHeight) {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(PixelHeight);
+    return font;
+}
+
+// Drop-down rows of one fixed height, whatever the face's own height.
+class TFixedItemHeight : public QStyledItemDelegate {
+public:
+    TFixedItemHeight(int Height, QObject* Parent) : QStyledItemDelegate(Parent), FHeight(Height) {}
+    QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(Option, Index);
+        size.setHeight(FHeight);
+        return size;
+    }
+
+private:
+    int FHeight;
+};
+
+QLabel* NewLabel(QWidget* Parent, const char* Text, QRect Bounds, int PixelHeight) {
+    auto* label = new QLabel(QString::fromUtf8(Text), Parent);
+    label->setGeometry(Bounds);
+    label->setFont(LayoutFont(PixelHeight));
+    return label;
+}
+
+QComboBox* NewDropDownList(QWidget* Parent, QRect Bounds) {
+    auto* list = new QComboBox(Parent);
+    list->setGeometry(Bounds);
+    list->setFont(LayoutFont(13));
+    list->setEditable(false);
+    list->setItemDelegate(new TFixedItemHeight(16, list));
+    return list;
+}
+
+QPushButton* NewButton(QWidget* Parent, const char* Text, QRect Bounds, const char* Hint) {
+    auto* button = new QPushButton(QString::fromUtf8(Text), Parent);
+    button->setGeometry(Bounds);
+    if (Hint)
+        button->setToolTip(QString::fromUtf8(Hint));
+    // Enter presses the focused button, as on the desktop this layout comes from.
+    button->setAutoDefault(true);
+    return button;
+}
+
+// ComPort1's settings as the window's stored layout gives them.
+const TStoredDescription InitialPortSettings = {
+    {"BaudRate", "br9600"},
+    {"Port", "COM1"},
+    {"Parity.Bits", "prNone"},
+    {"StopBits", "sbOneStopBit"},
+    {"DataBits", "dbEight"},
+    {"Events",
+     "[evRxChar,evTxEmpty,evRxFlag,evRing,evBreak,evCTS,evDSR,evError,evRLSD,evRx80Full]"},
+    {"FlowControl.OutCTSFlow", "False"},
+    {"FlowControl.OutDSRFlow", "False"},
+    {"FlowControl.ControlDTR", "dtrDisable"},
+    {"FlowControl.ControlRTS", "rtsDisable"},
+    {"FlowControl.XonXoffOut", "False"},
+    {"FlowControl.XonXoffIn", "False"},
+};
+
+} // namespace
+
+TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent) {
+    CreateControls();
+    CreateComPort();
+    ConnectHandlers();
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::CreateControls() {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QString::fromUtf8(ApplicationTitle));
+    // Single border, system menu and minimise only: the window is never resized or maximised.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    move(443, 251);
+    setFixedSize(384, 385);
+    setWindowIcon(PrinterIcon());
+    setFont(LayoutFont(11));
+    QPalette face = palette();
+    face.setColor(QPalette::Window, face.color(QPalette::Button));
+    setPalette(face);
+    setAutoFillBackground(true);
+
+    Panel1 = new QFrame(this);
+    Panel1->setGeometry(0, 0, 384, 385);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+
+    PCMain = new QTabWidget(Panel1);
+    PCMain->setGeometry(1, 1, 382, 383);
+    PCMain->setFont(LayoutFont(16));
+    TSPrinter = new QWidget;
+    PCMain->addTab(TSPrinter, QStringLiteral("Tillmark"));
+    PCMain->setCurrentWidget(TSPrinter);
+
+    Panel2 = new QFrame(TSPrinter);
+    Panel2->setGeometry(0, 0, 374, 348);
+    Panel2->setFrameStyle(QFrame::NoFrame);
+
+    Label9 = NewLabel(Panel2, "Printer", {15, 6, 71, 29}, 24);
+    Label25 = NewLabel(Panel2, "Language", {9, 188, 72, 20}, 16);
+    Label1 = NewLabel(Panel2, "CashDrawer", {15, 246, 133, 29}, 24);
+
+    BBtnDisplay = NewButton(Panel2, "Print", {261, 179, 73, 33}, nullptr);
+
+    RbPrnParallel = new QRadioButton(QStringLiteral("Parallel"), Panel2);
+    RbPrnParallel->setGeometry(244, 48, 89, 17);
+    RbPrnParallel->setFocusPolicy(Qt::ClickFocus); // not a tab stop
+
+    // The blank caption leaves a gap in the frame's top edge for the "Serial" button.
+    GroupBox1 = new QGroupBox(QString(20, QLatin1Char(' ')), Panel2);
+    GroupBox1->setGeometry(14, 46, 203, 124);
+    Label24 = NewLabel(GroupBox1, "Port", {16, 35, 24, 16}, 13);
+    Label10 = NewLabel(GroupBox1, "BaudRate", {12, 81, 61, 16}, 13);
+    // Sorted: FillPortList puts every item in its place.
+    CbPRNCOM = NewDropDownList(GroupBox1, {83, 30, 102, 24});
+    CbPRNBAU = NewDropDownList(GroupBox1, {83, 77, 102, 24});
+    for (const char* item : BaudRateItems)
+        CbPRNBAU->addItem(QString::fromLatin1(item));
+    CbPRNBAU->setCurrentIndex(5);
+
+    // Created after the frame so it lies over the frame's top edge as its title.
+    RbPrnSerial = new QRadioButton(QStringLiteral("Serial"), Panel2);
+    RbPrnSerial->setGeometry(30, 48, 65, 17);
+    RbPrnSerial->setChecked(true);
+    RbPrnSerial->raise();
+
+    CbPRNLang = NewDropDownList(Panel2, {97, 186, 104, 24});
+    CbPRNLang->addItems({QStringLiteral("Korean"), QStringLiteral("English")});
+    CbPRNLang->setCurrentIndex(1);
+
+    BtnBell =
+        NewButton(Panel2, "Bell", {36, 296, 73, 33}, "Ring the bell through the EPSON Printer");
+    BtnEpsonOpen =
+        NewButton(Panel2, "Epson", {152, 297, 73, 33}, "Open CashDrawer from the EPSON Printer");
+    BBtnCashDrawer =
+        NewButton(Panel2, "Open", {264, 296, 73, 33}, "Open CashDrawer from the POS System");
+    BBtnCashDrawer->setDefault(true);
+
+    const std::pair<QWidget*, const char*> names[] = {{Panel1, "Panel1"},
+                                                      {PCMain, "PCMain"},
+                                                      {TSPrinter, "TSPrinter"},
+                                                      {Panel2, "Panel2"},
+                                                      {Label9, "Label9"},
+                                                      {Label25, "Label25"},
+                                                      {Label1, "Label1"},
+                                                      {BBtnDisplay, "BBtnDisplay"},
+                                                      {RbPrnParallel, "RbPrnParallel"},
+                                                      {GroupBox1, "GroupBox1"},
+                                                      {Label24, "Label24"},
+                                                      {Label10, "Label10"},
+                                                      {CbPRNCOM, "CbPRNCOM"},
+                                                      {CbPRNBAU, "CbPRNBAU"},
+                                                      {RbPrnSerial, "RbPrnSerial"},
+                                                      {CbPRNLang, "CbPRNLang"},
+                                                      {BtnBell, "BtnBell"},
+                                                      {BtnEpsonOpen, "BtnEpsonOpen"},
+                                                      {BBtnCashDrawer, "BBtnCashDrawer"}};
+    for (const auto& [control, name] : names)
+        control->setObjectName(QString::fromLatin1(name));
+
+    // Tab order of the layout: Print, the frame's two lists, Serial, language, then the drawer
+    // buttons.
+    QWidget* tabOrder[] = {BBtnDisplay, CbPRNCOM, CbPRNBAU,     RbPrnSerial,
+                           CbPRNLang,   BtnBell,  BtnEpsonOpen, BBtnCashDrawer};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+}
+
+void TfrmMain::CreateComPort() {
+    ComPort1 = std::make_unique<TComPort>(nullptr);
+    ComPort1->SetName("ComPort1");
+    ComPort1->LoadStoredDescription(InitialPortSettings);
+}
+
+void TfrmMain::ConnectHandlers() {
+    // An error that leaves a handler goes to the application's handler; none ever reaches Qt.
+    auto on = [this](QPushButton* Button, void (TfrmMain::*Handler)()) {
+        connect(Button, &QPushButton::clicked, this, [this, Handler] {
+            try {
+                (this->*Handler)();
+            } catch (...) {
+                ApplicationHandleException(std::current_exception());
+            }
+        });
+    };
+    on(BBtnDisplay, &TfrmMain::BBtnDisplayClick);
+    on(BtnBell, &TfrmMain::BtnBellClick);
+    on(BtnEpsonOpen, &TfrmMain::BtnEpsonOpenClick);
+    on(BBtnCashDrawer, &TfrmMain::BBtnCashDrawerClick);
+}
+
+void TfrmMain::FormCreate() {
+    try {
+        PosDrawerKind = 0;
+        BBtnCashDrawer->setEnabled(false);
+    } catch (...) {
+        // Start-up goes on whatever happens here.
+    }
+    FillPortList();
+}
