@@ -163,6 +163,20 @@ TEST_F(DeviceNamesTest, TerminalsPassTheChecksThroughAliasOrPath) {
     EXPECT_EQ(GetLastError(), Sentinel);
 }
 
+TEST_F(DeviceNamesTest, ATerminalOpensUnderEitherName) {
+    Pty pty;
+    Env.Alias("com9", pty.Slave);
+    for (const std::string& name : {std::string("\\\\.\\COM9"), "\\\\.\\" + pty.RelativeName()}) {
+        HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << name << " " << GetLastError();
+        EXPECT_EQ(GetFileType(h), FILE_TYPE_CHAR);
+        // Both names are one device, held exclusively.
+        EXPECT_EQ(OpenError("\\\\.\\com9"), ERROR_ACCESS_DENIED);
+        EXPECT_NE(CloseHandle(h), FALSE);
+    }
+}
+
 TEST_F(DeviceNamesTest, CharacterDevicesThatAreNoTerminalAreNotOpened) {
     // sysfs tells the memory devices from terminals; without it there is nothing to go by.
     if (!std::filesystem::exists("/sys/dev/char/1:3/subsystem"))
