@@ -239,13 +239,6 @@ TCustomComPort::TCustomComPort(TComponent* AOwner)
     FBuffer->FComPort = this;
 }
 
-TCustomComPort::~TCustomComPort() {
-    FBuffer.reset();
-    FFlowControl.reset();
-    FTimeouts.reset();
-    FParity.reset();
-}
-
 void TCustomComPort::SetBaudRate(TBaudRate Value) {
     Update(this, FBaudRate, Value, &TCustomComPort::ApplyLineSettings);
 }
@@ -269,6 +262,10 @@ void TCustomComPort::SetPort(const std::string& Value) {
     if (Value == FPort)
         return;
     FPort = Value;
+    if (CanApply()) {
+        ClosePort();
+        OpenPort();
+    }
 }
 
 void TCustomComPort::SetSyncMethod(TSyncMethod Value) {
@@ -296,13 +293,10 @@ void TCustomComPort::SetBuffer(const TComBuffer& Value) {
     ApplyBufferSizes();
 }
 
-void TCustomComPort::ApplyLineSettings() {}
-void TCustomComPort::ApplyTimeoutValues() {}
-void TCustomComPort::ApplyBufferSizes() {}
-
 // --- TComPort -------------------------------------------------------------------------------
 
 void TComPort::DefineProperties(TFiler& Filer) {
+    Filer.Boolean("Connected", Connected(), false, [&](bool v) { SetConnected(v); });
     Filer.Enumeration<TBaudRate>("BaudRate", BaudRate(), BaudRateIdents, std::nullopt,
                                  [&](TBaudRate v) { SetBaudRate(v); });
     Filer.Text("Port", Port(), [&](const std::string& v) { SetPort(v); });

@@ -4,18 +4,20 @@
 
 #include "platform/Win32.h"
 #include "runtime/Classes.h"
+#include "runtime/Messages.h"
 #include "runtime/Threads.h"
 #include "serial/ComError.h"
+#include "serial/ComMapping.h"
 #include "serial/ComSettings.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 class TCustomComPort;
 class TComThread;
-class TPortLink;
 
 // Total read and write time-outs, in milliseconds; -1 means the device's "no waiting" value.
 class TComTimeouts : public TPersistent {
@@ -152,19 +154,65 @@ private:
     std::int32_t FOutputSize = 1024;
 };
 
+// Callbacks of an observer of a port; each is optional and Sender is always the port.
+struct TPortLink {
+    std::function<void(TObject* Sender, bool OnOff)> ConnectionChanged;
+    std::function<void(TObject* Sender, const void* Buffer, std::int32_t Count)> RxBufferArrived;
+    std::function<void(TObject* Sender, const void* Buffer, std::int32_t Count)> TxBufferWritten;
+    std::function<void(TObject* Sender)> TxEmptied;
+    std::function<void(TObject* Sender)> RxFlagSeen;
+    std::function<void(TObject* Sender, bool OnOff)> CTSChanged;
+    std::function<void(TObject* Sender, bool OnOff)> DSRChanged;
+    std::function<void(TObject* Sender, bool OnOff)> RLSDChanged;
+    std::function<void(TObject* Sender)> RingSeen;
+    std::function<void(TObject* Sender, bool OnOff)> TransmittingChanged;
+    std::function<void(TObject* Sender, bool OnOff)> ReceivingChanged;
+};
+using TLinkStateCallback = std::function<void(TObject*, bool)> TPortLink::*;
+using TLinkEventCallback = std::function<void(TObject*)> TPortLink::*;
+
+enum TTransferKind : std::uint8_t { tkWrite, tkRead };
+
+// The record of one overlapped transfer: its completion signal and a copy of written data.
+struct TTransferRecord {
+    OVERLAPPED Overlapped;
+    TTransferKind Kind;
+    std::unique_ptr<char[]> Data;
+    std::int32_t Size;
+};
+using PTransferRecord = TTransferRecord*;
+
+void NewTransferRecord(PTransferRecord& Rec);
+void FreeTransferRecord(PTransferRecord& Rec);
+void PrepareTransferRecord(TTransferKind Kind, const void* Buffer, std::int32_t Count,
+                           PTransferRecord& Rec);
+std::int32_t TransferErrorCode(const PTransferRecord& Rec);
+
+using TRxCharEvent = std::function<void(TObject* Sender, std::int32_t Count)>;
+using TRxBufEvent = std::function<void(TObject* Sender, const void* Buffer, std::int32_t Count)>;
+using TComSignalEvent = std::function<void(TObject* Sender, bool OnOff)>;
+using TComErrorEvent = std::function<void(TObject* Sender, TComErrors Errors)>;
+
+// The message a hidden event window receives, one per event, wParam = the event's bit.
+inline constexpr UINT PortEventMessage = WM_USER + 1;
+
 class TCustomComPort : public TComponent {
 public:
     explicit TCustomComPort(TComponent* AOwner);
+    // Closes an open port first. Errors on the way are handed to the application's handler;
+    // the device and the event thread are released in every case.
     ~TCustomComPort() override;
     const char* ClassName() const override { return "TCustomComPort"; }
 
     // --- Settings ---------------------------------------------------------------------------
+    // Setting it opens or closes the port; while loading it is only recorded.
     bool Connected() const { return FConnected; }
+    void SetConnected(bool Value);
     TBaudRate BaudRate() const { return FBaudRate; }
     void SetBaudRate(TBaudRate Value);
     std::int32_t CustomBaudRate() const { return FCustomBaudRate; }
     void SetCustomBaudRate(std::int32_t Value);
-    // The device name without prefix, such as "COM1".
+    // The device name without prefix, such as "COM1". A change reopens an open port.
     const std::string& Port() const { return FPort; }
     void SetPort(const std::string& Value);
     TStopBits StopBits() const { return FStopBits; }
@@ -198,10 +246,73 @@ public:
     const TComBuffer& Buffer() const { return *FBuffer; }
     void SetBuffer(const TComBuffer& Value);
 
+    // --- Events -----------------------------------------------------------------------------
+    TNotifyEvent OnAfterOpen;
+    TNotifyEvent OnAfterClose;
+    TNotifyEvent OnBeforeOpen;
+    TNotifyEvent OnBeforeClose;
+    TRxCharEvent OnRxChar;
+    TRxBufEvent OnRxBuf;
+    TNotifyEvent OnTxEmpty;
+    TNotifyEvent OnBreak;
+    TNotifyEvent OnRing;
+    TComSignalEvent OnCTSChange;
+    TComSignalEvent OnDSRChange;
+    TComSignalEvent OnRLSDChange;
+    TNotifyEvent OnRxFlag;
+    TComErrorEvent OnError;
+    TNotifyEvent OnRx80Full;
+
+    // --- Lifecycle --------------------------------------------------------------------------
+    void OpenPort();
+    void ClosePort();
+    void FinishLoading() override;
+
+    // --- Transfers and queries --------------------------------------------------------------
+    // Writes the bytes as they are (0x00 and bytes above 0x7F included) and returns the count
+    // the device took, which the write time-outs may make shorter.
+    std::int32_t SendText(const std::string& Text);
+    std::int32_t ReceiveBytes(void* Buffer, std::int32_t Count);
+    std::int32_t StartWriteText(const std::string& Text, PTransferRecord& Rec);
+    std::int32_t StartWrite(const void* Buffer, std::int32_t Count, PTransferRecord& Rec);
+    std::int32_t StartRead(void* Buffer, std::int32_t Count, PTransferRecord& Rec);
+    std::int32_t AwaitTransfer(PTransferRecord& Rec);
+    void AbortTransfers();
+    std::int32_t QueuedInputCount();
+    TModemSignals ReadModemSignals();
+    TComErrors TakeLineErrors();
+
+    // --- Links ------------------------------------------------------------------------------
+    // Observers are attached and detached only while the port is closed; the port does not
+    // own them. Attaching one twice, detaching an unknown one, or either while open raises
+    // peLinkRegistration.
+    void AttachLink(TPortLink* Link);
+    void DetachLink(TPortLink* Link);
+    void NotifyLinksOfState(TLinkStateCallback Callback, bool OnOff);
+    void NotifyLinksOfEvent(TLinkEventCallback Callback);
+    void NotifyLinksOfTxData(const void* Buffer, std::int32_t Count);
+
     // --- Runtime state ----------------------------------------------------------------------
     HANDLE DeviceHandle() const { return FDeviceHandle; }
+    HWND EventWindow() const { return FEventWindow; }
+    TComThread* EventThread() const { return FEventThread.get(); }
+    bool ThreadCreated() const { return FThreadCreated; }
     TThreadPriority EventThreadPriority() const { return FEventThreadPriority; }
     bool Loading() const { return ComponentState().Contains(csLoading); }
+
+    // --- Event handling, run on the thread the delivery mode chooses ------------------------
+    void PortWindowProc(TMessage& Message);
+    void HandleRxChar();
+    void HandleTxEmpty();
+    void HandleRxFlag();
+    void HandleRing();
+    void HandleBreak();
+    void HandleCTSChange();
+    void HandleDSRChange();
+    void HandleError();
+    void HandleRLSDChange();
+    void HandleRx80Full();
+    void ReportLineSignals(bool Opening);
 
     // Hand one group of settings to the open device; nothing happens while the port is
     // closed or loading.
@@ -210,10 +321,35 @@ public:
     virtual void ApplyBufferSizes();
 
 protected:
+    virtual void OpenDeviceHandle();
+    virtual void CloseDeviceHandle();
+    virtual void ConfigureDevice();
+
+    virtual void FireAfterClose();
+    virtual void FireAfterOpen();
+    virtual void FireBeforeClose();
+    virtual void FireBeforeOpen();
+    virtual void FireRxChar(std::int32_t Count);
+    virtual void FireRxBuf(const void* Buffer, std::int32_t Count);
+    virtual void FireTxEmpty();
+    virtual void FireBreak();
+    virtual void FireRing();
+    virtual void FireRxFlag();
+    virtual void FireCTSChange(bool OnOff);
+    virtual void FireDSRChange(bool OnOff);
+    virtual void FireError(TComErrors Errors);
+    virtual void FireRLSDChange(bool OnOff);
+    virtual void FireRx80Full();
+
+    void NotifyBeforeOpen();
+    void NotifyAfterOpen();
+    void NotifyBeforeClose();
+    void NotifyAfterClose();
+
     // True when the apply operations may reach the device.
     bool CanApply() const { return FConnected && !Loading(); }
 
-    TComThread* FEventThread = nullptr;
+    std::unique_ptr<TComThread> FEventThread;
     bool FThreadCreated = false;
     HANDLE FDeviceHandle = INVALID_HANDLE_VALUE;
     HWND FEventWindow = nullptr;
@@ -222,6 +358,8 @@ protected:
     bool FConnected = false;
 
 private:
+    void StopEventThread();
+
     TBaudRate FBaudRate = br9600;
     std::int32_t FCustomBaudRate = 9600;
     std::string FPort = "COM1";
@@ -236,6 +374,33 @@ private:
     std::unique_ptr<TComFlowControl> FFlowControl;
     std::unique_ptr<TComTimeouts> FTimeouts;
     std::unique_ptr<TComBuffer> FBuffer;
+};
+
+// The thread that waits for the device's events while a port with events is open and hands
+// each batch to the port by its SyncMethod.
+class TComThread : public TThread {
+public:
+    // Gives the device the port's event mask and starts the thread.
+    explicit TComThread(TCustomComPort* AComPort);
+    // Signals the thread to stop and waits until it has ended, serving the calling thread's
+    // queue meanwhile so a batch being delivered can finish.
+    ~TComThread() override;
+    const char* ClassName() const override { return "TComThread"; }
+
+    void SignalStop();
+    TComEvents CurrentEvents() const { return FCurrentEvents; }
+
+protected:
+    void Execute() override;
+
+private:
+    void DispatchEvents();
+    void SendEventMessages();
+    void RunEventRoutines();
+
+    TCustomComPort* FComPort;
+    HANDLE FStopEvent;
+    TComEvents FCurrentEvents;
 };
 
 // The port with its settings published for a stored description.

@@ -1,0 +1,245 @@
+// Event handling routines, lifecycle notifications, the published-event hooks and links.
+#include "runtime/Application.h"
+#include "serial/CPort.h"
+
+#include <algorithm>
+
+// --- Hooks: the only places that call the published handlers --------------------------------
+
+void TCustomComPort::FireAfterClose() {
+    if (OnAfterClose)
+        OnAfterClose(this);
+}
+void TCustomComPort::FireAfterOpen() {
+    if (OnAfterOpen)
+        OnAfterOpen(this);
+}
+void TCustomComPort::FireBeforeClose() {
+    if (OnBeforeClose)
+        OnBeforeClose(this);
+}
+void TCustomComPort::FireBeforeOpen() {
+    if (OnBeforeOpen)
+        OnBeforeOpen(this);
+}
+void TCustomComPort::FireRxChar(std::int32_t Count) {
+    if (OnRxChar)
+        OnRxChar(this, Count);
+}
+void TCustomComPort::FireRxBuf(const void* Buffer, std::int32_t Count) {
+    if (OnRxBuf)
+        OnRxBuf(this, Buffer, Count);
+}
+void TCustomComPort::FireTxEmpty() {
+    if (OnTxEmpty)
+        OnTxEmpty(this);
+}
+void TCustomComPort::FireBreak() {
+    if (OnBreak)
+        OnBreak(this);
+}
+void TCustomComPort::FireRing() {
+    if (OnRing)
+        OnRing(this);
+}
+void TCustomComPort::FireRxFlag() {
+    if (OnRxFlag)
+        OnRxFlag(this);
+}
+void TCustomComPort::FireCTSChange(bool OnOff) {
+    if (OnCTSChange)
+        OnCTSChange(this, OnOff);
+}
+void TCustomComPort::FireDSRChange(bool OnOff) {
+    if (OnDSRChange)
+        OnDSRChange(this, OnOff);
+}
+void TCustomComPort::FireError(TComErrors Errors) {
+    if (OnError)
+        OnError(this, Errors);
+}
+void TCustomComPort::FireRLSDChange(bool OnOff) {
+    if (OnRLSDChange)
+        OnRLSDChange(this, OnOff);
+}
+void TCustomComPort::FireRx80Full() {
+    if (OnRx80Full)
+        OnRx80Full(this);
+}
+
+// --- Handling routines ----------------------------------------------------------------------
+
+void TCustomComPort::HandleError() {
+    const TComErrors errors = TakeLineErrors();
+    if (!errors.Empty())
+        FireError(errors);
+}
+
+void TCustomComPort::HandleRxChar() {
+    const std::int32_t count = QueuedInputCount();
+    if (count <= 0)
+        return;
+    NotifyLinksOfState(&TPortLink::ReceivingChanged, true);
+    FireRxChar(count);
+}
+
+void TCustomComPort::HandleTxEmpty() {
+    NotifyLinksOfState(&TPortLink::TransmittingChanged, false);
+    NotifyLinksOfEvent(&TPortLink::TxEmptied);
+    FireTxEmpty();
+}
+
+void TCustomComPort::HandleBreak() {
+    FireBreak();
+}
+
+void TCustomComPort::HandleRing() {
+    NotifyLinksOfEvent(&TPortLink::RingSeen);
+    FireRing();
+}
+
+void TCustomComPort::HandleCTSChange() {
+    const bool on = ReadModemSignals().Contains(msCTS);
+    NotifyLinksOfState(&TPortLink::CTSChanged, on);
+    FireCTSChange(on);
+}
+
+void TCustomComPort::HandleDSRChange() {
+    const bool on = ReadModemSignals().Contains(msDSR);
+    NotifyLinksOfState(&TPortLink::DSRChanged, on);
+    FireDSRChange(on);
+}
+
+void TCustomComPort::HandleRxFlag() {
+    NotifyLinksOfEvent(&TPortLink::RxFlagSeen);
+    FireRxFlag();
+}
+
+void TCustomComPort::HandleRLSDChange() {
+    const bool on = ReadModemSignals().Contains(msRLSD);
+    NotifyLinksOfState(&TPortLink::RLSDChanged, on);
+    FireRLSDChange(on);
+}
+
+void TCustomComPort::HandleRx80Full() {
+    FireRx80Full();
+}
+
+void TCustomComPort::ReportLineSignals(bool Opening) {
+    if (Opening) {
+        HandleCTSChange();
+        HandleDSRChange();
+        HandleRLSDChange();
+        return;
+    }
+    NotifyLinksOfState(&TPortLink::CTSChanged, false);
+    NotifyLinksOfState(&TPortLink::DSRChanged, false);
+    NotifyLinksOfState(&TPortLink::RLSDChanged, false);
+    FireCTSChange(false);
+    FireDSRChange(false);
+    FireRLSDChange(false);
+}
+
+void TCustomComPort::PortWindowProc(TMessage& Message) {
+    if (Message.Msg != PortEventMessage) {
+        Message.Result = DefWindowProcA(FEventWindow, Message.Msg, Message.WParam, Message.LParam);
+        return;
+    }
+    try {
+        if (InSendMessage())
+            ReplyMessage(0);
+        if (!FConnected)
+            return;
+        switch (Message.WParam) {
+        case EV_RXCHAR:
+            HandleRxChar();
+            break;
+        case EV_RXFLAG:
+            HandleRxFlag();
+            break;
+        case EV_TXEMPTY:
+            HandleTxEmpty();
+            break;
+        case EV_CTS:
+            HandleCTSChange();
+            break;
+        case EV_DSR:
+            HandleDSRChange();
+            break;
+        case EV_RLSD:
+            HandleRLSDChange();
+            break;
+        case EV_BREAK:
+            HandleBreak();
+            break;
+        case EV_ERR:
+            HandleError();
+            break;
+        case EV_RING:
+            HandleRing();
+            break;
+        case EV_RX80FULL:
+            HandleRx80Full();
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
+        ApplicationHandleException(std::current_exception());
+    }
+}
+
+// --- Lifecycle notifications ----------------------------------------------------------------
+
+void TCustomComPort::NotifyBeforeOpen() {
+    FireBeforeOpen();
+}
+
+void TCustomComPort::NotifyAfterOpen() {
+    NotifyLinksOfState(&TPortLink::ConnectionChanged, true);
+    FireAfterOpen();
+    ReportLineSignals(true);
+}
+
+void TCustomComPort::NotifyBeforeClose() {
+    ReportLineSignals(false);
+    FireBeforeClose();
+}
+
+void TCustomComPort::NotifyAfterClose() {
+    NotifyLinksOfState(&TPortLink::ConnectionChanged, false);
+    FireAfterClose();
+}
+
+// --- Links ----------------------------------------------------------------------------------
+
+void TCustomComPort::AttachLink(TPortLink* Link) {
+    if (!Link || FConnected || std::find(FLinks.begin(), FLinks.end(), Link) != FLinks.end())
+        throw EComPort(peLinkRegistration);
+    FLinks.push_back(Link);
+}
+
+void TCustomComPort::DetachLink(TPortLink* Link) {
+    auto it = std::find(FLinks.begin(), FLinks.end(), Link);
+    if (FConnected || it == FLinks.end())
+        throw EComPort(peLinkRegistration);
+    FLinks.erase(it);
+}
+
+void TCustomComPort::NotifyLinksOfState(TLinkStateCallback Callback, bool OnOff) {
+    for (TPortLink* link : FLinks)
+        if (link->*Callback)
+            (link->*Callback)(this, OnOff);
+}
+
+void TCustomComPort::NotifyLinksOfEvent(TLinkEventCallback Callback) {
+    for (TPortLink* link : FLinks)
+        if (link->*Callback)
+            (link->*Callback)(this);
+}
+
+void TCustomComPort::NotifyLinksOfTxData(const void* Buffer, std::int32_t Count) {
+    for (TPortLink* link : FLinks)
+        if (link->TxBufferWritten)
+            link->TxBufferWritten(this, Buffer, Count);
+}

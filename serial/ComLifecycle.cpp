@@ -1,0 +1,135 @@
+// Opening, configuring and closing the device, and the loading phase.
+#include "runtime/Application.h"
+#include "serial/CPort.h"
+
+TCustomComPort::~TCustomComPort() {
+    try {
+        ClosePort();
+    } catch (...) {
+        ApplicationHandleException(std::current_exception());
+    }
+    // A close that failed part-way must still not leave a thread or a device behind.
+    StopEventThread();
+    CloseDeviceHandle();
+    FConnected = false;
+    FBuffer.reset();
+    FFlowControl.reset();
+    FTimeouts.reset();
+    FParity.reset();
+}
+
+void TCustomComPort::SetConnected(bool Value) {
+    if (Loading()) {
+        FConnected = Value;
+        return;
+    }
+    if (Value == FConnected)
+        return;
+    if (Value)
+        OpenPort();
+    else
+        ClosePort();
+}
+
+void TCustomComPort::OpenPort() {
+    if (FConnected)
+        return;
+    NotifyBeforeOpen();
+    OpenDeviceHandle();
+    FConnected = true;
+    try {
+        ConfigureDevice();
+    } catch (...) {
+        CloseDeviceHandle();
+        FConnected = false;
+        throw;
+    }
+    if (FEvents.Empty()) {
+        FThreadCreated = false;
+    } else {
+        if (FSyncMethod == smWindowSync)
+            FEventWindow = AllocateHWnd([this](TMessage& m) { PortWindowProc(m); });
+        FEventThread = std::make_unique<TComThread>(this);
+        FThreadCreated = true;
+    }
+    NotifyAfterOpen();
+}
+
+void TCustomComPort::ClosePort() {
+    if (!FConnected)
+        return;
+    NotifyBeforeClose();
+    AbortTransfers();
+    StopEventThread();
+    CloseDeviceHandle();
+    FConnected = false;
+    NotifyAfterClose();
+}
+
+void TCustomComPort::StopEventThread() {
+    if (!FThreadCreated)
+        return;
+    FEventThread.reset(); // stops the thread and waits for it
+    FThreadCreated = false;
+    if (FEventWindow) {
+        DeallocateHWnd(FEventWindow);
+        FEventWindow = nullptr;
+    }
+}
+
+void TCustomComPort::OpenDeviceHandle() {
+    const std::string path = "\\\\.\\" + FPort;
+    FDeviceHandle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (FDeviceHandle == INVALID_HANDLE_VALUE)
+        throw EComPort(peOpenPort, static_cast<std::int32_t>(GetLastError()));
+}
+
+void TCustomComPort::CloseDeviceHandle() {
+    if (FDeviceHandle == INVALID_HANDLE_VALUE)
+        return;
+    CloseHandle(FDeviceHandle);
+    FDeviceHandle = INVALID_HANDLE_VALUE;
+}
+
+void TCustomComPort::ConfigureDevice() {
+    ApplyBufferSizes();
+    ApplyLineSettings();
+    ApplyTimeoutValues();
+}
+
+void TCustomComPort::ApplyLineSettings() {
+    if (!CanApply())
+        return;
+    DCB dcb = BuildDCB(*this);
+    if (!SetCommState(FDeviceHandle, &dcb))
+        throw EComPort(peSetCommState, static_cast<std::int32_t>(GetLastError()));
+}
+
+void TCustomComPort::ApplyTimeoutValues() {
+    if (!CanApply())
+        return;
+    COMMTIMEOUTS timeouts = BuildCommTimeouts(*FTimeouts);
+    if (!SetCommTimeouts(FDeviceHandle, &timeouts))
+        throw EComPort(peSetCommTimeouts, static_cast<std::int32_t>(GetLastError()));
+}
+
+void TCustomComPort::ApplyBufferSizes() {
+    if (!CanApply())
+        return;
+    if (!SetupComm(FDeviceHandle, static_cast<DWORD>(FBuffer->InputSize()),
+                   static_cast<DWORD>(FBuffer->OutputSize())))
+        throw EComPort(peSetupComm, static_cast<std::int32_t>(GetLastError()));
+}
+
+void TCustomComPort::FinishLoading() {
+    TComponent::FinishLoading();
+    if (!FConnected)
+        return;
+    FConnected = false;
+    try {
+        OpenPort();
+    } catch (...) {
+        ApplicationHandleException(std::current_exception());
+    }
+}

@@ -1,0 +1,28 @@
+// Pure mappings between the port's settings and the device's records and bit words.
+#pragma once
+
+#include "platform/Win32.h"
+#include "serial/ComSettings.h"
+
+#include <cstdint>
+
+class TCustomComPort;
+class TComTimeouts;
+
+enum TModemSignal : std::uint8_t { msCTS, msDSR, msRing, msRLSD };
+using TModemSignals = TSet<TModemSignal, 4>;
+
+// The device control block for the port's line settings, built from the settings alone.
+DCB BuildDCB(const TCustomComPort& Port);
+// The time-out record; -1 becomes MAXDWORD, every other value passes as its 32-bit pattern.
+COMMTIMEOUTS BuildCommTimeouts(const TComTimeouts& Timeouts);
+
+// The device event mask of an event set, and back; unknown mask bits are ignored.
+DWORD EventsToMask(TComEvents Events);
+TComEvents MaskToEvents(DWORD Mask);
+// The Windows event bit of one event.
+DWORD EventMask(TComEvent Event);
+
+TModemSignals ModemStatusToSignals(DWORD Status);
+// Line errors of an error word; a parity error counts only while parity is checked.
+TComErrors ErrorWordToErrors(DWORD Errors, bool ParityCheck);

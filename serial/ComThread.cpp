@@ -1,0 +1,125 @@
+// The event thread: one wait request on the device at a time, each batch handed to the port.
+#include "serial/CPort.h"
+
+#include <array>
+
+namespace {
+// Events of one batch are handled in this order, whatever the order of their bits.
+constexpr std::array<TComEvent, 10> FixedOrder = {
+    evError, evRxChar, evTxEmpty, evBreak, evRing, evCTS, evDSR, evRxFlag, evRLSD, evRx80Full};
+
+struct TEventHandle {
+    HANDLE Handle;
+    ~TEventHandle() { CloseHandle(Handle); }
+};
+} // namespace
+
+TComThread::TComThread(TCustomComPort* AComPort)
+    : TThread(true), FComPort(AComPort), FStopEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    SetPriority(FComPort->EventThreadPriority());
+    SetCommMask(FComPort->DeviceHandle(), EventsToMask(FComPort->Events()));
+    Start();
+}
+
+TComThread::~TComThread() {
+    SignalStop();
+    Terminate();
+    WaitFor();
+    // Closed here rather than by the body, so a SignalStop after an early end stays harmless.
+    CloseHandle(FStopEvent);
+}
+
+void TComThread::SignalStop() {
+    SetEvent(FStopEvent);
+    Sleep(0);
+}
+
+void TComThread::Execute() {
+    const HANDLE device = FComPort->DeviceHandle();
+    OVERLAPPED overlapped{};
+    TEventHandle done{CreateEventA(nullptr, TRUE, TRUE, nullptr)};
+    overlapped.hEvent = done.Handle;
+    const HANDLE signals[2] = {FStopEvent, done.Handle};
+    DWORD mask = 0;
+    DWORD result = WAIT_FAILED;
+    bool pending = false;
+    do {
+        // A device that refuses wait requests ends monitoring instead of spinning on them.
+        if (!WaitCommEvent(device, &mask, &overlapped) && GetLastError() != ERROR_IO_PENDING)
+            break;
+        pending = true;
+        result = WaitForMultipleObjects(2, signals, FALSE, INFINITE);
+        if (result != WAIT_OBJECT_0 + 1)
+            break;
+        pending = false;
+        DWORD count = 0;
+        if (GetOverlappedResult(device, &overlapped, &count, FALSE)) {
+            FCurrentEvents = MaskToEvents(mask);
+            DispatchEvents();
+        }
+    } while (true);
+    // Ends the wait request still pending; it must complete before its record goes away.
+    SetCommMask(device, 0);
+    if (pending)
+        WaitForSingleObject(done.Handle, INFINITE);
+    PurgeComm(device, PURGE_TXCLEAR | PURGE_RXCLEAR);
+}
+
+void TComThread::DispatchEvents() {
+    switch (FComPort->SyncMethod()) {
+    case smThreadSync:
+        Synchronize([this] { RunEventRoutines(); });
+        break;
+    case smWindowSync:
+        SendEventMessages();
+        break;
+    case smNone:
+        RunEventRoutines();
+        break;
+    }
+}
+
+void TComThread::SendEventMessages() {
+    for (TComEvent event : FixedOrder)
+        if (FCurrentEvents.Contains(event))
+            SendMessageA(FComPort->EventWindow(), PortEventMessage, EventMask(event), 0);
+}
+
+void TComThread::RunEventRoutines() {
+    for (TComEvent event : FixedOrder) {
+        if (!FCurrentEvents.Contains(event))
+            continue;
+        switch (event) {
+        case evError:
+            FComPort->HandleError();
+            break;
+        case evRxChar:
+            FComPort->HandleRxChar();
+            break;
+        case evTxEmpty:
+            FComPort->HandleTxEmpty();
+            break;
+        case evBreak:
+            FComPort->HandleBreak();
+            break;
+        case evRing:
+            FComPort->HandleRing();
+            break;
+        case evCTS:
+            FComPort->HandleCTSChange();
+            break;
+        case evDSR:
+            FComPort->HandleDSRChange();
+            break;
+        case evRxFlag:
+            FComPort->HandleRxFlag();
+            break;
+        case evRLSD:
+            FComPort->HandleRLSDChange();
+            break;
+        case evRx80Full:
+            FComPort->HandleRx80Full();
+            break;
+        }
+    }
+}
