@@ -98,10 +98,6 @@ std::optional<SteadyTime> DeadlineAfter(DWORD Milliseconds, SteadyTime Now) {
     return Now + std::chrono::milliseconds(Milliseconds);
 }
 
-bool IsEventHandle(HANDLE Handle) {
-    return FindHandleAs<Event>(Handle) != nullptr;
-}
-
 void SetWaitBlockedHookForTest(std::function<void()> Hook) {
     std::lock_guard lock(SyncLock());
     WaitBlockedHook() = std::move(Hook);

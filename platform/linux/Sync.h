@@ -1,4 +1,4 @@
-// Internal to the Linux backend: events as kernel objects, and hooks tests use to observe waits.
+// Internal to the Linux backend: the deadline of a wait, and a hook tests use to observe waits.
 #pragma once
 
 #include "platform/linux/Handles.h"
@@ -13,9 +13,6 @@ using SteadyTime = std::chrono::steady_clock::time_point;
 
 // The moment a wait of Milliseconds that starts at Now gives up; none for INFINITE.
 std::optional<SteadyTime> DeadlineAfter(DWORD Milliseconds, SteadyTime Now);
-
-// True when Handle is a live event (what WaitFor*Objects can wait on).
-bool IsEventHandle(HANDLE Handle);
 
 // Called by every wait just before it blocks, with the wait already registered on its events, so
 // a test knows that a SetEvent made from then on has to wake a sleeping waiter. Runs under the

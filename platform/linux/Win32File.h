@@ -43,6 +43,9 @@ struct _OVERLAPPED {
 using OVERLAPPED = _OVERLAPPED;
 using LPOVERLAPPED = _OVERLAPPED*;
 
+// Opens devices only: "\\.\" + a port name (or a bare "COMn") as a comm device, "LPTn" as a line
+// printer. Nothing is ever created or truncated, whatever the disposition; any other name fails
+// with ERROR_NOT_SUPPORTED.
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                    DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
@@ -50,6 +53,7 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                DWORD* lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
 BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead,
               LPOVERLAPPED lpOverlapped);
+// Completion is read from the record alone; waiting (bWait) needs the record's hEvent.
 BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, DWORD* lpNumberOfBytesTransferred,
                          BOOL bWait);
 DWORD GetFileType(HANDLE hFile);

@@ -12,10 +12,12 @@ inline constexpr DWORD MAXIMUM_WAIT_OBJECTS = 64;
 struct SECURITY_ATTRIBUTES;
 using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 
+// Events are private to the process: a non-empty name is refused with ERROR_NOT_SUPPORTED.
 HANDLE CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset, BOOL bInitialState,
                     LPCSTR lpName);
 BOOL SetEvent(HANDLE hEvent);
 BOOL ResetEvent(HANDLE hEvent);
+// Waits on events only; any other handle fails the wait with ERROR_INVALID_HANDLE.
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
 DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAll,
                              DWORD dwMilliseconds);
