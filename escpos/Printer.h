@@ -1,0 +1,165 @@
+// The printer's side of the stream: its state, what each command does to it, and the paper that
+// comes out, as pages of laid-out lines, feeds, cuts and drawer pulses. Drawing the pages is the
+// renderer's job.
+#pragma once
+
+#include "escpos/Decoder.h"
+#include "escpos/Profile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace escpos {
+
+// One character on a line, with the size and style it prints in.
+struct Glyph {
+    char32_t Character = 0; // 0 when the bytes name no character
+    bool DoubleByte = false;
+    std::uint16_t KsCode = 0; // double-byte: its KS X 1001 code, 0 when outside it
+    bool FontB = false;
+    bool Emphasised = false;
+    bool Reverse = false;
+    int Underline = 0; // dots thick: 0, 1 or 2
+    int WidthMul = 1, HeightMul = 1;
+    int X = 0;                 // left edge, dots from the line's start
+    int Width = 0, Height = 0; // the cell, multipliers applied
+    int Advance = 0;           // Width plus the right spacing
+};
+
+struct Item {
+    enum Kind { Line, Feed, Note, Cut } What = Line;
+    std::size_t Offset = 0; // of the byte or command that made it
+    // Line: its glyphs, left indent (margin plus justification), and the text in UTF-8.
+    std::vector<Glyph> Glyphs;
+    int Indent = 0;
+    int Box = 0;          // Line: the tallest cell; glyphs stand on its bottom
+    std::string Text;     // Line: the text; Note: the note
+    int Advance = 0;      // dots the paper moves after it (Line, Feed, Cut)
+    bool Partial = false; // Cut
+    bool Wrapped = false; // Line: continues the line before, which ran out of paper width
+};
+
+// The paper between two cuts; the last page may have no cut.
+struct Page {
+    std::vector<Item> Items;
+    bool Cut = false;
+    bool Empty() const { return Items.empty(); }
+    // Nothing on it but paper feed.
+    bool Blank() const;
+};
+
+struct Warning {
+    std::size_t Offset = 0;
+    std::string Message;
+};
+
+struct TraceEntry {
+    std::size_t Offset = 0;
+    std::size_t Length = 0;
+    std::string Name;   // "ESC !", "text"
+    std::string Hex;    // the bytes, "1B 21 08"
+    std::string Detail; // what it did; for text, the characters
+};
+
+struct PrinterState {
+    bool DoubleByte = false;
+    int PendingLead = -1; // double-byte mode: a lead byte waiting for its trail byte
+    bool FontB = false;
+    bool Emphasised = false;
+    bool Reverse = false;
+    int Underline = 0;
+    int DoubleByteUnderline = 0;
+    int WidthMul = 1, HeightMul = 1;                     // single-byte characters
+    int DoubleByteWidthMul = 1, DoubleByteHeightMul = 1; // double-byte characters
+    int Justification = 0;                               // 0 left, 1 centre, 2 right
+    int LineSpacing = 30;                                // dots; 1/6 inch
+    unsigned CodePage = 0;
+    unsigned CharacterSet = 0;
+    int RightSpacing = 0;
+    int LeftMargin = 0;
+    int PrintWidth = 0;
+};
+
+class Printer {
+public:
+    explicit Printer(Profile P);
+
+    // Applies one decoded command.
+    void Apply(const Command& C);
+
+    // The stream ended: what is still in the line buffer is reported, as a printer would not
+    // print it, and the current page is closed.
+    void Finish();
+
+    const Profile& Model() const { return Profile_; }
+    const PrinterState& State() const { return State_; }
+
+    // Pages so far; the last one is still being printed unless Finish was called.
+    const std::vector<Page>& Pages() const { return Pages_; }
+    // Removes the pages that ended with a cut and gives them back.
+    std::vector<Page> TakeCutPages();
+
+    const std::vector<Warning>& Warnings() const { return Warnings_; }
+    const std::vector<TraceEntry>& Trace() const { return Trace_; }
+    void KeepTrace(bool Keep) { KeepTrace_ = Keep; }
+
+    // Bytes the printer sends back (status answers).
+    std::function<void(std::string_view Bytes)> OnReply;
+    // One human-readable line per command, and per printed line.
+    std::function<void(std::size_t Offset, const std::string& Line)> OnLog;
+    // A page ended with a cut.
+    std::function<void(const Page& P)> OnCut;
+
+private:
+    struct Pending {
+        std::vector<Glyph> Glyphs;
+        std::string Text;
+        int X = 0;
+        int Justification = 0;
+        std::size_t Offset = 0;
+        bool Wrapped = false;
+    };
+
+    void Reset();
+    void Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::uint16_t Code);
+    void PrintLine(std::size_t Offset, int MinimumAdvance);
+    void Feed(std::size_t Offset, int Dots);
+    void CutPaper(std::size_t Offset, bool Partial, int FeedDots);
+    void Pulse(std::size_t Offset, int Pin, int OnMs, int OffMs);
+    void Reply(const Command& C, std::string_view Bytes);
+    void DropLead(std::size_t Offset, const char* Why);
+    std::string Do(const Command& C); // applies a command; gives its description
+    void Warn(std::size_t Offset, std::string Message);
+    void Record(const Command& C, const std::string& Detail);
+    void Log(std::size_t Offset, const std::string& Line);
+    Page& Current();
+    int Room() const; // dots a line may take
+
+    Profile Profile_;
+    PrinterState State_;
+    Pending Line_;
+    std::vector<Page> Pages_;
+    std::vector<Warning> Warnings_;
+    std::vector<TraceEntry> Trace_;
+    bool KeepTrace_ = true;
+    bool Finished_ = false;
+};
+
+// Decodes Bytes on a fresh printer of Profile P to the end.
+Printer PrintAll(std::string_view Bytes, const Profile& P);
+
+// The page's text: each line as it was sent (a line the paper's width broke in two is joined
+// again), cuts and drawer pulses as "[partial cut]", "[full cut]" and
+// "[DRAWER pin 2: 510 ms on / 510 ms off]", one per line.
+std::string PageText(const Page& P);
+
+// The trace and warnings as JSON, with byte offsets.
+std::string TraceJson(const Printer& P);
+
+// Code point to UTF-8.
+void AppendUtf8(std::string& Out, char32_t Character);
+
+} // namespace escpos

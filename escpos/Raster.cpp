@@ -1,0 +1,178 @@
+#include "escpos/Raster.h"
+
+#include "escpos/Fonts.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+
+namespace escpos {
+
+namespace {
+
+constexpr int NoteGap = 16;    // between the paper's edge and a note
+constexpr int NoteHeight = 20; // a Font B line and a little air
+constexpr int CutThickness = 2;
+constexpr int PerforationDash = 8;
+
+void DrawGlyph(Bitmap& B, const Glyph& G, int Left, int Top, Fonts& F) {
+    const Face face = G.DoubleByte ? Face::Korean : G.FontB ? Face::B : Face::A;
+    const std::uint32_t code = G.DoubleByte ? G.KsCode : static_cast<std::uint32_t>(G.Character);
+    const Cell& cell = F.Glyph(face, G.Emphasised, code);
+    for (int y = 0; y < G.Height; ++y) {
+        for (int x = 0; x < G.Advance; ++x) {
+            const int cx = x / G.WidthMul, cy = y / G.HeightMul;
+            bool black = x < G.Width && cx < cell.Width && cy < cell.Height && cell.At(cx, cy);
+            if (G.Underline && y >= G.Height - G.Underline)
+                black = true;
+            if (G.Reverse)
+                black = !black;
+            if (black)
+                B.Set(Left + x, Top + y);
+        }
+    }
+}
+
+void DrawText(Bitmap& B, const std::string& Text, int Left, int Top, Fonts& F) {
+    int x = Left;
+    for (const char c : Text) {
+        const Cell& cell = F.Glyph(Face::B, false, static_cast<unsigned char>(c));
+        for (int y = 0; y < cell.Height; ++y)
+            for (int cx = 0; cx < cell.Width; ++cx)
+                if (cell.At(cx, y))
+                    B.Set(x + cx, Top + y);
+        x += cell.Width;
+    }
+}
+
+// Where each item starts, the page's height, and the notes' places, in one pass.
+struct Layout {
+    std::vector<int> Tops;
+    std::vector<int> NoteTops;
+    int Height = 0;
+    bool Notes = false;
+};
+
+Layout Lay(const Page& P) {
+    Layout layout;
+    int y = 0, noteBottom = 0;
+    for (const auto& item : P.Items) {
+        layout.Tops.push_back(y);
+        switch (item.What) {
+        case Item::Line:
+        case Item::Feed:
+            y += item.Advance;
+            break;
+        case Item::Cut:
+            y += CutThickness;
+            break;
+        case Item::Note: {
+            const int top = std::max(y, noteBottom);
+            layout.NoteTops.push_back(top);
+            noteBottom = top + NoteHeight;
+            layout.Notes = true;
+            break;
+        }
+        }
+    }
+    layout.Height = std::max({y, noteBottom, 1});
+    return layout;
+}
+
+} // namespace
+
+Bitmap RenderPage(const Page& P, int PaperWidth, Fonts& F) {
+    const Layout layout = Lay(P);
+    Bitmap b(PaperWidth + (layout.Notes ? NoteMargin : 0), layout.Height);
+    std::size_t note = 0;
+    for (std::size_t i = 0; i < P.Items.size(); ++i) {
+        const Item& item = P.Items[i];
+        const int top = layout.Tops[i];
+        switch (item.What) {
+        case Item::Line:
+            for (const auto& g : item.Glyphs)
+                DrawGlyph(b, g, item.Indent + g.X, top + item.Box - g.Height, F);
+            break;
+        case Item::Feed:
+            break;
+        case Item::Cut:
+            for (int x = 0; x < PaperWidth; ++x)
+                if (!item.Partial || (x / PerforationDash) % 2 == 0)
+                    for (int t = 0; t < CutThickness; ++t)
+                        b.Set(x, top + t);
+            break;
+        case Item::Note: {
+            const int noteTop = layout.NoteTops[note++];
+            // A bar on the paper's edge marks where the pulse came.
+            for (int y = noteTop; y < noteTop + NoteHeight - 2; ++y)
+                b.Set(PaperWidth + NoteGap / 2, y);
+            DrawText(b, item.Text, PaperWidth + NoteGap, noteTop + 1, F);
+            break;
+        }
+        }
+    }
+    return b;
+}
+
+namespace {
+
+void AppendBytes(png_structp Png, png_bytep Data, png_size_t Length) {
+    auto* out = static_cast<std::string*>(png_get_io_ptr(Png));
+    out->append(reinterpret_cast<const char*>(Data), Length);
+}
+
+void NoFlush(png_structp) {}
+
+} // namespace
+
+std::string EncodePng(const Bitmap& B) {
+    std::string out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png)
+        throw std::runtime_error("cannot start the PNG encoder");
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        throw std::runtime_error("cannot start the PNG encoder");
+    }
+    const std::size_t stride = static_cast<std::size_t>(B.Width + 7) / 8;
+    std::vector<png_byte> row(stride);
+    // libpng reports failures by longjmp; nothing here needs unwinding past this frame.
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        throw std::runtime_error("cannot encode the PNG");
+    }
+    png_set_write_fn(png, &out, AppendBytes, NoFlush);
+    png_set_compression_level(png, 9);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(B.Width), static_cast<png_uint_32>(B.Height),
+                 1, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_pHYs(png, info, 7087, 7087, PNG_RESOLUTION_METER); // 180 dpi
+    png_write_info(png, info);
+    for (int y = 0; y < B.Height; ++y) {
+        std::fill(row.begin(), row.end(), png_byte{0xFF});
+        for (int x = 0; x < B.Width; ++x)
+            if (B.At(x, y))
+                row[static_cast<std::size_t>(x / 8)] &= static_cast<png_byte>(~(0x80 >> (x % 8)));
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+void WriteFile(const std::string& Path, const std::string& Bytes) {
+    std::ofstream file(Path, std::ios::binary | std::ios::trunc);
+    if (!file)
+        throw std::runtime_error("cannot write " + Path + ": " + std::strerror(errno));
+    file.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+    file.close();
+    if (!file)
+        throw std::runtime_error("cannot write " + Path + ": " + std::strerror(errno));
+}
+
+} // namespace escpos
