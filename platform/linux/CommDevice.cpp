@@ -152,8 +152,11 @@ public:
     int SuspendOutput(bool Suspend) override { return Retry(tcflow(Fd, Suspend ? TCOOFF : TCOON)); }
 
     void Close() override {
-        if (Fd >= 0)
+        if (Fd >= 0) {
+            // The exclusive flag outlives us while another program holds the terminal open.
+            ioctl(Fd, TIOCNXCL);
             ::close(Fd); // also drops the flock
+        }
         Fd = -1;
     }
 
