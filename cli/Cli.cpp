@@ -1,20 +1,33 @@
 #include "cli/Cli.h"
 
+#include "cli/Command.h"
+#include "cli/MonitorCommand.h"
 #include "cli/ReceiptCommand.h"
 
 #include <CLI/CLI.hpp>
 
+#include <array>
 #include <exception>
 #include <ostream>
+#include <vector>
 
 namespace cli {
+
+namespace {
+// Every subcommand, in the order --help lists them.
+constexpr std::array<AddCommand, 2> Commands = {
+    ReceiptCommand,
+    MonitorCommand,
+};
+} // namespace
 
 int Run(int argc, const char* const* argv, std::ostream& Out, std::ostream& Err) {
     CLI::App app{"Tillmark: a test console for ESC/POS receipt printers and their cash drawer",
                  "tillmark-cli"};
     app.require_subcommand(1);
-    ReceiptOptions receiptOptions;
-    const CLI::App* receiptCommand = AddReceiptCommand(app, receiptOptions);
+    std::vector<Command> commands;
+    for (AddCommand add : Commands)
+        commands.push_back(add(app, Out, Err));
     // Named here, as the parser would only say that a subcommand is required.
     if (argc > 1 && argv[1][0] != '-') {
         try {
@@ -32,8 +45,9 @@ int Run(int argc, const char* const* argv, std::ostream& Out, std::ostream& Err)
         return app.exit(error, Out, Err) == 0 ? 0 : 2;
     }
     try {
-        if (receiptCommand->parsed())
-            return RunReceiptCommand(receiptOptions, Out, Err);
+        for (const Command& command : commands)
+            if (command.Parser->parsed())
+                return command.Run();
     } catch (const std::exception& error) {
         Err << "tillmark-cli: " << error.what() << "\n";
         return 1;

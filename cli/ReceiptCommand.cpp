@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <memory>
+
 #include <cctype>
 #include <chrono>
 #include <ostream>
@@ -118,6 +120,12 @@ int RunReceiptCommand(const ReceiptOptions& Options, std::ostream& Out, std::ost
         return 1;
     }
     return 0;
+}
+
+Command ReceiptCommand(CLI::App& App, std::ostream& Out, std::ostream& Err) {
+    auto options = std::make_shared<ReceiptOptions>();
+    CLI::App* parser = AddReceiptCommand(App, *options);
+    return {parser, [options, &Out, &Err] { return RunReceiptCommand(*options, Out, Err); }};
 }
 
 } // namespace cli

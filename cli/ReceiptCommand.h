@@ -1,6 +1,7 @@
 // "tillmark-cli receipt": the bytes that Print sends on the chosen path, to standard output.
 #pragma once
 
+#include "cli/Command.h"
 #include "receipt/DateStamp.h"
 #include "receipt/Receipt.h"
 
@@ -24,6 +25,7 @@ struct ReceiptOptions {
 
 // Adds the subcommand to App; parsing fills Options.
 CLI::App* AddReceiptCommand(CLI::App& App, ReceiptOptions& Options);
+Command ReceiptCommand(CLI::App& App, std::ostream& Out, std::ostream& Err);
 
 // Writes the receipt bytes (and the cut trailer when asked) as the path would send them.
 int RunReceiptCommand(const ReceiptOptions& Options, std::ostream& Out, std::ostream& Err);

@@ -11,6 +11,7 @@
 #else
 #include "platform/linux/Win32Base.h"
 #include "platform/linux/Win32Comm.h"
+#include "platform/linux/Win32Console.h"
 #include "platform/linux/Win32File.h"
 #include "platform/linux/Win32Registry.h"
 #include "platform/linux/Win32Sync.h"
