@@ -197,12 +197,13 @@ void Printer::CutPaper(std::size_t Offset, bool Partial, int FeedDots) {
         OnCut(page);
 }
 
-void Printer::Pulse(std::size_t Offset, int Pin, int OnMs, int OffMs) {
+std::string Printer::Pulse(std::size_t Offset, int Pin, int OnMs, int OffMs) {
     Item note;
     note.What = Item::Note;
     note.Offset = Offset;
     note.Text = Format("DRAWER pin %d: %d ms on / %d ms off", Pin, OnMs, OffMs);
     Current().Items.push_back(note);
+    return note.Text;
 }
 
 void Printer::Reply(const Command& C, std::string_view Bytes) {
@@ -378,8 +379,7 @@ std::string Printer::Do(const Command& C) {
         const int t1 = C.At(3), t2 = C.At(4);
         // The off time is never shorter than the on time.
         const int onMs = t1 * 2, offMs = std::max(t1, t2) * 2;
-        Pulse(at, pin, onMs, offMs);
-        return Format("drawer pulse on pin %d: %d ms on, %d ms off", pin, onMs, offMs);
+        return Pulse(at, pin, onMs, offMs);
     }
     case FeedLines:
         PrintLine(at, n ? State_.LineSpacing : 0);
@@ -523,9 +523,7 @@ std::string Printer::Do(const Command& C) {
                 return "ignored";
             }
             const int pin = m == 0 ? 2 : 5;
-            Pulse(at, pin, t * 100, t * 100);
-            return Format("real-time drawer pulse on pin %d: %d ms on, %d ms off", pin, t * 100,
-                          t * 100);
+            return Pulse(at, pin, t * 100, t * 100);
         }
         if (fn == 8) {
             Line_ = Pending{};

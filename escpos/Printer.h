@@ -128,7 +128,7 @@ private:
     void PrintLine(std::size_t Offset, int MinimumAdvance);
     void Feed(std::size_t Offset, int Dots);
     void CutPaper(std::size_t Offset, bool Partial, int FeedDots);
-    void Pulse(std::size_t Offset, int Pin, int OnMs, int OffMs);
+    std::string Pulse(std::size_t Offset, int Pin, int OnMs, int OffMs); // gives the note
     void Reply(const Command& C, std::string_view Bytes);
     void DropLead(std::size_t Offset, const char* Why);
     std::string Do(const Command& C); // applies a command; gives its description

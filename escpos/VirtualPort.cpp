@@ -1,0 +1,160 @@
+#include "escpos/VirtualPort.h"
+
+#include "platform/linux/DeviceNames.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+namespace escpos {
+
+namespace {
+
+volatile sig_atomic_t StopSignal = 0;
+
+void OnStopSignal(int) {
+    StopSignal = 1;
+}
+
+std::runtime_error SystemError(const std::string& What) {
+    return std::runtime_error(What + ": " + std::strerror(errno));
+}
+
+} // namespace
+
+struct StopOnSignals::Saved {
+    struct sigaction Int {};
+    struct sigaction Term {};
+    sigset_t Mask{};
+};
+
+StopOnSignals::StopOnSignals() : Saved_(std::make_unique<Saved>()) {
+    StopSignal = 0;
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &Saved_->Int);
+    sigaction(SIGTERM, &action, &Saved_->Term);
+    // Blocked except inside the wait, so a signal cannot slip in between a check and the wait.
+    sigset_t block;
+    sigemptyset(&block);
+    sigaddset(&block, SIGINT);
+    sigaddset(&block, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &block, &Saved_->Mask);
+}
+
+StopOnSignals::~StopOnSignals() {
+    pthread_sigmask(SIG_SETMASK, &Saved_->Mask, nullptr);
+    sigaction(SIGINT, &Saved_->Int, nullptr);
+    sigaction(SIGTERM, &Saved_->Term, nullptr);
+}
+
+bool StopOnSignals::Requested() {
+    return StopSignal != 0;
+}
+
+VirtualPort::VirtualPort(const std::string& Name) {
+    std::string name;
+    for (const char c : Name)
+        name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+        throw std::runtime_error("\"" + Name + "\" cannot name a port: use a plain name like com9");
+    const std::string folder = platform::AliasFolder();
+    if (folder.empty())
+        throw std::runtime_error("no alias folder: neither XDG_CONFIG_HOME nor HOME is an "
+                                 "absolute path");
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error)
+        throw std::runtime_error("cannot make " + folder + ": " + error.message());
+    Alias_ = folder + "/" + name;
+    struct stat st {};
+    if (::lstat(Alias_.c_str(), &st) == 0) {
+        // Another virtual printer, or a real device, holds the name; a link to nothing does not.
+        if (::stat(Alias_.c_str(), &st) == 0)
+            throw std::runtime_error(name + " is already taken in " + folder +
+                                     ": choose another --name, or remove " + Alias_);
+        ::unlink(Alias_.c_str());
+    }
+
+    if (::openpty(&Master_, &Terminal_, nullptr, nullptr, nullptr) < 0)
+        throw SystemError("cannot make a pseudo-terminal");
+    ::fcntl(Master_, F_SETFD, FD_CLOEXEC);
+    ::fcntl(Terminal_, F_SETFD, FD_CLOEXEC);
+    // The bytes must reach the printer as they were written: no echo, no CR/LF changes.
+    termios raw{};
+    ::tcgetattr(Terminal_, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(Terminal_, TCSANOW, &raw);
+    const char* device = ::ttyname(Terminal_);
+    Device_ = device ? device : "";
+    if (Device_.empty() || ::symlink(Device_.c_str(), Alias_.c_str()) < 0) {
+        const auto failure = SystemError("cannot publish " + Alias_);
+        ::close(Master_);
+        ::close(Terminal_);
+        throw failure;
+    }
+}
+
+VirtualPort::~VirtualPort() {
+    // Only our own link goes: someone may have replaced it meanwhile.
+    char target[4096];
+    const ssize_t length = ::readlink(Alias_.c_str(), target, sizeof target - 1);
+    if (length > 0 && std::string(target, static_cast<std::size_t>(length)) == Device_)
+        ::unlink(Alias_.c_str());
+    ::close(Terminal_);
+    ::close(Master_);
+}
+
+std::optional<std::string> VirtualPort::Read() {
+    sigset_t waiting;
+    pthread_sigmask(SIG_SETMASK, nullptr, &waiting);
+    sigdelset(&waiting, SIGINT);
+    sigdelset(&waiting, SIGTERM);
+    while (!StopOnSignals::Requested()) {
+        pollfd fd{Master_, POLLIN, 0};
+        const int ready = ::ppoll(&fd, 1, nullptr, &waiting);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (fd.revents & POLLIN) {
+            char buffer[4096];
+            const ssize_t got = ::read(Master_, buffer, sizeof buffer);
+            if (got > 0)
+                return std::string(buffer, static_cast<std::size_t>(got));
+            if (got < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            return std::nullopt;
+        }
+        if (fd.revents & (POLLERR | POLLNVAL))
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+void VirtualPort::Write(std::string_view Bytes) {
+    while (!Bytes.empty()) {
+        const ssize_t put = ::write(Master_, Bytes.data(), Bytes.size());
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return; // nobody reads answers on a broken pair; the printer carries on
+        }
+        Bytes.remove_prefix(static_cast<std::size_t>(put));
+    }
+}
+
+} // namespace escpos

@@ -1,0 +1,57 @@
+// The device end of the virtual printer: a pseudo-terminal pair whose terminal side is published
+// in the alias folder, so programs open it by a port name ("com9", "lpt1") like a real printer.
+// The operating-system calls the virtual printer needs are all here.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace escpos {
+
+class VirtualPort {
+public:
+    // Opens the pair and publishes the terminal side as Name (in lower case). Throws
+    // std::runtime_error with the reason: no alias folder, a name that is no plain file name,
+    // a name another live device already holds, or a failed system call. A stale alias whose
+    // device is gone is replaced.
+    explicit VirtualPort(const std::string& Name);
+    ~VirtualPort(); // removes the alias, if it is still ours, and closes the pair
+    VirtualPort(const VirtualPort&) = delete;
+    VirtualPort& operator=(const VirtualPort&) = delete;
+
+    const std::string& Device() const { return Device_; } // "/dev/pts/N"
+    const std::string& Alias() const { return Alias_; }   // the link in the alias folder
+
+    // Waits for bytes written to the terminal side and gives them; nullopt once SIGINT or
+    // SIGTERM arrived (see StopOnSignals) or the pair broke.
+    std::optional<std::string> Read();
+
+    // Sends bytes to whoever reads the terminal side (status answers).
+    void Write(std::string_view Bytes);
+
+private:
+    int Master_ = -1;
+    int Terminal_ = -1; // held open so the pair lives while programs come and go
+    std::string Device_;
+    std::string Alias_;
+};
+
+// While alive, SIGINT and SIGTERM no longer end the process but make VirtualPort::Read return
+// nullopt; the old dispositions come back when it goes.
+class StopOnSignals {
+public:
+    StopOnSignals();
+    ~StopOnSignals();
+    StopOnSignals(const StopOnSignals&) = delete;
+    StopOnSignals& operator=(const StopOnSignals&) = delete;
+
+    static bool Requested();
+
+private:
+    struct Saved;
+    std::unique_ptr<Saved> Saved_;
+};
+
+} // namespace escpos

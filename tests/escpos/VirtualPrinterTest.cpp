@@ -1,0 +1,84 @@
+#include "escpos/VirtualPrinter.h"
+
+#include "receipt/Commands.h"
+#include "receipt/Receipt.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& Path) {
+    std::ifstream file(Path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+class VirtualPrinterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Dir = fs::temp_directory_path() /
+              ("tillmark-vp-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(Dir);
+        fs::create_directories(Dir);
+    }
+    void TearDown() override { fs::remove_all(Dir); }
+    fs::path Dir;
+};
+
+TEST_F(VirtualPrinterTest, FilesEachCutAsItArrivesAndAnswersInOrder) {
+    std::ofstream(Dir / "receipt-0041.png") << "kept";
+    std::vector<std::string> log;
+    escpos::VirtualPrinter printer(*escpos::FindProfile("korean"), Dir.string(),
+                                   [&](const std::string& Line) { log.push_back(Line); });
+    const std::string bytes = receipt::DeviceBytes(
+        receipt::Path::Serial, receipt::PrintWrites(receipt::Language::English,
+                                                    receipt::Path::Serial, "2026/12/07  01:05 PM"));
+    // Three bytes at a time, as a slow line would bring them.
+    std::string answers;
+    for (std::size_t at = 0; at < bytes.size(); at += 3)
+        answers += printer.Feed(std::string_view(bytes).substr(at, 3));
+    EXPECT_EQ(answers, "");
+    ASSERT_EQ(printer.Written(), std::vector<std::string>{(Dir / "receipt-0042.png").string()});
+    EXPECT_EQ(ReadFile(Dir / "receipt-0042.png"),
+              ReadFile(fs::path(TILLMARK_GOLDEN_DIR) / "english.png"));
+    EXPECT_EQ(ReadFile(Dir / "receipt-0041.png"), "kept");
+
+    EXPECT_EQ(printer.Feed("\x10\x04\x01\x1DI\x02\x10\x04"), "\x16\x03");
+    EXPECT_EQ(printer.Feed("\x04"), "\x12");
+    printer.Feed(receipt::EpsonCommand);
+    printer.Finish();
+    ASSERT_EQ(printer.Written().size(), 2u);
+    EXPECT_EQ(ReadFile(Dir / "receipt-0043.txt"), "[DRAWER pin 2: 96 ms on / 96 ms off]\n");
+
+    // One line per command, each with the offset of its first byte.
+    auto has = [&](const std::string& Text) {
+        for (const auto& line : log)
+            if (line.find(Text) != std::string::npos)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(has("00000338 ESC ! [1B 21 08]: print modes: font A, emphasised on"));
+    EXPECT_TRUE(has("print \"Tax excluded.                 $200.00 \""));
+    EXPECT_TRUE(has("GS V [1D 56 31]: partial cut"));
+    EXPECT_TRUE(has("receipt " + (Dir / "receipt-0042.png").string()));
+    EXPECT_TRUE(has("ESC p [1B 70 30 30 30]: DRAWER pin 2: 96 ms on / 96 ms off"));
+    EXPECT_TRUE(has("uncut paper " + (Dir / "receipt-0043.png").string()));
+}
+
+TEST_F(VirtualPrinterTest, AFolderItCannotWriteIsAnError) {
+    escpos::VirtualPrinter printer(*escpos::FindProfile("standard"), (Dir / "missing").string(),
+                                   nullptr);
+    EXPECT_THROW(printer.Feed("A\n\x1DV0"), std::runtime_error);
+}
+
+} // namespace
