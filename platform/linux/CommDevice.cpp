@@ -144,6 +144,12 @@ public:
     int Flush(bool Input, bool Output) override {
         if (Fd < 0)
             return EBADF;
+        // A pty's output goes straight into the far side's input: flushing it would take back
+        // bytes that are already delivered, which no line can do.
+        if (Pseudo)
+            Output = false;
+        if (!Input && !Output)
+            return 0;
         const int which = Input && Output ? TCIOFLUSH : Input ? TCIFLUSH : TCOFLUSH;
         return Retry(tcflush(Fd, which));
     }

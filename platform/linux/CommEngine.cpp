@@ -154,7 +154,8 @@ void CommEngine::Run() {
             short events = 0;
             if (Ring.Space() > 0)
                 events |= POLLIN;
-            if (!Writes.empty() && !OutputHeld())
+            // Only while bytes wait to go in: a write waiting to drain must not spin on POLLOUT.
+            if (!Writes.empty() && Writes.front().Done < Writes.front().Count && !OutputHeld())
                 events |= POLLOUT;
             fds[1] = {fd, events, 0};
             count = 2;
@@ -201,7 +202,6 @@ void CommEngine::Service(CommClock::time_point now) {
     ServeReads(now);
     ApplyInputHandshake();
     ServeWrites(now);
-    CheckDrain(now);
 }
 
 void CommEngine::TakeInput(CommClock::time_point) {
@@ -353,40 +353,52 @@ void CommEngine::ServeWrites(CommClock::time_point now) {
             Writes.pop_front();
             continue;
         }
-        if (w.Done == w.Count || w.Timer.Expired(now)) {
-            // A time-out is no failure: the write ends with what went out.
+        // As on Windows, a write is done when its bytes have left the device, not when the
+        // kernel took them: a purge or close right after it must not lose the end of a receipt.
+        DWORD queued = 0;
+        if (Device->OutputQueued(queued) != 0)
+            queued = 0;
+        if (w.Done == w.Count && queued == 0) {
             Complete(w.Overlapped, ERROR_SUCCESS, w.Done);
             Writes.pop_front();
-            DrainPending = true;
-            DrainCheck = now;
+            DrainCheck.reset();
+            if (Writes.empty())
+                Raise(EV_TXEMPTY);
             continue;
         }
+        if (w.Timer.Expired(now)) {
+            // A time-out is no failure: the write ends with what went out. What still waits in
+            // the kernel is dropped, so no byte reported unsent leaves later.
+            const DWORD left = std::min(queued, w.Done);
+            if (left != 0)
+                Device->Flush(false, true);
+            const DWORD sent = w.Done - left;
+            Complete(w.Overlapped, ERROR_SUCCESS, sent);
+            Writes.pop_front();
+            DrainCheck.reset();
+            if (Writes.empty() && sent != 0)
+                Raise(EV_TXEMPTY);
+            continue;
+        }
+        DrainCheck.reset();
+        if (w.Done == w.Count)
+            DrainCheck = now + TimeToSend(queued);
         break;
     }
 }
 
-void CommEngine::CheckDrain(CommClock::time_point now) {
-    if (!DrainPending || !Writes.empty() || !DrainCheck || now < *DrainCheck)
-        return;
-    if (DeadErrno != 0) {
-        DrainPending = false;
-        DrainCheck.reset();
-        return;
-    }
-    DWORD queued = 0;
-    if (Device->OutputQueued(queued) != 0)
-        queued = 0;
-    if (queued == 0) {
-        DrainPending = false;
-        DrainCheck.reset();
-        Raise(EV_TXEMPTY);
-        return;
-    }
-    // No wake-up exists for "sent": look again when the queued bytes should have left.
-    const std::uint64_t bitsPerByte = 12;
+CommClock::duration CommEngine::TimeToSend(DWORD Bytes) const {
+    // No wake-up exists for "sent": look again when the queued bytes should have left. One
+    // start bit, the data bits, parity and stop bits per character.
+    const std::uint32_t size = (Settings.Cflag & CSIZE) == CS5   ? 5
+                               : (Settings.Cflag & CSIZE) == CS6 ? 6
+                               : (Settings.Cflag & CSIZE) == CS7 ? 7
+                                                                 : 8;
+    const std::uint64_t bits =
+        1 + size + ((Settings.Cflag & PARENB) ? 1 : 0) + ((Settings.Cflag & CSTOPB) ? 2 : 1);
     const std::uint64_t speed = std::max<std::uint32_t>(Settings.Speed, 1);
-    const auto ms = static_cast<std::int64_t>(queued * bitsPerByte * 1000 / speed);
-    DrainCheck = now + std::chrono::milliseconds(std::max<std::int64_t>(ms, 1));
+    const auto us = static_cast<std::int64_t>(std::uint64_t{Bytes} * bits * 1000000 / speed);
+    return std::chrono::microseconds(std::max<std::int64_t>(us, 1000));
 }
 
 void CommEngine::ApplyInputHandshake() {
@@ -435,7 +447,6 @@ void CommEngine::GoDead(int Errno) {
     // Reads that the ring can still satisfy keep their bytes; the rest fail.
     ServeReads(Now());
     FailAll(Writes, status);
-    DrainPending = false;
     DrainCheck.reset();
     if (Wait) {
         *Wait->EvtMask = 0;

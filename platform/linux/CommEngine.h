@@ -170,7 +170,7 @@ private:
     void CheckLines();
     void ServeReads(CommClock::time_point Now);
     void ServeWrites(CommClock::time_point Now);
-    void CheckDrain(CommClock::time_point Now);
+    CommClock::duration TimeToSend(DWORD Bytes) const;
     void ApplyInputHandshake();
     bool OutputHeld() const;
     void Raise(DWORD Events);
@@ -220,8 +220,7 @@ private:
     DWORD History = 0; // events of the mask that no wait has taken yet
     DWORD Errors = 0;  // CE_* bits until ClearCommError
     bool Was80Full = false;
-    bool DrainPending = false;
-    std::optional<CommClock::time_point> DrainCheck;
+    std::optional<CommClock::time_point> DrainCheck; // a write waits for its bytes to leave
 };
 
 // The engine behind a handle, or null with ERROR_INVALID_HANDLE.

@@ -319,6 +319,22 @@ TEST_F(CommPty, PurgeClearEmptiesTheInputQueue) {
     EXPECT_EQ(stat.cbInQue, 0u);
 }
 
+TEST_F(CommPty, ACompletedWriteSurvivesPurgeAndClose) {
+    // The port's close purges both queues right after the receipt's last write; bytes of a
+    // completed write are already on their way and must all arrive.
+    std::vector<BYTE> receipt(3000);
+    std::iota(receipt.begin(), receipt.end(), BYTE{0});
+    DWORD written = 0;
+    ASSERT_TRUE(
+        WriteFile(Port, receipt.data(), static_cast<DWORD>(receipt.size()), &written, nullptr));
+    ASSERT_EQ(written, receipt.size());
+    ASSERT_TRUE(PurgeComm(Port, PURGE_TXABORT | PURGE_RXABORT));
+    ASSERT_TRUE(PurgeComm(Port, PURGE_TXCLEAR | PURGE_RXCLEAR));
+    ASSERT_TRUE(CloseHandle(Port));
+    Port = INVALID_HANDLE_VALUE;
+    EXPECT_EQ(Far.Receive(receipt.size()), receipt);
+}
+
 TEST_F(CommPty, ClosingTheFarSideFailsPendingAndLaterTransfers) {
     SetTimeouts(0, 0, 0);
     BYTE buffer[8] = {};
