@@ -629,27 +629,28 @@ BOOL CommEngine::SetCommState(const DCB& Dcb) {
     // leaves everything as it was.
     if (const int error = Device->SetSettings(settings))
         return FailWithErrno(error);
-    Settings = settings;
-    Behaviour = behaviour;
-    LastDcb = Dcb;
-    LastDcb.DCBlength = sizeof(DCB);
-    auto level = [this](LineControl control) {
+    auto level = [](LineControl control) {
         switch (control) {
         case LineControl::Off:
             return 0;
         case LineControl::On:
+        case LineControl::Handshake: // the ring is looked at again below
             return 1;
-        case LineControl::Handshake:
-            return InputHeld ? 0 : 1;
         case LineControl::KernelHandshake:
             break;
         }
         return -1;
     };
-    InputHeld = false;
-    const int error = Device->SetLines(level(Behaviour.Dtr), level(Behaviour.Rts));
-    if (error != 0 && !NoSuchFeature(error))
+    const int error = Device->SetLines(level(behaviour.Dtr), level(behaviour.Rts));
+    if (error != 0 && !NoSuchFeature(error)) {
+        Device->SetSettings(Settings);
         return FailWithErrno(error);
+    }
+    Settings = settings;
+    Behaviour = behaviour;
+    LastDcb = Dcb;
+    LastDcb.DCBlength = sizeof(DCB);
+    InputHeld = false;
     Service(Now());
     return TRUE;
 }

@@ -37,6 +37,9 @@ int ReadTermSettings(int Fd, TermSettings& Settings) {
 }
 
 int WriteTermSettings(int Fd, const TermSettings& Settings, bool CheckFraming) {
+    termios2 before{};
+    if (const int error = Get(Fd, before))
+        return error;
     termios2 t{};
     t.c_iflag = Settings.Iflag;
     t.c_oflag = Settings.Oflag;
@@ -58,11 +61,13 @@ int WriteTermSettings(int Fd, const TermSettings& Settings, bool CheckFraming) {
     // Drivers round speeds to what their clock can make; within 2 % still talks to the far side.
     const auto wanted = static_cast<std::int64_t>(Settings.Speed);
     const auto actual = static_cast<std::int64_t>(back.Speed);
-    if ((actual - wanted) * 50 > wanted || (wanted - actual) * 50 > wanted)
-        return EINVAL;
     const std::uint32_t framing = CSIZE | CSTOPB | PARENB | PARODD | CMSPAR;
-    if (CheckFraming && ((back.Cflag ^ Settings.Cflag) & framing))
+    if ((actual - wanted) * 50 > wanted || (wanted - actual) * 50 > wanted ||
+        (CheckFraming && ((back.Cflag ^ Settings.Cflag) & framing))) {
+        // The driver took something else: put the old settings back before refusing.
+        ioctl(Fd, TCSETS2, &before);
         return EINVAL;
+    }
     return 0;
 }
 
