@@ -1,8 +1,10 @@
 #include "cli/Cli.h"
 
 #include "cli/Command.h"
+#include "cli/EmulateCommand.h"
 #include "cli/MonitorCommand.h"
 #include "cli/ReceiptCommand.h"
+#include "cli/RenderCommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -15,9 +17,11 @@ namespace cli {
 
 namespace {
 // Every subcommand, in the order --help lists them.
-constexpr std::array<AddCommand, 2> Commands = {
+constexpr std::array<AddCommand, 4> Commands = {
     ReceiptCommand,
     MonitorCommand,
+    RenderCommand,
+    EmulateCommand,
 };
 } // namespace
 

@@ -1,0 +1,74 @@
+#include "cli/EmulateCommand.h"
+
+#include "escpos/Profile.h"
+#include "escpos/VirtualPort.h"
+#include "escpos/VirtualPrinter.h"
+
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <memory>
+#include <ostream>
+
+namespace cli {
+
+CLI::App* AddEmulateCommand(CLI::App& App, EmulateOptions& Options) {
+    auto* command = App.add_subcommand(
+        "emulate",
+        "Run a virtual TM-T88 on a pseudo-terminal published as a port (com9 unless told): it "
+        "logs every command, answers status requests and writes each receipt as a PNG with its "
+        "text; Ctrl+C or SIGTERM stops it and withdraws the port");
+    auto* name = command->add_option("--name", Options.Name,
+                                     "the port name programs open it by (default com9)");
+    command->add_flag("--lpt", Options.Lpt, "stand in for the parallel printer LPT1")
+        ->excludes(name);
+    command->add_option("--out", Options.Folder,
+                        "the folder for receipt-NNNN.png and .txt (default: the current one)");
+    Options.Profile = std::string(escpos::DefaultProfile);
+    command
+        ->add_option("--profile", Options.Profile,
+                     "the printer model: korean (default), korean-576, standard, standard-576")
+        ->check(CLI::IsMember(escpos::ProfileNames()));
+    return command;
+}
+
+int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ostream& Err) {
+    const auto profile = escpos::FindProfile(Options.Profile);
+    if (!profile) {
+        Err << "tillmark-cli emulate: no printer profile \"" << Options.Profile << "\"\n";
+        return 2;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(Options.Folder, error);
+    if (error || !std::filesystem::is_directory(Options.Folder)) {
+        Err << "tillmark-cli emulate: cannot use " << Options.Folder << " for receipts"
+            << (error ? ": " + error.message() : std::string()) << "\n";
+        return 1;
+    }
+    const escpos::StopOnSignals stop;
+    auto port = std::make_unique<escpos::VirtualPort>(Options.Lpt ? "lpt1" : Options.Name);
+    escpos::VirtualPrinter printer(*profile, Options.Folder,
+                                   [&Out](const std::string& Line) { Out << Line << std::endl; });
+    Out << "virtual printer (" << profile->Name << ") on " << port->Device() << ", published as "
+        << port->Alias() << "; receipts go to " << Options.Folder << "; Ctrl+C stops it"
+        << std::endl;
+    while (const auto bytes = port->Read()) {
+        const std::string answer = printer.Feed(*bytes);
+        if (!answer.empty())
+            port->Write(answer);
+    }
+    printer.Finish();
+    const std::string alias = port->Alias();
+    port.reset();
+    Out << "stopped after " << printer.Written().size() << " receipt(s); " << alias << " withdrawn"
+        << std::endl;
+    return 0;
+}
+
+Command EmulateCommand(CLI::App& App, std::ostream& Out, std::ostream& Err) {
+    auto options = std::make_shared<EmulateOptions>();
+    CLI::App* parser = AddEmulateCommand(App, *options);
+    return {parser, [options, &Out, &Err] { return RunEmulateCommand(*options, Out, Err); }};
+}
+
+} // namespace cli

@@ -1,0 +1,212 @@
+// Runs "tillmark-cli emulate" as its own process on a pseudo-terminal published in a private
+// alias folder, talks to it as the console would, and checks what it filed.
+#include "receipt/Commands.h"
+#include "receipt/Receipt.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using receipt::Language;
+using receipt::Path;
+
+const std::string Stamp = "2026/12/07  01:05 PM";
+constexpr auto Patience = std::chrono::seconds(20);
+
+std::string ReadFile(const fs::path& Path) {
+    std::ifstream file(Path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+// The emulator as a child process, its standard output and error on a pipe.
+class Emulator {
+public:
+    Emulator(const fs::path& Config, std::vector<std::string> Args) {
+        int pipeFds[2];
+        if (::pipe(pipeFds) != 0)
+            return;
+        Pid = ::fork();
+        if (Pid == 0) {
+            ::dup2(pipeFds[1], 1);
+            ::dup2(pipeFds[1], 2);
+            ::close(pipeFds[0]);
+            ::close(pipeFds[1]);
+            ::setenv("XDG_CONFIG_HOME", Config.c_str(), 1);
+            Args.insert(Args.begin(), {TILLMARK_CLI_PATH, "emulate"});
+            std::vector<char*> argv;
+            for (auto& arg : Args)
+                argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            ::execv(TILLMARK_CLI_PATH, argv.data());
+            ::_exit(127);
+        }
+        ::close(pipeFds[1]);
+        Output = pipeFds[0];
+    }
+    ~Emulator() {
+        if (Pid > 0 && !Reaped) {
+            ::kill(Pid, SIGKILL);
+            ::waitpid(Pid, nullptr, 0);
+        }
+        if (Output >= 0)
+            ::close(Output);
+    }
+
+    // Reads the log until a line holds Text; false when the process ends or time runs out first.
+    bool WaitFor(const std::string& Text) {
+        const auto deadline = std::chrono::steady_clock::now() + Patience;
+        while (Log.find(Text) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return false;
+            pollfd fd{Output, POLLIN, 0};
+            if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0)
+                return false;
+            char buffer[4096];
+            const ssize_t got = ::read(Output, buffer, sizeof buffer);
+            if (got <= 0)
+                return false;
+            Log.append(buffer, static_cast<std::size_t>(got));
+        }
+        return true;
+    }
+
+    // Sends SIGTERM and gives the exit status, with the rest of the log read.
+    int Stop() {
+        ::kill(Pid, SIGTERM);
+        WaitFor("\x01never"); // reads to the end of the output
+        int status = 0;
+        ::waitpid(Pid, &status, 0);
+        Reaped = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    int Exit() {
+        WaitFor("\x01never");
+        int status = 0;
+        ::waitpid(Pid, &status, 0);
+        Reaped = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    pid_t Pid = -1;
+    int Output = -1;
+    bool Reaped = false;
+    std::string Log;
+};
+
+class Emulate : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Dir = fs::temp_directory_path() /
+              ("tillmark-emulate-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(Dir);
+        fs::create_directories(Dir / "receipts");
+    }
+    void TearDown() override { fs::remove_all(Dir); }
+
+    fs::path Devices() const { return Dir / "tillmark" / "devices"; }
+    fs::path Dir;
+};
+
+// Writes Bytes to the published port as the console does: open, write, close.
+void Send(const fs::path& Alias, const std::string& Bytes) {
+    const int fd = ::open(Alias.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0) << Alias;
+    ASSERT_EQ(::write(fd, Bytes.data(), Bytes.size()), static_cast<ssize_t>(Bytes.size()));
+    ::close(fd);
+}
+
+TEST_F(Emulate, PrintsAReceiptAnswersStatusAndWithdrawsItsPort) {
+    Emulator emulator(Dir, {"--name", "COM9", "--out", (Dir / "receipts").string()});
+    ASSERT_TRUE(emulator.WaitFor("published as")) << emulator.Log;
+    const fs::path alias = Devices() / "com9";
+    ASSERT_TRUE(fs::is_symlink(alias));
+
+    const auto writes = receipt::PrintWrites(Language::English, Path::Serial, Stamp);
+    for (const auto& write : writes)
+        Send(alias, write);
+    ASSERT_TRUE(emulator.WaitFor("receipt ")) << emulator.Log;
+
+    // A status request is answered on the same line.
+    const int fd = ::open(alias.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    const char request[] = {0x10, 0x04, 0x01};
+    ASSERT_EQ(::write(fd, request, 3), 3);
+    pollfd answer{fd, POLLIN, 0};
+    ASSERT_EQ(::poll(&answer, 1, 20000), 1);
+    char status = 0;
+    ASSERT_EQ(::read(fd, &status, 1), 1);
+    EXPECT_EQ(status, 0x16);
+    ::close(fd);
+
+    // A bell: paper that is never cut is filed when the printer stops.
+    Send(alias, std::string(receipt::BellCommand));
+    ASSERT_TRUE(emulator.WaitFor("DRAWER pin 2: 510 ms on / 510 ms off")) << emulator.Log;
+    EXPECT_EQ(emulator.Stop(), 0) << emulator.Log;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(alias))) << "the alias outlived the emulator";
+
+    EXPECT_NE(emulator.Log.find("ESC ! [1B 21 08]"), std::string::npos) << emulator.Log;
+    EXPECT_NE(emulator.Log.find("print \"Total       $210.00\""), std::string::npos);
+    EXPECT_NE(emulator.Log.find("GS V [1D 56 31]: partial cut"), std::string::npos);
+    const fs::path receipts = Dir / "receipts";
+    EXPECT_EQ(ReadFile(receipts / "receipt-0001.png"),
+              ReadFile(fs::path(TILLMARK_GOLDEN_DIR) / "english.png"));
+    const std::string text = ReadFile(receipts / "receipt-0001.txt");
+    EXPECT_EQ(text.substr(0, 38), "123xxstreet,xxxcity,xxxxstate        \n");
+    EXPECT_NE(text.find("\nTotal       $210.00\n"), std::string::npos);
+    EXPECT_TRUE(text.ends_with("\n\n\n\n[partial cut]\n")) << text;
+    EXPECT_EQ(ReadFile(receipts / "receipt-0002.txt"), "[DRAWER pin 2: 510 ms on / 510 ms off]\n");
+}
+
+TEST_F(Emulate, StandsInForTheParallelPortAndKeepsEarlierReceipts) {
+    std::ofstream(Dir / "receipts" / "receipt-0007.png") << "earlier";
+    Emulator emulator(Dir, {"--lpt", "--out", (Dir / "receipts").string()});
+    ASSERT_TRUE(emulator.WaitFor("published as")) << emulator.Log;
+    const fs::path alias = Devices() / "lpt1";
+    const std::string bytes = receipt::DeviceBytes(
+        Path::Parallel, receipt::PrintWrites(Language::Korean, Path::Parallel, Stamp));
+    Send(alias, bytes);
+    ASSERT_TRUE(emulator.WaitFor("receipt ")) << emulator.Log;
+    EXPECT_EQ(emulator.Stop(), 0) << emulator.Log;
+    const std::string text = ReadFile(Dir / "receipts" / "receipt-0008.txt");
+    EXPECT_TRUE(text.starts_with("금천지점                     (XX쇼핑)\n")) << text;
+    EXPECT_NE(text.find("\n쿼리반트(주)\n"), std::string::npos) << text;
+    EXPECT_EQ(ReadFile(Dir / "receipts" / "receipt-0007.png"), "earlier");
+}
+
+TEST_F(Emulate, RefusesANameThatIsTaken) {
+    fs::create_directories(Devices());
+    fs::create_symlink("/dev/null", Devices() / "com9");
+    Emulator emulator(Dir, {"--out", (Dir / "receipts").string()});
+    EXPECT_EQ(emulator.Exit(), 1) << emulator.Log;
+    EXPECT_NE(emulator.Log.find("com9 is already taken"), std::string::npos) << emulator.Log;
+    EXPECT_EQ(fs::read_symlink(Devices() / "com9"), "/dev/null");
+
+    // A link left by an emulator that died is taken over.
+    fs::remove(Devices() / "com9");
+    fs::create_symlink("/dev/pts/no-such-terminal", Devices() / "com9");
+    Emulator second(Dir, {"--out", (Dir / "receipts").string()});
+    ASSERT_TRUE(second.WaitFor("published as")) << second.Log;
+    EXPECT_EQ(second.Stop(), 0);
+}
+
+} // namespace
