@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -59,8 +61,7 @@ class RenderCommand : public ::testing::Test {
 protected:
     void SetUp() override {
         Dir = fs::temp_directory_path() /
-              ("tillmark-render-" +
-               std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+              ("tillmark-render-" + std::to_string(::getpid()) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(Dir);
         fs::create_directories(Dir);
