@@ -114,8 +114,11 @@ int RunRenderCommand(const RenderOptions& Options, std::istream& In, std::ostrea
         std::size_t number = 0;
         for (const auto& page : printer.Pages()) {
             const std::string path = PagePath(Options.Output, ++number);
-            escpos::WriteFile(path,
-                              escpos::EncodePng(escpos::RenderPage(page, profile->Width, fonts)));
+            const auto picture = escpos::RenderPage(page, profile->Width, fonts);
+            if (picture.Truncated)
+                Err << "tillmark-cli render: warning: receipt " << number << " is longer than "
+                    << escpos::MaxPageHeight << " dots; its picture stops there\n";
+            escpos::WriteFile(path, escpos::EncodePng(picture));
             Err << "wrote " << path << "\n";
         }
     }

@@ -65,15 +65,15 @@ Layout Lay(const Page& P) {
         switch (item.What) {
         case Item::Line:
         case Item::Feed:
-            y += item.Advance;
+            y = std::min(y + item.Advance, MaxPageHeight + 1);
             break;
         case Item::Cut:
-            y += CutThickness;
+            y = std::min(y + CutThickness, MaxPageHeight + 1);
             break;
         case Item::Note: {
             const int top = std::max(y, noteBottom);
             layout.NoteTops.push_back(top);
-            noteBottom = top + NoteHeight;
+            noteBottom = std::min(top + NoteHeight, MaxPageHeight + 1);
             layout.Notes = true;
             break;
         }
@@ -87,11 +87,14 @@ Layout Lay(const Page& P) {
 
 Bitmap RenderPage(const Page& P, int PaperWidth, Fonts& F) {
     const Layout layout = Lay(P);
-    Bitmap b(PaperWidth + (layout.Notes ? NoteMargin : 0), layout.Height);
+    Bitmap b(PaperWidth + (layout.Notes ? NoteMargin : 0), std::min(layout.Height, MaxPageHeight));
+    b.Truncated = layout.Height > MaxPageHeight;
     std::size_t note = 0;
     for (std::size_t i = 0; i < P.Items.size(); ++i) {
         const Item& item = P.Items[i];
         const int top = layout.Tops[i];
+        if (top >= b.Height && item.What != Item::Note)
+            break;
         switch (item.What) {
         case Item::Line:
             for (const auto& g : item.Glyphs)

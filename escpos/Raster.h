@@ -15,6 +15,8 @@ struct Bitmap {
     int Width = 0, Height = 0;
     std::vector<std::uint8_t> Dots; // one byte a dot, 1 for black
 
+    bool Truncated = false; // the page was longer than MaxPageHeight and was cut short
+
     Bitmap() = default;
     Bitmap(int W, int H)
         : Width(W), Height(H), Dots(static_cast<std::size_t>(W) * static_cast<std::size_t>(H)) {}
@@ -31,6 +33,9 @@ struct Bitmap {
 
 // Room to the right of the paper for drawer notes, when a page has any.
 inline constexpr int NoteMargin = 352;
+
+// The longest picture drawn, about 9 m of paper: a stream of feeds cannot exhaust memory.
+inline constexpr int MaxPageHeight = 65536;
 
 // Draws the page on paper PaperWidth dots wide: lines, feeds, the cut (a perforation for a
 // partial cut, a solid line for a full one) and drawer notes in a margin to the right.

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
 #include <utility>
 
 namespace escpos {
@@ -63,7 +64,11 @@ void VirtualPrinter::File(const Page& P) {
     char stem[32];
     std::snprintf(stem, sizeof stem, "/receipt-%04u", Next_++);
     const std::string png = Folder_ + stem + ".png";
-    WriteFile(png, EncodePng(RenderPage(P, Printer_.Model().Width, Fonts::Shared())));
+    const Bitmap picture = RenderPage(P, Printer_.Model().Width, Fonts::Shared());
+    if (picture.Truncated && Log_)
+        Log_("warning: the receipt is longer than " + std::to_string(MaxPageHeight) +
+             " dots; its picture stops there");
+    WriteFile(png, EncodePng(picture));
     WriteFile(Folder_ + stem + ".txt", PageText(P));
     Written_.push_back(png);
     if (Log_)

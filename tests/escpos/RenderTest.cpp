@@ -225,6 +225,21 @@ TEST(ReceiptRendering, DrawsSizesCutsAndNotes) {
     EXPECT_EQ(static_cast<unsigned char>(png[18]) << 8 | static_cast<unsigned char>(png[19]), 512);
 }
 
+TEST(ReceiptRendering, AnEndlessFeedIsCutShort) {
+    std::string feeds;
+    for (int i = 0; i < 400; ++i)
+        feeds += "\x1BJ\xFF";
+    const auto printer = escpos::PrintAll(feeds + "A\n\x1DV0", *escpos::FindProfile("standard"));
+    const auto picture = escpos::RenderPage(printer.Pages().at(0), 512, escpos::Fonts::Shared());
+    EXPECT_TRUE(picture.Truncated);
+    EXPECT_EQ(picture.Height, escpos::MaxPageHeight);
+    const auto ordinary = escpos::RenderPage(
+        escpos::PrintAll("A\n\x1DV0", *escpos::FindProfile("standard")).Pages().at(0), 512,
+        escpos::Fonts::Shared());
+    EXPECT_FALSE(ordinary.Truncated);
+    EXPECT_EQ(ordinary.Height, 30 + 2);
+}
+
 TEST(Fonts, MissingFontsAreNamed) {
     try {
         escpos::Fonts fonts("/nonexistent");
