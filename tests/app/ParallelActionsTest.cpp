@@ -1,0 +1,186 @@
+// Print, Bell and Epson with "Parallel" checked, against a pseudo-terminal published as LPT1, and
+// the parallel channel's buffering and errors on its own.
+#include "tests/app/ConsoleTestSupport.h"
+
+#include "app/ParallelDevice.h"
+#include "platform/linux/SimulatedComm.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+using consoletest::ConsoleTest;
+using consoletest::PtyPrinter;
+using platform::SimulatedComm;
+
+const std::string TrailerLine = "\r\n\r\n\r\n\r\n\x1DV1\r\n";
+
+std::string FileText(const std::filesystem::path& Path) {
+    std::ifstream in(Path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::size_t CountOf(const std::string& Text, const std::string& Part) {
+    std::size_t n = 0;
+    for (auto at = Text.find(Part); at != std::string::npos; at = Text.find(Part, at + 1))
+        ++n;
+    return n;
+}
+
+class ParallelActionsTest : public ConsoleTest {
+protected:
+    std::unique_ptr<TfrmMain> ParallelWindow() {
+        auto window = NewWindow();
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        QTest::mouseClick(window->RbPrnParallel, Qt::LeftButton);
+        EXPECT_TRUE(window->RbPrnParallel->isChecked());
+        return window;
+    }
+    static void Click(QPushButton* Button) { QTest::mouseClick(Button, Qt::LeftButton); }
+};
+
+TEST_F(ParallelActionsTest, PrintSendsTheParallelReceiptWithTheExtraLineEndsAndTrailer) {
+    PtyPrinter lpt;
+    Alias("lpt1", lpt.Slave());
+    auto window = ParallelWindow();
+
+    Click(window->BBtnDisplay);
+    const std::string english = lpt.WaitForBytes(639 + 2 + 13);
+    EXPECT_EQ(english.size(), 639u + 2u + 13u);
+    EXPECT_NE(english.find("\r\nPrint test using Parallel interface.\r\n"), std::string::npos);
+    EXPECT_NE(english.find("\r\n" + window->DateStamp + "\r\n"), std::string::npos);
+    // The receipt's own last line end, the one the writer adds, then the trailer as a line.
+    EXPECT_EQ(english.substr(english.size() - 35), "Quorivant, Inc\r\n\r\n\r\n\r\n" + TrailerLine);
+    EXPECT_EQ(english, receipt::DeviceBytes(receipt::Path::Parallel,
+                                            receipt::PrintWrites(receipt::Language::English,
+                                                                 receipt::Path::Parallel,
+                                                                 window->DateStamp)));
+
+    lpt.Clear();
+    window->CbPRNLang->setCurrentIndex(0);
+    Click(window->BBtnDisplay);
+    const std::string korean = lpt.WaitForBytes(582 + 13);
+    EXPECT_EQ(korean.size(), 582u + 13u);
+    EXPECT_EQ(korean.find("\x1B!"), std::string::npos);
+    EXPECT_NE(korean.find("Parallel interface"), std::string::npos);
+    // Line 14 is a full rule of 37 hyphens here, unlike the serial form.
+    EXPECT_EQ(CountOf(korean, "\r\n" + std::string(37, '-') + "\r\n"), 4u);
+    EXPECT_EQ(korean.find(std::string(36, '-') + " \r\n"), std::string::npos);
+    EXPECT_EQ(korean.substr(korean.size() - 19), "\r\n\r\n\r\n" + TrailerLine);
+    EXPECT_EQ(korean, receipt::DeviceBytes(receipt::Path::Parallel,
+                                           receipt::PrintWrites(receipt::Language::Korean,
+                                                                receipt::Path::Parallel,
+                                                                window->DateStamp)));
+    EXPECT_TRUE(FBoxes.Texts().empty());
+}
+
+TEST_F(ParallelActionsTest, BellAndEpsonSendTheirLinesAndEveryPressArrives) {
+    PtyPrinter lpt;
+    Alias("lpt1", lpt.Slave());
+    auto window = ParallelWindow();
+
+    Click(window->BtnBell);
+    EXPECT_EQ(lpt.WaitForBytes(7), "\x1Bp0\xFF\xFF\r\n");
+    Click(window->BtnEpsonOpen);
+    EXPECT_EQ(lpt.WaitForBytes(16), "\x1Bp0\xFF\xFF\r\n\x1Bp000\r\n\r\n");
+    Click(window->BtnEpsonOpen);
+    EXPECT_EQ(lpt.WaitForBytes(25), "\x1Bp0\xFF\xFF\r\n\x1Bp000\r\n\r\n\x1Bp000\r\n\r\n");
+    EXPECT_TRUE(FBoxes.Texts().empty());
+}
+
+TEST_F(ParallelActionsTest, PortChoicesDoNotMatterAndOnlyBellAndEpsonCloseTheSerialPort) {
+    PtyPrinter lpt;
+    Alias("lpt1", lpt.Slave());
+    auto serial = SimulatedComm::Install("COM7");
+    InstallPortMap(std::vector<platform::RegistryValue>{
+        platform::TextValue("\\Device\\Bad", "no/such/../../port")});
+    auto window = ParallelWindow();
+    window->ComPort1->SetPort("COM7");
+    window->ComPort1->OpenPort();
+
+    Click(window->BBtnDisplay);
+    EXPECT_EQ(lpt.WaitForBytes(654).size(), 654u);
+    // Print on this path leaves the serial port alone.
+    EXPECT_TRUE(window->ComPort1->Connected());
+    EXPECT_EQ(window->ComPort1->Port(), "COM7");
+
+    Click(window->BtnBell);
+    EXPECT_EQ(lpt.WaitForBytes(661).substr(654), "\x1Bp0\xFF\xFF\r\n");
+    EXPECT_FALSE(window->ComPort1->Connected());
+    EXPECT_TRUE(serial->Written().empty());
+    EXPECT_TRUE(FBoxes.Texts().empty());
+}
+
+TEST_F(ParallelActionsTest, MissingParallelPortMakesTheActionsDoNothingVisible) {
+    Alias("lpt1", "/dev/tillmark-no-such-printer");
+    auto window = ParallelWindow();
+    Click(window->BBtnDisplay);
+    Click(window->BtnBell);
+    Click(window->BtnEpsonOpen);
+    EXPECT_TRUE(FBoxes.Texts().empty());
+    EXPECT_TRUE(window->BBtnDisplay->isEnabled());
+    EXPECT_EQ(window->DateStamp.size(), 20u);
+}
+
+using ParallelDeviceTest = ConsoleTest;
+
+TEST_F(ParallelDeviceTest, CharacterDeviceGetsEveryLineAtItsLineEnd) {
+    PtyPrinter lpt;
+    Alias("lpt1", lpt.Slave());
+    TParallelDevice device;
+    ASSERT_EQ(device.Open(), 0);
+    EXPECT_TRUE(device.FlushesLines());
+    ASSERT_EQ(device.WriteLine("abc"), 0);
+    // Arrives before the close: the line end sent the buffer.
+    EXPECT_EQ(lpt.WaitForBytes(5), "abc\r\n");
+    const std::string longLine(300, 'x');
+    ASSERT_EQ(device.WriteLine(longLine), 0);
+    EXPECT_EQ(lpt.WaitForBytes(307), "abc\r\n" + longLine + "\r\n");
+    EXPECT_EQ(device.Close(), 0);
+    EXPECT_FALSE(device.IsOpen());
+}
+
+TEST_F(ParallelDeviceTest, OtherDevicesGetFullBuffersAndTheRestAtClose) {
+    const auto file = AliasFolder().parent_path() / "spool";
+    std::ofstream(file).put('>');
+    Alias("lpt1", file.string());
+    TParallelDevice device;
+    ASSERT_EQ(device.Open(), 0);
+    EXPECT_FALSE(device.FlushesLines());
+    ASSERT_EQ(device.WriteLine(std::string(100, 'a')), 0);
+    EXPECT_EQ(FileText(file), ">");
+    ASSERT_EQ(device.WriteLine(std::string(100, 'b')), 0);
+    // 204 bytes given: one full buffer of 128 went out, 76 wait.
+    EXPECT_EQ(FileText(file), ">" + std::string(100, 'a') + "\r\n" + std::string(26, 'b'));
+    ASSERT_EQ(device.Close(), 0);
+    EXPECT_EQ(FileText(file),
+              ">" + std::string(100, 'a') + "\r\n" + std::string(100, 'b') + "\r\n");
+}
+
+TEST_F(ParallelDeviceTest, FailuresLeaveResultCodesThatRaiseIOErrors) {
+    Alias("lpt1", "/dev/tillmark-no-such-printer");
+    TParallelDevice missing;
+    const int openResult = missing.Open();
+    EXPECT_NE(openResult, 0);
+    EXPECT_FALSE(missing.IsOpen());
+    try {
+        IOCheck(openResult);
+        ADD_FAILURE() << "no error raised";
+    } catch (const EInOutError& error) {
+        EXPECT_EQ(error.ErrorCode(), openResult);
+    }
+    // Steps on a channel that is not open fail the same way and write nothing.
+    EXPECT_EQ(missing.WriteLine("x"), ioNotOpenForOutput);
+    EXPECT_EQ(missing.Close(), ioNotOpenForOutput);
+    EXPECT_NO_THROW(IOCheck(0));
+    EXPECT_THROW(IOCheck(ioNotOpenForOutput), EInOutError);
+}
+
+} // namespace
