@@ -446,11 +446,15 @@ std::string Printer::Do(const Command& C) {
     }
     case StatusRequest: {
         const int v = Choice(n);
-        if (v == 1 || v == 2 || v == 4) {
+        // Pin 3 of the drawer connector reads high here, as DLE EOT 1 tells too.
+        if (v == 2) {
+            Reply(C, "\x01");
+            return "drawer connector status: answered 01 (pin 3 high)";
+        }
+        if (v == 1 || v == 4) {
             Reply(C, std::string(1, '\0'));
-            return v == 1   ? "paper sensor status: answered 00 (paper present)"
-                   : v == 2 ? "drawer status: answered 00"
-                            : "ink status: answered 00";
+            return v == 1 ? "paper sensor status: answered 00 (paper present)"
+                          : "ink status: answered 00";
         }
         Warn(at, Format("GS r %u: no such status; no answer", n));
         return "ignored";

@@ -180,6 +180,8 @@ TEST(PrinterText, CodePagesCharacterSetsAndDoubleByteCharacters) {
          "\xB1\x1B!\x00"
          "A"s,
          "A"},
+        // The lead is dropped, and the byte after FS . prints from the single-byte page.
+        {"FS . between lead and trail drops the lead", Korean(), "\xB1\x1C.\xB1", "▒"},
     };
     for (const auto& c : cases) {
         const auto lines = Lines(escpos::PrintAll(c.Bytes + "\n", c.Model));
@@ -274,7 +276,7 @@ TEST(PrinterEvents, StatusRequestsAreAnswered) {
         {"DLE EOT 1", Standard(), B({0x10, 0x04, 0x01}), "\x16", 0},
         {"DLE EOT 2 to 4", Standard(), B({0x10, 0x04, 0x02, 0x10, 0x04, 0x03, 0x10, 0x04, 0x04}),
          "\x12\x12\x12", 0},
-        {"GS r 1 and 2", Standard(), "\x1Dr1\x1Dr\x02", std::string(2, '\0'), 0},
+        {"GS r 1 and 2", Standard(), "\x1Dr1\x1Dr\x02", "\0\x01"s, 0},
         {"GS r 9", Standard(), "\x1Dr9", "", 1},
         {"GS I model", Standard(), "\x1DI1", "\x20", 0},
         {"GS I type, standard", Standard(), "\x1DI\x02", "\x02", 0},
