@@ -5,6 +5,7 @@
 #include "cli/MonitorCommand.h"
 #include "cli/ReceiptCommand.h"
 #include "cli/RenderCommand.h"
+#include "cli/SettingsCommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -17,11 +18,8 @@ namespace cli {
 
 namespace {
 // Every subcommand, in the order --help lists them.
-constexpr std::array<AddCommand, 4> Commands = {
-    ReceiptCommand,
-    MonitorCommand,
-    RenderCommand,
-    EmulateCommand,
+constexpr std::array<AddCommand, 5> Commands = {
+    ReceiptCommand, MonitorCommand, SettingsCommand, RenderCommand, EmulateCommand,
 };
 } // namespace
 

@@ -28,18 +28,6 @@ const char* const ErrorNames[] = {"frame", "parity", "overrun",          "break"
 
 } // namespace
 
-void SetSpeed(TCustomComPort& Port, std::int64_t BitsPerSecond) {
-    for (int i = br110; i <= br256000; ++i) {
-        const auto rate = static_cast<TBaudRate>(i);
-        if (BaudRateBitsPerSecond(rate) == BitsPerSecond) {
-            Port.SetBaudRate(rate);
-            return;
-        }
-    }
-    Port.SetBaudRate(brCustom);
-    Port.SetCustomBaudRate(static_cast<std::int32_t>(BitsPerSecond));
-}
-
 std::string DescribeBytes(const std::string& Bytes) {
     static const char digits[] = "0123456789abcdef";
     std::string hex;
@@ -79,8 +67,7 @@ int RunMonitor(const MonitorOptions& Options, std::ostream& Out, std::ostream& E
     };
 
     TComPort port(nullptr);
-    port.SetPort(Options.Port);
-    SetSpeed(port, Options.Baud);
+    ApplyPortOptions(port, Options.Port);
     port.SetSyncMethod(Options.Sync);
     port.SetEvents(TComEvents::All());
     port.OnRxChar = [&](TObject*, std::int32_t Count) {
@@ -108,7 +95,10 @@ int RunMonitor(const MonitorOptions& Options, std::ostream& Out, std::ostream& E
     {
         const char* modes[] = {"thread", "window", "none"};
         std::lock_guard g(outLock);
-        Err << "Monitoring " << Options.Port << " at " << Options.Baud << " bit/s (sync "
+        const std::int32_t speed = port.BaudRate() == brCustom
+                                       ? port.CustomBaudRate()
+                                       : BaudRateBitsPerSecond(port.BaudRate());
+        Err << "Monitoring " << port.Port() << " at " << speed << " bit/s (sync "
             << modes[Options.Sync] << "); press Ctrl+C to stop." << std::endl;
     }
     while (!stopRequested)
@@ -116,7 +106,7 @@ int RunMonitor(const MonitorOptions& Options, std::ostream& Out, std::ostream& E
     port.ClosePort();
     {
         std::lock_guard g(outLock);
-        Err << "Closed " << Options.Port << "." << std::endl;
+        Err << "Closed " << port.Port() << "." << std::endl;
     }
     return 0;
 }
@@ -127,10 +117,15 @@ Command MonitorCommand(CLI::App& App, std::ostream& Out, std::ostream& Err) {
         "monitor", "Open a serial port with every event and print each event as it arrives "
                    "(received bytes as hex and text, CTS/DSR/RLSD, ring, break, line errors) "
                    "until Ctrl+C");
-    sub->add_option("PORT", options->Port, "Port name: COM3, ttyUSB0, pts/4, or an alias")
-        ->required();
-    sub->add_option("--baud", options->Baud, "Line speed in bit/s (default 9600)")
-        ->check(CLI::Range(std::int64_t{1}, std::int64_t{0x7FFFFFFF}));
+    CLI::Option* port =
+        sub->add_option("PORT", options->Port.Port, "Port name: COM3, ttyUSB0, pts/4, or an alias");
+    AddPortOptions(*sub, options->Port, true);
+    // The port may come from the settings file instead.
+    port->required(false);
+    sub->callback([options] {
+        if (!options->Port.Port && options->Port.SettingsFile.empty())
+            throw CLI::RequiredError("PORT (or --settings)");
+    });
     sub->add_option_function<std::string>(
            "--sync",
            [options](const std::string& Mode) {

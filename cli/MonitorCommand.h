@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/Command.h"
+#include "cli/PortOptions.h"
 #include "serial/CPort.h"
 
 #include <cstdint>
@@ -12,16 +13,12 @@
 namespace cli {
 
 struct MonitorOptions {
-    std::string Port;
-    std::int64_t Baud = 9600;
+    PortOptions Port;
     TSyncMethod Sync = smThreadSync;
 };
 
 Command MonitorCommand(CLI::App& App, std::ostream& Out, std::ostream& Err);
 int RunMonitor(const MonitorOptions& Options, std::ostream& Out, std::ostream& Err);
-
-// Sets the port's speed: the matching TBaudRate, else brCustom with CustomBaudRate.
-void SetSpeed(TCustomComPort& Port, std::int64_t BitsPerSecond);
 
 // Received bytes as hex followed by their text, non-printing bytes shown as '.'.
 std::string DescribeBytes(const std::string& Bytes);

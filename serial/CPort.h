@@ -18,6 +18,8 @@
 
 class TCustomComPort;
 class TComThread;
+class RegistryKeyStore;
+class IniStore;
 
 // Total read and write time-outs, in milliseconds; -1 means the device's "no waiting" value.
 class TComTimeouts : public TPersistent {
@@ -262,6 +264,15 @@ public:
     TNotifyEvent OnRxFlag;
     TComErrorEvent OnError;
     TNotifyEvent OnRx80Full;
+
+    // --- Settings stores --------------------------------------------------------------------
+    // Write or read the keys of the selected SettingsGroups; the INI forms use the section
+    // named after the component. Loading assigns each value through its setter at once, so an
+    // open port takes them as they come (a new Port reopens it). Store errors pass unchanged.
+    virtual void SaveSettingsToKey(RegistryKeyStore& Key);
+    virtual void SaveSettingsToIni(IniStore& Store);
+    virtual void LoadSettingsFromKey(RegistryKeyStore& Key);
+    virtual void LoadSettingsFromIni(IniStore& Store);
 
     // --- Lifecycle --------------------------------------------------------------------------
     void OpenPort();

@@ -1,6 +1,7 @@
 #include "serial/ComSettings.h"
 
 #include "platform/Win32.h"
+#include "runtime/SysUtils.h"
 
 const std::array<const char*, 16> BaudRateIdents = {
     "brCustom", "br110",   "br300",   "br600",   "br1200",  "br2400",   "br4800",   "br9600",
@@ -37,6 +38,8 @@ constexpr std::array<const char*, 3> StopBitsTexts = {"1", "1.5", "2"};
 constexpr std::array<const char*, 4> DataBitsTexts = {"5", "6", "7", "8"};
 constexpr std::array<const char*, 5> ParityTexts = {"None", "Odd", "Even", "Mark", "Space"};
 constexpr std::array<const char*, 4> FlowControlTexts = {"Hardware", "Software", "None", "Custom"};
+constexpr std::array<const char*, 3> DtrTexts = {"Disable", "Enable", "Handshake"};
+constexpr std::array<const char*, 4> RtsTexts = {"Disable", "Enable", "Handshake", "Toggle"};
 
 // Only a to z change case: the texts are ASCII and other bytes must compare as they are.
 std::string AsciiUpper(std::string Text) {
@@ -116,4 +119,40 @@ std::string FlowControlToText(TFlowControl Value) {
 }
 TFlowControl TextToFlowControl(const std::string& Text) {
     return FromText(FlowControlTexts, Text, fcCustom);
+}
+
+std::string BoolToText(bool Value) {
+    return Value ? "Yes" : "No";
+}
+bool TextToBool(const std::string& Text) {
+    return AsciiUpper(Text) == "YES";
+}
+std::string DtrControlToText(TDTRFlowControl Value) {
+    return DtrTexts.at(Value);
+}
+TDTRFlowControl TextToDtrControl(const std::string& Text) {
+    return FromText(DtrTexts, Text, dtrDisable);
+}
+std::string RtsControlToText(TRTSFlowControl Value) {
+    return RtsTexts.at(Value);
+}
+TRTSFlowControl TextToRtsControl(const std::string& Text) {
+    return FromText(RtsTexts, Text, rtsDisable);
+}
+
+std::string CharToText(char Value) {
+    const auto code = static_cast<unsigned char>(Value);
+    if (code >= 0x21 && code <= 0x7F)
+        return std::string(1, Value);
+    return "#" + std::to_string(code);
+}
+
+char TextToChar(const std::string& Text) {
+    if (Text.empty())
+        return '\0';
+    if (Text[0] == '#' && Text.size() >= 2) {
+        const auto code = TryStrToInt(std::string_view(Text).substr(1)).value_or(0);
+        return static_cast<char>(static_cast<unsigned char>(code & 0xFF));
+    }
+    return Text[0];
 }

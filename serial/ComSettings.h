@@ -103,3 +103,15 @@ std::string ParityToText(TParityBits Value);
 TParityBits TextToParity(const std::string& Text);
 std::string FlowControlToText(TFlowControl Value);
 TFlowControl TextToFlowControl(const std::string& Text);
+
+// Text forms the settings stores use. Booleans: "Yes" and "No", and only "YES" in any letter
+// case reads as true. Characters 0x21 to 0x7F as themselves, every other code as "#" and its
+// decimal code; reading "#" and a number keeps its low 8 bits.
+std::string BoolToText(bool Value);
+bool TextToBool(const std::string& Text);
+std::string DtrControlToText(TDTRFlowControl Value);
+TDTRFlowControl TextToDtrControl(const std::string& Text);
+std::string RtsControlToText(TRTSFlowControl Value);
+TRTSFlowControl TextToRtsControl(const std::string& Text);
+std::string CharToText(char Value);
+char TextToChar(const std::string& Text);

@@ -1,4 +1,5 @@
 #include "platform/linux/Registry.h"
+#include "platform/linux/UserRegistry.h"
 
 #include "platform/linux/DeviceNames.h"
 
@@ -184,6 +185,8 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY p
         return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     const std::string subKey = lpSubKey ? lpSubKey : "";
+    if (platform::IsUserKey(hKey) && !(hKey == HKEY_CURRENT_USER && subKey.empty()))
+        return platform::OpenUserKey(hKey, lpSubKey, phkResult);
     if (!platform::IsPredefined(hKey)) {
         if (!platform::FindKey(hKey))
             return ERROR_INVALID_HANDLE;

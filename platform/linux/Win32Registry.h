@@ -3,8 +3,10 @@
 #pragma once
 
 #include "platform/linux/Win32Base.h"
+#include "platform/linux/Win32Sync.h"
 
 #include <cstdint>
+#include <string>
 
 using HKEY = struct HKEY__*;
 using PHKEY = HKEY*;
@@ -49,6 +51,11 @@ inline constexpr DWORD REG_DWORD = 4;
 inline constexpr DWORD REG_MULTI_SZ = 7;
 inline constexpr DWORD REG_QWORD = 11;
 
+inline constexpr DWORD REG_CREATED_NEW_KEY = 1;
+inline constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
+
+inline constexpr DWORD ERROR_WRITE_FAULT = 29;
+inline constexpr DWORD ERROR_BADDB = 1009;
 inline constexpr DWORD ERROR_MORE_DATA = 234;
 inline constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
 
@@ -62,3 +69,13 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
 LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                       LPBYTE lpData, LPDWORD lpcbData);
 LONG RegCloseKey(HKEY hKey);
+LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
+                     REGSAM samDesired, const LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                     PHKEY phkResult, LPDWORD lpdwDisposition);
+LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+                    DWORD cbData);
+LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
+
+// Not in Win32: keys under HKEY_CURRENT_USER live in one file here; after a call failed with
+// ERROR_BADDB or ERROR_WRITE_FAULT this says which file and what is wrong, line included.
+std::string RegUserStoreProblem();

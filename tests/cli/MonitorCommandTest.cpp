@@ -1,4 +1,5 @@
 #include "cli/MonitorCommand.h"
+#include "cli/PortOptions.h"
 
 #include "../platform/DeviceTestSupport.h"
 
@@ -128,6 +129,21 @@ TEST(MonitorCommand, PrintsWhatArrivesInEveryModeAndClosesOnCtrlC) {
         EXPECT_EQ(monitor.Interrupt(), 0);
         EXPECT_NE(monitor.ErrText.find("Closed COM9."), std::string::npos) << monitor.ErrText;
     }
+}
+
+TEST(MonitorCommand, TakesThePortAndItsSettingsFromASettingsFile) {
+    testsupport::DeviceEnvironment env;
+    testsupport::Pty far;
+    env.Alias("com9", far.Slave);
+    testsupport::TempDir folder;
+    const std::string file = folder / "till.ini";
+    testsupport::WriteText(file, "[ComPort1]\nPort=COM9\nBaudRate=Custom\nCustomBaudRate=31250\n");
+    Monitor monitor({"monitor", "--settings", file});
+    ASSERT_TRUE(monitor.WaitFor("press Ctrl+C to stop", true)) << monitor.ErrText;
+    EXPECT_NE(monitor.ErrText.find("Monitoring COM9 at 31250 bit/s (sync thread)"),
+              std::string::npos)
+        << monitor.ErrText;
+    EXPECT_EQ(monitor.Interrupt(), 0);
 }
 
 TEST(MonitorCommand, AFailureToOpenPrintsTheComponentsMessage) {

@@ -77,3 +77,57 @@ TEST(Sets, HaveOneBitPerOrdinal) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(StoreForms, BooleansAreYesAndNo) {
+    EXPECT_EQ(BoolToText(true), "Yes");
+    EXPECT_EQ(BoolToText(false), "No");
+    for (const char* yes : {"yes", "Yes", "YES", "yEs"})
+        EXPECT_TRUE(TextToBool(yes)) << yes;
+    for (const char* no : {"True", "1", "", "No", "yes ", "Y"})
+        EXPECT_FALSE(TextToBool(no)) << no;
+}
+
+TEST(StoreForms, ControlModesMatchWithoutCase) {
+    EXPECT_EQ(RtsControlToText(rtsToggle), "Toggle");
+    EXPECT_EQ(DtrControlToText(dtrHandshake), "Handshake");
+    EXPECT_EQ(TextToRtsControl("toggle"), rtsToggle);
+    EXPECT_EQ(TextToRtsControl("ENABLE"), rtsEnable);
+    EXPECT_EQ(TextToRtsControl("off"), rtsDisable);
+    EXPECT_EQ(TextToDtrControl("Toggle"), dtrDisable); // not a DTR mode
+    EXPECT_EQ(TextToDtrControl("hAnDsHaKe"), dtrHandshake);
+    for (int i = 0; i < 3; ++i) {
+        const auto v = static_cast<TDTRFlowControl>(i);
+        EXPECT_EQ(TextToDtrControl(DtrControlToText(v)), v);
+    }
+    for (int i = 0; i < 4; ++i) {
+        const auto v = static_cast<TRTSFlowControl>(i);
+        EXPECT_EQ(TextToRtsControl(RtsControlToText(v)), v);
+    }
+}
+
+TEST(StoreForms, CharactersAreThemselvesOrHashAndCode) {
+    EXPECT_EQ(CharToText(17), "#17");
+    EXPECT_EQ(CharToText(19), "#19");
+    EXPECT_EQ(CharToText(0), "#0");
+    EXPECT_EQ(CharToText(' '), "#32");
+    EXPECT_EQ(CharToText('A'), "A");
+    EXPECT_EQ(CharToText('!'), "!");
+    EXPECT_EQ(CharToText('\x7F'), "\x7F");
+    EXPECT_EQ(CharToText('\x80'), "#128");
+    EXPECT_EQ(CharToText('\xFF'), "#255");
+    for (int code = 0; code < 256; ++code) {
+        const char c = static_cast<char>(code);
+        EXPECT_EQ(TextToChar(CharToText(c)), c) << code;
+    }
+    EXPECT_EQ(TextToChar(""), 0);
+    EXPECT_EQ(TextToChar("#abc"), 0);
+    EXPECT_EQ(TextToChar("xyz"), 'x');
+    EXPECT_EQ(TextToChar("#"), '#');
+    EXPECT_EQ(TextToChar("#300"), 44);
+    EXPECT_EQ(TextToChar("#$41"), 'A');
+    EXPECT_EQ(TextToChar("#-1"), '\xFF');
+}
+
+} // namespace

@@ -1,0 +1,49 @@
+// Settings kept in an open registry key, as the toolkit's registry class reads and writes them.
+#pragma once
+
+#include "platform/Win32.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+class ERegistryException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// An open registry key holding values directly (no subkeys).
+class RegistryKeyStore {
+public:
+    virtual ~RegistryKeyStore() = default;
+    // A text value (REG_SZ, its size counting the closing NUL); "Failed to set data for '%s'".
+    virtual void WriteString(const std::string& Name, const std::string& Value) = 0;
+    // A REG_DWORD value of 4 bytes; "Failed to set data for '%s'".
+    virtual void WriteInteger(const std::string& Name, std::int32_t Value) = 0;
+    // Empty text when the value is missing; "Invalid data type for '%s'" unless REG_SZ or
+    // REG_EXPAND_SZ.
+    virtual std::string ReadString(const std::string& Name) = 0;
+    // "Failed to get data for '%s'" when missing, "Invalid data type for '%s'" unless REG_DWORD.
+    virtual std::int32_t ReadInteger(const std::string& Name) = 0;
+};
+
+// A key opened (or created) under a root key through the platform's registry calls.
+class TRegistryKey : public RegistryKeyStore {
+public:
+    // Raises ERegistryException naming the key, and on this platform the store's own problem
+    // (a malformed file, say), when it cannot be opened.
+    TRegistryKey(HKEY Root, const std::string& Path, bool CanCreate);
+    ~TRegistryKey() override;
+    TRegistryKey(const TRegistryKey&) = delete;
+    TRegistryKey& operator=(const TRegistryKey&) = delete;
+
+    HKEY Handle() const { return FKey; }
+
+    void WriteString(const std::string& Name, const std::string& Value) override;
+    void WriteInteger(const std::string& Name, std::int32_t Value) override;
+    std::string ReadString(const std::string& Name) override;
+    std::int32_t ReadInteger(const std::string& Name) override;
+
+private:
+    HKEY FKey = nullptr;
+};

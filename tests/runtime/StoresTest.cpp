@@ -1,0 +1,135 @@
+#include "runtime/IniFiles.h"
+#include "runtime/Registry.h"
+#include "runtime/SysUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = (fs::temp_directory_path() / "tillmark-stores-XXXXXX").string();
+        Path = ::mkdtemp(pattern.data());
+    }
+    ~TempFolder() { fs::remove_all(Path); }
+    fs::path Path;
+};
+
+std::string ReadAll(const fs::path& File) {
+    std::ifstream in(File);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(TryStrToInt, ReadsDecimalAndHexadecimalLikeTheGeneralParser) {
+    const std::pair<const char*, std::int32_t> good[] = {{"0", 0},
+                                                         {"42", 42},
+                                                         {"-7", -7},
+                                                         {"+9", 9},
+                                                         {"  12", 12},
+                                                         {"$1C", 28},
+                                                         {"0x1c", 28},
+                                                         {"-$10", -16},
+                                                         {"$FFFFFFFF", -1},
+                                                         {"2147483647", 2147483647},
+                                                         {"-2147483648", -2147483647 - 1}};
+    for (auto [text, value] : good)
+        EXPECT_EQ(TryStrToInt(text), value) << text;
+    for (const char* bad :
+         {"", " ", "abc", "12 ", "1.5", "$", "0x", "2147483648", "$100000000", "--1", "1e3"})
+        EXPECT_FALSE(TryStrToInt(bad)) << '"' << bad << '"';
+    EXPECT_EQ(StrToIntDef("x", 5), 5);
+}
+
+TEST(IniFile, KeepsCommentsAndOtherSectionsWhenItWrites) {
+    TempFolder folder;
+    const fs::path file = folder.Path / "printer.ini";
+    std::ofstream(file) << "; the shop's printers\n[Other]\nKeep=me\n\n[ComPort1]\n"
+                           "; the port by the till\nPort=COM3\nUnknown=value\n";
+    TIniFile ini(file.string());
+    EXPECT_EQ(ini.ReadString("ComPort1", "Port", "x"), "COM3");
+    EXPECT_EQ(ini.ReadString("ComPort1", "Missing", "fallback"), "fallback");
+    ini.WriteString("ComPort1", "Port", "ttyUSB0");
+    ini.WriteInteger("ComPort1", "Buffer.InputSize", 4096);
+    const std::string text = ReadAll(file);
+    for (const char* kept : {"; the shop's printers", "[Other]", "Keep", "me",
+                             "; the port by the till", "Unknown", "ttyUSB0", "4096"})
+        EXPECT_NE(text.find(kept), std::string::npos) << kept << " in\n" << text;
+    EXPECT_EQ(text.find("COM3"), std::string::npos);
+    EXPECT_FALSE(fs::exists(file.string() + ".tmp"));
+
+    TIniFile again(file.string());
+    EXPECT_EQ(again.ReadInteger("ComPort1", "Buffer.InputSize", 0), 4096);
+    again.WriteString("ComPort1", "Hex", "$1F");
+    again.WriteString("ComPort1", "Bad", "12abc");
+    EXPECT_EQ(again.ReadInteger("ComPort1", "Hex", 0), 31);
+    EXPECT_EQ(again.ReadInteger("ComPort1", "Bad", -1), -1);
+    EXPECT_EQ(again.ReadInteger("Nowhere", "Nothing", 9600), 9600);
+}
+
+TEST(IniFile, AMissingFileReadsAsEmptyAndAppearsOnTheFirstWrite) {
+    TempFolder folder;
+    const fs::path file = folder.Path / "new.ini";
+    TIniFile ini(file.string());
+    EXPECT_EQ(ini.ReadString("A", "B", "d"), "d");
+    EXPECT_FALSE(fs::exists(file));
+    ini.WriteString("A", "B", std::string("#200\x80\x01", 6));
+    EXPECT_EQ(TIniFile(file.string()).ReadString("A", "B", ""), std::string("#200\x80\x01", 6));
+}
+
+class RegistryKeyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const char* old = std::getenv("XDG_CONFIG_HOME"))
+            Old = old;
+        ::setenv("XDG_CONFIG_HOME", Folder.Path.c_str(), 1);
+    }
+    void TearDown() override {
+        if (Old.empty())
+            ::unsetenv("XDG_CONFIG_HOME");
+        else
+            ::setenv("XDG_CONFIG_HOME", Old.c_str(), 1);
+    }
+    TempFolder Folder;
+    std::string Old;
+};
+
+TEST_F(RegistryKeyTest, ReadsWhatItWroteAndNamesTheValueWhenItCannot) {
+    {
+        TRegistryKey key(HKEY_CURRENT_USER, "Software\\Tillmark\\Test", true);
+        key.WriteString("Port", "COM3");
+        key.WriteInteger("CustomBaudRate", 7200);
+        key.WriteInteger("Negative", -2);
+    }
+    TRegistryKey key(HKEY_CURRENT_USER, "Software\\Tillmark\\Test", false);
+    EXPECT_EQ(key.ReadString("Port"), "COM3");
+    EXPECT_EQ(key.ReadString("port"), "COM3"); // value names ignore case, as on Windows
+    EXPECT_EQ(key.ReadInteger("CustomBaudRate"), 7200);
+    EXPECT_EQ(key.ReadInteger("Negative"), -2);
+    EXPECT_EQ(key.ReadString("Missing"), "");
+    auto expectError = [](auto&& call, const char* message) {
+        try {
+            call();
+            ADD_FAILURE() << "no error: " << message;
+        } catch (const ERegistryException& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
+    };
+    expectError([&] { key.ReadInteger("Missing"); }, "Failed to get data for 'Missing'");
+    expectError([&] { key.ReadInteger("Port"); }, "Invalid data type for 'Port'");
+    expectError([&] { key.ReadString("CustomBaudRate"); },
+                "Invalid data type for 'CustomBaudRate'");
+    expectError([&] { TRegistryKey(HKEY_CURRENT_USER, "Software\\Nobody", false); },
+                "Failed to open key 'Software\\Nobody'");
+}
+
+} // namespace

@@ -1,0 +1,124 @@
+// The port over real pseudo-terminals, published through the alias folder as a user would.
+#include "../platform/DeviceTestSupport.h"
+#include "PortTestSupport.h"
+
+#include <dirent.h>
+#include <poll.h>
+
+namespace {
+
+using porttest::ServeUntil;
+
+// Everything the far side can read within a generous bound, up to Expected bytes.
+std::string ReadFar(int Master, std::size_t Expected) {
+    std::string got;
+    char buffer[4096];
+    while (got.size() < Expected) {
+        pollfd p{Master, POLLIN, 0};
+        if (::poll(&p, 1, 10000) <= 0)
+            break;
+        const ssize_t n = ::read(Master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        got.append(buffer, static_cast<std::size_t>(n));
+    }
+    return got;
+}
+
+bool FarHasData(int Master) {
+    pollfd p{Master, POLLIN, 0};
+    return ::poll(&p, 1, 0) == 1;
+}
+
+std::size_t CountEntries(const char* Folder) {
+    std::size_t n = 0;
+    if (DIR* d = ::opendir(Folder)) {
+        while (::readdir(d))
+            ++n;
+        ::closedir(d);
+    }
+    return n;
+}
+
+class PtyPort : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Env.Alias("ptyport", Far.Slave);
+        Port.SetPort("ptyport");
+    }
+    testsupport::DeviceEnvironment Env;
+    testsupport::Pty Far;
+    TComPort Port{nullptr};
+};
+
+TEST_F(PtyPort, SendTextDeliversEveryByteUnchanged) {
+    std::string text;
+    for (int i = 0; i < 600; ++i)
+        text.push_back(static_cast<char>(i * 7));
+    text += std::string("\0\x11\x13\x80\xFF\r\n", 7);
+    Port.OpenPort();
+    EXPECT_EQ(Port.SendText(text), static_cast<std::int32_t>(text.size()));
+    EXPECT_EQ(ReadFar(Far.Master, text.size()), text);
+
+    EXPECT_EQ(Port.SendText(""), 0);
+    EXPECT_FALSE(FarHasData(Far.Master));
+    Port.ClosePort();
+}
+
+TEST_F(PtyPort, AWriteThatRunsIntoItsTimeOutsReturnsAShorterCount) {
+    Port.Timeouts().SetWriteTotalMultiplier(0);
+    Port.Timeouts().SetWriteTotalConstant(200);
+    Port.SetEvents({});
+    Port.OpenPort();
+    // Nobody reads the far side, so the terminal stops taking bytes long before the end.
+    const std::string big(1 << 20, 'x');
+    std::int32_t sent = -1;
+    EXPECT_NO_THROW(sent = Port.SendText(big));
+    EXPECT_GT(sent, 0);
+    EXPECT_LT(sent, static_cast<std::int32_t>(big.size()));
+    Port.ClosePort();
+}
+
+TEST_F(PtyPort, OnRxCharReportsTheBytesTheFarSideSent) {
+    std::int32_t count = 0;
+    Port.OnRxChar = [&](TObject*, std::int32_t n) { count = n; };
+    Port.OpenPort();
+    ASSERT_EQ(::write(Far.Master, "hello", 5), 5);
+    ServeUntil([&] { return count != 0; });
+    EXPECT_EQ(count, 5);
+    char buffer[5];
+    EXPECT_EQ(Port.ReceiveBytes(buffer, 5), 5);
+    EXPECT_EQ(std::string(buffer, 5), "hello");
+    Port.ClosePort();
+}
+
+TEST_F(PtyPort, AThousandPrintCyclesLeaveNoThreadOrDescriptorBehind) {
+    const std::size_t fds = CountEntries("/proc/self/fd");
+    const std::size_t threads = CountEntries("/proc/self/task");
+    std::size_t farBytes = 0;
+    for (int i = 0; i < 1000; ++i) {
+        Port.OpenPort();
+        ASSERT_TRUE(Port.ThreadCreated());
+        ASSERT_EQ(Port.SendText("receipt\n"), 8);
+        Port.ClosePort();
+        farBytes += ReadFar(Far.Master, 8).size();
+    }
+    EXPECT_EQ(farBytes, 8000u);
+    EXPECT_EQ(CountEntries("/proc/self/fd"), fds);
+    EXPECT_EQ(CountEntries("/proc/self/task"), threads);
+}
+
+TEST_F(PtyPort, ASecondPortCannotOpenTheSameDevice) {
+    Port.OpenPort();
+    TComPort other(nullptr);
+    other.SetPort("ptyport");
+    try {
+        other.OpenPort();
+        FAIL() << "opened a port in use";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.PortErrorCode(), peOpenPort);
+        EXPECT_EQ(e.OsErrorCode(), static_cast<std::int32_t>(ERROR_ACCESS_DENIED));
+    }
+}
+
+} // namespace
