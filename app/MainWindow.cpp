@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QFont>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -45,7 +46,13 @@ private:
 QLabel* NewLabel(QWidget* Parent, const char* Text, QRect Bounds, int PixelHeight) {
     auto* label = new QLabel(QString::fromUtf8(Text), Parent);
     label->setGeometry(Bounds);
-    label->setFont(LayoutFont(PixelHeight));
+    QFont font = LayoutFont(PixelHeight);
+    // A stand-in face runs wider than the layout's; narrow it rather than cut the caption off.
+    for (int stretch = 99;
+         stretch >= 50 && QFontMetrics(font).horizontalAdvance(label->text()) > Bounds.width();
+         --stretch)
+        font.setStretch(stretch);
+    label->setFont(font);
     return label;
 }
 
@@ -140,6 +147,12 @@ void TfrmMain::CreateControls() {
     // The blank caption leaves a gap in the frame's top edge for the "Serial" button.
     GroupBox1 = new QGroupBox(QString(20, QLatin1Char(' ')), Panel2);
     GroupBox1->setGeometry(14, 46, 203, 124);
+    // The frame's top edge runs through the middle of its caption line, as on the desktop the
+    // layout comes from, whatever the style would otherwise do.
+    GroupBox1->setStyleSheet(
+        QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                       " margin-top: 9px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0px; }"));
     Label24 = NewLabel(GroupBox1, "Port", {16, 35, 24, 16}, 13);
     Label10 = NewLabel(GroupBox1, "BaudRate", {12, 81, 61, 16}, 13);
     // Sorted: FillPortList puts every item in its place.
@@ -153,6 +166,7 @@ void TfrmMain::CreateControls() {
     RbPrnSerial = new QRadioButton(QStringLiteral("Serial"), Panel2);
     RbPrnSerial->setGeometry(30, 48, 65, 17);
     RbPrnSerial->setChecked(true);
+    RbPrnSerial->setAutoFillBackground(true); // hides the frame's edge behind its text
     RbPrnSerial->raise();
 
     CbPRNLang = NewDropDownList(Panel2, {97, 186, 104, 24});

@@ -41,7 +41,7 @@ QImage PrinterIconImage() {
     p.setBrush(QColor(200, 200, 200));
     p.drawRect(QRect(5, 24, 8, 1));
     p.end();
-    return image.convertToFormat(QImage::Format_Indexed8);
+    return image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
 }
 
 QIcon PrinterIcon() {

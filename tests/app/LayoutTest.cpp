@@ -7,6 +7,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -77,6 +78,11 @@ TEST_F(LayoutTest, ControlsSitWhereTheLayoutPutsThem) {
             EXPECT_EQ(TextOf(control).toStdString(), place.Text);
         }
         EXPECT_EQ(control->font().pixelSize(), place.PixelHeight);
+        // A stand-in face must not cut a caption off.
+        if (auto* label = qobject_cast<QLabel*>(control)) {
+            EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()),
+                      place.Bounds.width());
+        }
     }
     EXPECT_EQ(window->PCMain->count(), 1);
     EXPECT_EQ(window->PCMain->currentWidget(), window->TSPrinter);
