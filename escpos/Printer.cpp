@@ -206,10 +206,9 @@ std::string Printer::Pulse(std::size_t Offset, int Pin, int OnMs, int OffMs) {
     return note.Text;
 }
 
-void Printer::Reply(const Command& C, std::string_view Bytes) {
+void Printer::Reply(std::string_view Bytes) {
     if (OnReply)
         OnReply(Bytes);
-    (void)C;
 }
 
 void Printer::DropLead(std::size_t Offset, const char* Why) {
@@ -231,46 +230,46 @@ void Printer::Apply(const Command& C) {
                     if (!c)
                         Warn(C.Offset - 1, Format("%02X %02X is no character", lead, b));
                     Put(C.Offset - 1, c, true, KsCode(lead, b));
-                    if (KeepTrace_ && !Trace_.empty() && Trace_.back().Name == "text" &&
-                        Trace_.back().Offset + Trace_.back().Length == C.Offset) {
-                        Trace_.back().Length++;
-                        AppendUtf8(Trace_.back().Detail, c ? c : U'\uFFFD');
-                    }
+                    RecordText(C, c ? c : U'\uFFFD');
                     return;
                 }
                 DropLead(C.Offset, "the next byte cannot follow it");
             }
             if (IsCp949Lead(b)) {
                 State_.PendingLead = b;
-                if (KeepTrace_ && !Trace_.empty() && Trace_.back().Name == "text" &&
-                    Trace_.back().Offset + Trace_.back().Length == C.Offset)
-                    Trace_.back().Length++;
-                else
-                    Record(C, "");
+                RecordText(C, 0);
                 return;
             }
         }
-        char32_t c = SingleByteCharacter(b, State_.CodePage, State_.CharacterSet);
+        const char32_t c = SingleByteCharacter(b, State_.CodePage, State_.CharacterSet);
         Put(C.Offset, c, false, 0);
-        if (!c)
-            c = U'\uFFFD';
-        // Runs of text make one trace entry.
-        if (KeepTrace_ && !Trace_.empty() && Trace_.back().Name == "text" &&
-            Trace_.back().Offset + Trace_.back().Length == C.Offset) {
-            Trace_.back().Length++;
-            AppendUtf8(Trace_.back().Detail, c);
-            return;
-        }
-        std::string text;
-        AppendUtf8(text, c);
-        Record(C, text);
+        RecordText(C, c ? c : U'\uFFFD');
         return;
     }
     DropLead(C.Offset, "a command came before its trail byte");
+    // A line feed that prints is logged as the printed line; ignored bytes are not logged.
+    const bool quiet = (C.Id == CommandId::LineFeed && !Line_.Glyphs.empty()) ||
+                       C.Id == CommandId::Control ||
+                       (C.Id == CommandId::CarriageRet && !Profile_.CrFeeds);
     const std::string detail = Do(C);
     Record(C, detail);
-    if (C.Id != CommandId::LineFeed && C.Id != CommandId::Control && C.Id != CommandId::CarriageRet)
+    if (!quiet)
         Log(C.Offset, CommandName(C) + " [" + HexBytes(C) + "]: " + detail);
+}
+
+void Printer::RecordText(const Command& C, char32_t Character) {
+    if (!KeepTrace_)
+        return;
+    // Runs of text make one trace entry; a lead byte adds its byte now and its character with
+    // the trail byte.
+    if (!Trace_.empty() && Trace_.back().Name == "text" &&
+        Trace_.back().Offset + Trace_.back().Length == C.Offset) {
+        Trace_.back().Length++;
+    } else {
+        Record(C, "");
+    }
+    if (Character)
+        AppendUtf8(Trace_.back().Detail, Character);
 }
 
 std::string Printer::Do(const Command& C) {
@@ -280,9 +279,11 @@ std::string Printer::Do(const Command& C) {
     switch (C.Id) {
     case Char:
         return "";
-    case LineFeed:
+    case LineFeed: {
+        const bool empty = Line_.Glyphs.empty();
         PrintLine(at, State_.LineSpacing);
-        return "print and feed one line";
+        return empty ? "feed one line" : "print and feed one line";
+    }
     case CarriageRet:
         if (Profile_.CrFeeds) {
             PrintLine(at, State_.LineSpacing);
@@ -448,11 +449,11 @@ std::string Printer::Do(const Command& C) {
         const int v = Choice(n);
         // Pin 3 of the drawer connector reads high here, as DLE EOT 1 tells too.
         if (v == 2) {
-            Reply(C, "\x01");
+            Reply("\x01");
             return "drawer connector status: answered 01 (pin 3 high)";
         }
         if (v == 1 || v == 4) {
-            Reply(C, std::string(1, '\0'));
+            Reply(std::string(1, '\0'));
             return v == 1 ? "paper sensor status: answered 00 (paper present)"
                           : "ink status: answered 00";
         }
@@ -463,21 +464,21 @@ std::string Printer::Do(const Command& C) {
         const int v = n >= '1' && n <= '3' ? n - '0' : n;
         switch (v) {
         case 1:
-            Reply(C, "\x20");
+            Reply("\x20");
             return "printer model ID: answered 20";
         case 2: {
             const char type = static_cast<char>(Profile_.TypeId);
-            Reply(C, std::string(1, type));
+            Reply(std::string(1, type));
             return Format("type ID: answered %02X", Profile_.TypeId);
         }
         case 3:
-            Reply(C, "\x10");
+            Reply("\x10");
             return "ROM version ID: answered 10";
         case 66:
-            Reply(C, std::string("_EPSON\0", 7));
+            Reply(std::string("_EPSON\0", 7));
             return "maker name: answered \"EPSON\"";
         case 67:
-            Reply(C, std::string("_TM-T88III\0", 11));
+            Reply(std::string("_TM-T88III\0", 11));
             return "model name: answered \"TM-T88III\"";
         default:
             Warn(at, Format("GS I %u: no such information; no answer", n));
@@ -510,7 +511,7 @@ std::string Printer::Do(const Command& C) {
         // Online, no error, paper present; pin 3 of the drawer connector reads high.
         static constexpr char answers[] = {0, 0x16, 0x12, 0x12, 0x12};
         if (n >= 1 && n <= 4) {
-            Reply(C, std::string(1, answers[n]));
+            Reply(std::string(1, answers[n]));
             return Format("real-time status %u: answered %02X", n, answers[n]);
         }
         Warn(at, Format("DLE EOT %u: no such status here; no answer", n));

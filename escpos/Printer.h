@@ -129,11 +129,12 @@ private:
     void Feed(std::size_t Offset, int Dots);
     void CutPaper(std::size_t Offset, bool Partial, int FeedDots);
     std::string Pulse(std::size_t Offset, int Pin, int OnMs, int OffMs); // gives the note
-    void Reply(const Command& C, std::string_view Bytes);
+    void Reply(std::string_view Bytes);
     void DropLead(std::size_t Offset, const char* Why);
     std::string Do(const Command& C); // applies a command; gives its description
     void Warn(std::size_t Offset, std::string Message);
     void Record(const Command& C, const std::string& Detail);
+    void RecordText(const Command& C, char32_t Character); // 0: a lead byte
     void Log(std::size_t Offset, const std::string& Line);
     Page& Current();
     int Room() const; // dots a line may take

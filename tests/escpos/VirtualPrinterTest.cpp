@@ -72,6 +72,10 @@ TEST_F(VirtualPrinterTest, FilesEachCutAsItArrivesAndAnswersInOrder) {
     EXPECT_TRUE(has("00000338 ESC ! [1B 21 08]: print modes: font A, emphasised on"));
     EXPECT_TRUE(has("print \"Tax excluded.                 $200.00 \""));
     EXPECT_TRUE(has("GS V [1D 56 31]: partial cut"));
+    // An empty line's feed is logged; a printed line's LF is the print line, and CR is ignored.
+    EXPECT_TRUE(has("00000101 LF [0A]: feed one line"));
+    EXPECT_FALSE(has("print and feed"));
+    EXPECT_FALSE(has("CR ["));
     EXPECT_TRUE(has("receipt " + (Dir / "receipt-0042.png").string()));
     EXPECT_TRUE(has("ESC p [1B 70 30 30 30]: DRAWER pin 2: 96 ms on / 96 ms off"));
     EXPECT_TRUE(has("uncut paper " + (Dir / "receipt-0043.png").string()));
