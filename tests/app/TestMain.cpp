@@ -7,15 +7,6 @@
 
 #include <cstdlib>
 
-// Qt and the font libraries keep caches for the life of the process and free them in ways the
-// leak sanitizer cannot follow; our own code gets no such pass.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n"
-           "leak:libQt6Gui.so\n"
-           "leak:libQt6Core.so\n"
-           "leak:libglib-2.0.so\n";
-}
-
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::testing::InitGoogleTest(&argc, argv);
