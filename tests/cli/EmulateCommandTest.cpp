@@ -144,7 +144,8 @@ TEST_F(Emulate, PrintsAReceiptAnswersStatusAndWithdrawsItsPort) {
     const auto writes = receipt::PrintWrites(Language::English, Path::Serial, Stamp);
     for (const auto& write : writes)
         Send(alias, write);
-    ASSERT_TRUE(emulator.WaitFor("receipt ")) << emulator.Log;
+    ASSERT_TRUE(emulator.WaitFor("receipt " + (Dir / "receipts" / "receipt-0001.png").string()))
+        << emulator.Log;
 
     // A status request is answered on the same line.
     const int fd = ::open(alias.c_str(), O_RDWR | O_NOCTTY);
@@ -185,7 +186,8 @@ TEST_F(Emulate, StandsInForTheParallelPortAndKeepsEarlierReceipts) {
     const std::string bytes = receipt::DeviceBytes(
         Path::Parallel, receipt::PrintWrites(Language::Korean, Path::Parallel, Stamp));
     Send(alias, bytes);
-    ASSERT_TRUE(emulator.WaitFor("receipt ")) << emulator.Log;
+    ASSERT_TRUE(emulator.WaitFor("receipt " + (Dir / "receipts" / "receipt-0008.png").string()))
+        << emulator.Log;
     EXPECT_EQ(emulator.Stop(), 0) << emulator.Log;
     const std::string text = ReadFile(Dir / "receipts" / "receipt-0008.txt");
     EXPECT_TRUE(text.starts_with("금천지점                     (XX쇼핑)\n")) << text;
