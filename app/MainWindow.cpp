@@ -16,8 +16,6 @@
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 
-#include <utility>
-
 namespace {
 
 // The layout's face at a character height in pixels; where it is missing the system's sans-serif
@@ -42,6 +40,13 @@ public:
 private:
     int FHeight;
 };
+
+// Controls carry their layout names, so tests and style rules find them by name.
+template <typename Control>
+Control* Named(Control* Widget, const char* Name) {
+    Widget->setObjectName(QString::fromLatin1(Name));
+    return Widget;
+}
 
 QLabel* NewLabel(QWidget* Parent, const char* Text, QRect Bounds, int PixelHeight) {
     auto* label = new QLabel(QString::fromUtf8(Text), Parent);
@@ -119,33 +124,33 @@ void TfrmMain::CreateControls() {
     setPalette(face);
     setAutoFillBackground(true);
 
-    Panel1 = new QFrame(this);
+    Panel1 = Named(new QFrame(this), "Panel1");
     Panel1->setGeometry(0, 0, 384, 385);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
 
-    PCMain = new QTabWidget(Panel1);
+    PCMain = Named(new QTabWidget(Panel1), "PCMain");
     PCMain->setGeometry(1, 1, 382, 383);
     PCMain->setFont(LayoutFont(16));
-    TSPrinter = new QWidget;
+    TSPrinter = Named(new QWidget, "TSPrinter");
     PCMain->addTab(TSPrinter, QStringLiteral("Tillmark"));
     PCMain->setCurrentWidget(TSPrinter);
 
-    Panel2 = new QFrame(TSPrinter);
+    Panel2 = Named(new QFrame(TSPrinter), "Panel2");
     Panel2->setGeometry(0, 0, 374, 348);
     Panel2->setFrameStyle(QFrame::NoFrame);
 
-    Label9 = NewLabel(Panel2, "Printer", {15, 6, 71, 29}, 24);
-    Label25 = NewLabel(Panel2, "Language", {9, 188, 72, 20}, 16);
-    Label1 = NewLabel(Panel2, "CashDrawer", {15, 246, 133, 29}, 24);
+    Label9 = Named(NewLabel(Panel2, "Printer", {15, 6, 71, 29}, 24), "Label9");
+    Label25 = Named(NewLabel(Panel2, "Language", {9, 188, 72, 20}, 16), "Label25");
+    Label1 = Named(NewLabel(Panel2, "CashDrawer", {15, 246, 133, 29}, 24), "Label1");
 
-    BBtnDisplay = NewButton(Panel2, "Print", {261, 179, 73, 33}, nullptr);
+    BBtnDisplay = Named(NewButton(Panel2, "Print", {261, 179, 73, 33}, nullptr), "BBtnDisplay");
 
-    RbPrnParallel = new QRadioButton(QStringLiteral("Parallel"), Panel2);
+    RbPrnParallel = Named(new QRadioButton(QStringLiteral("Parallel"), Panel2), "RbPrnParallel");
     RbPrnParallel->setGeometry(244, 48, 89, 17);
     RbPrnParallel->setFocusPolicy(Qt::ClickFocus); // not a tab stop
 
     // The blank caption leaves a gap in the frame's top edge for the "Serial" button.
-    GroupBox1 = new QGroupBox(QString(20, QLatin1Char(' ')), Panel2);
+    GroupBox1 = Named(new QGroupBox(QString(20, QLatin1Char(' ')), Panel2), "GroupBox1");
     GroupBox1->setGeometry(14, 46, 203, 124);
     // The frame's top edge runs through the middle of its caption line, as on the desktop the
     // layout comes from, whatever the style would otherwise do.
@@ -153,55 +158,36 @@ void TfrmMain::CreateControls() {
         QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
                        " margin-top: 9px; }"
                        "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0px; }"));
-    Label24 = NewLabel(GroupBox1, "Port", {16, 35, 24, 16}, 13);
-    Label10 = NewLabel(GroupBox1, "BaudRate", {12, 81, 61, 16}, 13);
+    Label24 = Named(NewLabel(GroupBox1, "Port", {16, 35, 24, 16}, 13), "Label24");
+    Label10 = Named(NewLabel(GroupBox1, "BaudRate", {12, 81, 61, 16}, 13), "Label10");
     // Sorted: FillPortList puts every item in its place.
-    CbPRNCOM = NewDropDownList(GroupBox1, {83, 30, 102, 24});
-    CbPRNBAU = NewDropDownList(GroupBox1, {83, 77, 102, 24});
+    CbPRNCOM = Named(NewDropDownList(GroupBox1, {83, 30, 102, 24}), "CbPRNCOM");
+    CbPRNBAU = Named(NewDropDownList(GroupBox1, {83, 77, 102, 24}), "CbPRNBAU");
     for (const char* item : BaudRateItems)
         CbPRNBAU->addItem(QString::fromLatin1(item));
     CbPRNBAU->setCurrentIndex(5);
 
     // Created after the frame so it lies over the frame's top edge as its title.
-    RbPrnSerial = new QRadioButton(QStringLiteral("Serial"), Panel2);
+    RbPrnSerial = Named(new QRadioButton(QStringLiteral("Serial"), Panel2), "RbPrnSerial");
     RbPrnSerial->setGeometry(30, 48, 65, 17);
     RbPrnSerial->setChecked(true);
     RbPrnSerial->setAutoFillBackground(true); // hides the frame's edge behind its text
     RbPrnSerial->raise();
 
-    CbPRNLang = NewDropDownList(Panel2, {97, 186, 104, 24});
+    CbPRNLang = Named(NewDropDownList(Panel2, {97, 186, 104, 24}), "CbPRNLang");
     CbPRNLang->addItems({QStringLiteral("Korean"), QStringLiteral("English")});
     CbPRNLang->setCurrentIndex(1);
 
-    BtnBell =
-        NewButton(Panel2, "Bell", {36, 296, 73, 33}, "Ring the bell through the EPSON Printer");
-    BtnEpsonOpen =
-        NewButton(Panel2, "Epson", {152, 297, 73, 33}, "Open CashDrawer from the EPSON Printer");
+    BtnBell = Named(
+        NewButton(Panel2, "Bell", {36, 296, 73, 33}, "Ring the bell through the EPSON Printer"),
+        "BtnBell");
+    BtnEpsonOpen = Named(
+        NewButton(Panel2, "Epson", {152, 297, 73, 33}, "Open CashDrawer from the EPSON Printer"),
+        "BtnEpsonOpen");
     BBtnCashDrawer =
-        NewButton(Panel2, "Open", {264, 296, 73, 33}, "Open CashDrawer from the POS System");
+        Named(NewButton(Panel2, "Open", {264, 296, 73, 33}, "Open CashDrawer from the POS System"),
+              "BBtnCashDrawer");
     BBtnCashDrawer->setDefault(true);
-
-    const std::pair<QWidget*, const char*> names[] = {{Panel1, "Panel1"},
-                                                      {PCMain, "PCMain"},
-                                                      {TSPrinter, "TSPrinter"},
-                                                      {Panel2, "Panel2"},
-                                                      {Label9, "Label9"},
-                                                      {Label25, "Label25"},
-                                                      {Label1, "Label1"},
-                                                      {BBtnDisplay, "BBtnDisplay"},
-                                                      {RbPrnParallel, "RbPrnParallel"},
-                                                      {GroupBox1, "GroupBox1"},
-                                                      {Label24, "Label24"},
-                                                      {Label10, "Label10"},
-                                                      {CbPRNCOM, "CbPRNCOM"},
-                                                      {CbPRNBAU, "CbPRNBAU"},
-                                                      {RbPrnSerial, "RbPrnSerial"},
-                                                      {CbPRNLang, "CbPRNLang"},
-                                                      {BtnBell, "BtnBell"},
-                                                      {BtnEpsonOpen, "BtnEpsonOpen"},
-                                                      {BBtnCashDrawer, "BBtnCashDrawer"}};
-    for (const auto& [control, name] : names)
-        control->setObjectName(QString::fromLatin1(name));
 
     // Tab order of the layout: Print, the frame's two lists, Serial, language, then the drawer
     // buttons.
