@@ -1,8 +1,8 @@
 #include "cli/EmulateCommand.h"
 
 #include "escpos/Profile.h"
-#include "escpos/VirtualPort.h"
 #include "escpos/VirtualPrinter.h"
+#include "platform/linux/VirtualPort.h"
 
 #include <CLI/CLI.hpp>
 
@@ -45,8 +45,8 @@ int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ost
             << (error ? ": " + error.message() : std::string()) << "\n";
         return 1;
     }
-    const escpos::StopOnSignals stop;
-    auto port = std::make_unique<escpos::VirtualPort>(Options.Lpt ? "lpt1" : Options.Name);
+    const platform::StopOnSignals stop;
+    auto port = std::make_unique<platform::VirtualPort>(Options.Lpt ? "lpt1" : Options.Name);
     escpos::VirtualPrinter printer(*profile, Options.Folder,
                                    [&Out](const std::string& Line) { Out << Line << std::endl; });
     Out << "virtual printer (" << profile->Name << ") on " << port->Device() << ", published as "

@@ -1,6 +1,6 @@
 // The device end of the virtual printer: a pseudo-terminal pair whose terminal side is published
 // in the alias folder, so programs open it by a port name ("com9", "lpt1") like a real printer.
-// The operating-system calls the virtual printer needs are all here.
+// Linux only, beside the Win32 surface: Windows has no pseudo-terminals of this kind.
 #pragma once
 
 #include <memory>
@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace escpos {
+namespace platform {
 
 class VirtualPort {
 public:
@@ -54,4 +54,4 @@ private:
     std::unique_ptr<Saved> Saved_;
 };
 
-} // namespace escpos
+} // namespace platform

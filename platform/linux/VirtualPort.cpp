@@ -1,4 +1,4 @@
-#include "escpos/VirtualPort.h"
+#include "platform/linux/VirtualPort.h"
 
 #include "platform/linux/DeviceNames.h"
 
@@ -17,7 +17,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-namespace escpos {
+namespace platform {
 
 namespace {
 
@@ -157,4 +157,4 @@ void VirtualPort::Write(std::string_view Bytes) {
     }
 }
 
-} // namespace escpos
+} // namespace platform
