@@ -1,0 +1,132 @@
+// Our component through TComPort, doing what the console does: every print cycle is the console's
+// sequence (close, settings, open with all ten events, two SendText, close).
+//   bench_ours [--sync-none] <workload> ...   (smThreadSync unless --sync-none)
+#include "bench/serial/Workload.h"
+#include "serial/CPort.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <semaphore>
+
+namespace {
+
+TSyncMethod Sync = smThreadSync;
+
+void Prepare(TComPort& Port, const std::string& Name) {
+    Port.SetSyncMethod(Sync);
+    Port.SetEvents(TComEvents::All());
+    Port.SetPort(Name);
+    Port.SetBaudRate(br9600);
+    Port.SetDataBits(dbEight);
+    Port.SetStopBits(sbOneStopBit);
+    Port.Parity().SetBits(prNone);
+    Port.FlowControl().SetFlowControl(fcNone);
+}
+
+void RunPrint(const bench::Workload& W) {
+    TComPort port(nullptr);
+    Prepare(port, W.Port);
+    const std::int64_t start = bench::NowNs();
+    for (long i = 0; i < W.Count; ++i) {
+        port.ClosePort();
+        port.SetPort(W.Port);
+        port.SetBaudRate(br9600);
+        port.OpenPort();
+        if (port.SendText(W.Receipt) != static_cast<std::int32_t>(W.Receipt.size()) ||
+            port.SendText(W.Trailer) != static_cast<std::int32_t>(W.Trailer.size()))
+            bench::Fail("short write");
+        if (port.Connected())
+            port.ClosePort();
+    }
+    bench::ReportPrint(W.Count, bench::NowNs() - start);
+}
+
+void RunThroughput(const bench::Workload& W) {
+    const std::string bytes = bench::PatternBytes(W.Count);
+    TComPort port(nullptr);
+    Prepare(port, W.Port);
+    port.OpenPort();
+    const std::int64_t start = bench::NowNs();
+    for (long at = 0; at < W.Count; at += W.Block) {
+        const std::string block =
+            bytes.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(W.Block));
+        if (port.SendText(block) != static_cast<std::int32_t>(block.size()))
+            bench::Fail("short write");
+    }
+    const std::int64_t ns = bench::NowNs() - start;
+    port.ClosePort();
+    bench::ReportThroughput(W.Count, ns);
+}
+
+void RunLatency(const bench::Workload& W) {
+    TComPort port(nullptr);
+    Prepare(port, W.Port);
+    std::atomic<long> seen{0};
+    std::binary_semaphore done{0};
+    port.OnRxChar = [&](TObject*, std::int32_t Count) {
+        const std::int64_t stamp = bench::NowNs();
+        char buffer[256];
+        for (std::int32_t left = Count; left > 0;) {
+            const std::int32_t n = port.ReceiveBytes(
+                buffer, std::min<std::int32_t>(left, static_cast<std::int32_t>(sizeof buffer)));
+            if (n <= 0)
+                bench::Fail("nothing to read after a receive notification");
+            left -= n;
+        }
+        bench::SendStamp(W.AckFd, stamp);
+        if (seen.fetch_add(Count) + Count >= W.Count)
+            done.release();
+    };
+    port.OpenPort();
+    bench::SendStamp(W.AckFd, -1);
+    if (Sync == smThreadSync) {
+        while (seen.load() < W.Count)
+            CheckSynchronize(INFINITE);
+    } else {
+        done.acquire();
+    }
+    port.ClosePort();
+    std::printf("samples=%ld\n", seen.load());
+}
+
+void RunIdle(const bench::Workload& W) {
+    TComPort port(nullptr);
+    Prepare(port, W.Port);
+    long calls = 0;
+    port.OnRxChar = [&](TObject*, std::int32_t) { ++calls; };
+    port.OnTxEmpty = [&](TObject*) { ++calls; };
+    port.OpenPort();
+    const bench::Usage before = bench::ProcessUsage();
+    const std::int64_t end = bench::NowNs() + W.Count * 1000000;
+    // The main thread idles the way an event loop does: asleep until something is queued.
+    for (std::int64_t now = bench::NowNs(); now < end; now = bench::NowNs())
+        CheckSynchronize(static_cast<DWORD>((end - now + 999999) / 1000000));
+    const bench::Usage after = bench::ProcessUsage();
+    port.ClosePort();
+    bench::ReportIdle(before, after);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--sync-none") == 0) {
+        Sync = smNone;
+        --argc;
+        ++argv;
+    }
+    const bench::Workload w = bench::ParseWorkload(argc, argv);
+    try {
+        if (w.Kind == "print")
+            RunPrint(w);
+        else if (w.Kind == "throughput")
+            RunThroughput(w);
+        else if (w.Kind == "latency")
+            RunLatency(w);
+        else
+            RunIdle(w);
+    } catch (const std::exception& e) {
+        bench::Fail(std::string("error: ") + e.what());
+    }
+    return 0;
+}
