@@ -31,7 +31,7 @@ function(tillmark_test name)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE tillmark_options ${ARG_DEPENDS} GTest::gtest GTest::gtest_main GTest::gmock)
-  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   # Labelled with its layer (the folder under tests/), so a run can pick layers.
   get_filename_component(layer ${CMAKE_CURRENT_SOURCE_DIR} NAME)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} SKIP_RETURN_CODE 77 LABELS ${layer})
