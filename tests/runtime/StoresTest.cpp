@@ -132,4 +132,18 @@ TEST_F(RegistryKeyTest, ReadsWhatItWroteAndNamesTheValueWhenItCannot) {
                 "Failed to open key 'Software\\Nobody'");
 }
 
+TEST_F(RegistryKeyTest, AMalformedStoreIsNamedWithItsLine) {
+    const fs::path file = Folder.Path / "tillmark" / "registry.reg";
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n"
+                           "\"Port\"=COM3\n";
+    try {
+        TRegistryKey key(HKEY_CURRENT_USER, "Software", true);
+        FAIL() << "opened a key in a malformed store";
+    } catch (const ERegistryException& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Failed to open key 'Software': " + file.string() + ":4: unknown value type");
+    }
+}
+
 } // namespace
