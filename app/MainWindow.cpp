@@ -1,7 +1,8 @@
 #include "app/MainWindow.h"
 
-#include "app/BaudRateTable.h"
 #include "app/PrinterIcon.h"
+#include "cli/BaudRateTable.h"
+#include "cli/ConsoleActions.h"
 #include "runtime/Application.h"
 
 #include <QComboBox>
@@ -79,23 +80,6 @@ QPushButton* NewButton(QWidget* Parent, const char* Text, QRect Bounds, const ch
     button->setAutoDefault(true);
     return button;
 }
-
-// ComPort1's settings as the window's stored layout gives them.
-const TStoredDescription InitialPortSettings = {
-    {"BaudRate", "br9600"},
-    {"Port", "COM1"},
-    {"Parity.Bits", "prNone"},
-    {"StopBits", "sbOneStopBit"},
-    {"DataBits", "dbEight"},
-    {"Events",
-     "[evRxChar,evTxEmpty,evRxFlag,evRing,evBreak,evCTS,evDSR,evError,evRLSD,evRx80Full]"},
-    {"FlowControl.OutCTSFlow", "False"},
-    {"FlowControl.OutDSRFlow", "False"},
-    {"FlowControl.ControlDTR", "dtrDisable"},
-    {"FlowControl.ControlRTS", "rtsDisable"},
-    {"FlowControl.XonXoffOut", "False"},
-    {"FlowControl.XonXoffIn", "False"},
-};
 
 } // namespace
 
@@ -200,7 +184,7 @@ void TfrmMain::CreateControls() {
 void TfrmMain::CreateComPort() {
     ComPort1 = std::make_unique<TComPort>(nullptr);
     ComPort1->SetName("ComPort1");
-    ComPort1->LoadStoredDescription(InitialPortSettings);
+    cli::LoadConsolePortSettings(*ComPort1);
 }
 
 void TfrmMain::ConnectHandlers() {

@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include "cli/Command.h"
+#include "cli/ConsoleCommands.h"
 #include "cli/EmulateCommand.h"
 #include "cli/MonitorCommand.h"
 #include "cli/ReceiptCommand.h"
@@ -18,8 +19,9 @@ namespace cli {
 
 namespace {
 // Every subcommand, in the order --help lists them.
-constexpr std::array<AddCommand, 5> Commands = {
-    ReceiptCommand, MonitorCommand, SettingsCommand, RenderCommand, EmulateCommand,
+constexpr std::array<AddCommand, 9> Commands = {
+    PrintCommand,   BellCommand,     DrawerCommand, PortsCommand,   ReceiptCommand,
+    MonitorCommand, SettingsCommand, RenderCommand, EmulateCommand,
 };
 } // namespace
 

@@ -2,7 +2,7 @@
 // the parallel channel's buffering and errors on its own.
 #include "tests/app/ConsoleTestSupport.h"
 
-#include "app/ParallelDevice.h"
+#include "cli/ParallelDevice.h"
 #include "platform/linux/SimulatedComm.h"
 
 #include <QComboBox>

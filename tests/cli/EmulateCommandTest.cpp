@@ -1,5 +1,7 @@
 // Runs "tillmark-cli emulate" as its own process on a pseudo-terminal published in a private
 // alias folder, talks to it as the console would, and checks what it filed.
+#include "tests/cli/EmulatorProcess.h"
+
 #include "receipt/Commands.h"
 #include "receipt/Receipt.h"
 
@@ -26,7 +28,6 @@ using receipt::Language;
 using receipt::Path;
 
 const std::string Stamp = "2026/12/07  01:05 PM";
-constexpr auto Patience = std::chrono::seconds(20);
 
 std::string ReadFile(const fs::path& Path) {
     std::ifstream file(Path, std::ios::binary);
@@ -34,83 +35,6 @@ std::string ReadFile(const fs::path& Path) {
     bytes << file.rdbuf();
     return bytes.str();
 }
-
-// The emulator as a child process, its standard output and error on a pipe.
-class Emulator {
-public:
-    Emulator(const fs::path& Config, std::vector<std::string> Args) {
-        int pipeFds[2];
-        if (::pipe(pipeFds) != 0)
-            return;
-        Pid = ::fork();
-        if (Pid == 0) {
-            ::dup2(pipeFds[1], 1);
-            ::dup2(pipeFds[1], 2);
-            ::close(pipeFds[0]);
-            ::close(pipeFds[1]);
-            ::setenv("XDG_CONFIG_HOME", Config.c_str(), 1);
-            Args.insert(Args.begin(), {TILLMARK_CLI_PATH, "emulate"});
-            std::vector<char*> argv;
-            for (auto& arg : Args)
-                argv.push_back(arg.data());
-            argv.push_back(nullptr);
-            ::execv(TILLMARK_CLI_PATH, argv.data());
-            ::_exit(127);
-        }
-        ::close(pipeFds[1]);
-        Output = pipeFds[0];
-    }
-    ~Emulator() {
-        if (Pid > 0 && !Reaped) {
-            ::kill(Pid, SIGKILL);
-            ::waitpid(Pid, nullptr, 0);
-        }
-        if (Output >= 0)
-            ::close(Output);
-    }
-
-    // Reads the log until a line holds Text; false when the process ends or time runs out first.
-    bool WaitFor(const std::string& Text) {
-        const auto deadline = std::chrono::steady_clock::now() + Patience;
-        while (Log.find(Text) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0)
-                return false;
-            pollfd fd{Output, POLLIN, 0};
-            if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0)
-                return false;
-            char buffer[4096];
-            const ssize_t got = ::read(Output, buffer, sizeof buffer);
-            if (got <= 0)
-                return false;
-            Log.append(buffer, static_cast<std::size_t>(got));
-        }
-        return true;
-    }
-
-    // Sends SIGTERM and gives the exit status, with the rest of the log read.
-    int Stop() {
-        ::kill(Pid, SIGTERM);
-        WaitFor("\x01never"); // reads to the end of the output
-        int status = 0;
-        ::waitpid(Pid, &status, 0);
-        Reaped = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    int Exit() {
-        WaitFor("\x01never");
-        int status = 0;
-        ::waitpid(Pid, &status, 0);
-        Reaped = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-    pid_t Pid = -1;
-    int Output = -1;
-    bool Reaped = false;
-    std::string Log;
-};
 
 class Emulate : public ::testing::Test {
 protected:
@@ -136,7 +60,7 @@ void Send(const fs::path& Alias, const std::string& Bytes) {
 }
 
 TEST_F(Emulate, PrintsAReceiptAnswersStatusAndWithdrawsItsPort) {
-    Emulator emulator(Dir, {"--name", "COM9", "--out", (Dir / "receipts").string()});
+    clitest::Emulator emulator(Dir, {"--name", "COM9", "--out", (Dir / "receipts").string()});
     ASSERT_TRUE(emulator.WaitFor("published as")) << emulator.Log;
     const fs::path alias = Devices() / "com9";
     ASSERT_TRUE(fs::is_symlink(alias));
@@ -180,7 +104,7 @@ TEST_F(Emulate, PrintsAReceiptAnswersStatusAndWithdrawsItsPort) {
 
 TEST_F(Emulate, StandsInForTheParallelPortAndKeepsEarlierReceipts) {
     std::ofstream(Dir / "receipts" / "receipt-0007.png") << "earlier";
-    Emulator emulator(Dir, {"--lpt", "--out", (Dir / "receipts").string()});
+    clitest::Emulator emulator(Dir, {"--lpt", "--out", (Dir / "receipts").string()});
     ASSERT_TRUE(emulator.WaitFor("published as")) << emulator.Log;
     const fs::path alias = Devices() / "lpt1";
     const std::string bytes = receipt::DeviceBytes(
@@ -198,7 +122,7 @@ TEST_F(Emulate, StandsInForTheParallelPortAndKeepsEarlierReceipts) {
 TEST_F(Emulate, RefusesANameThatIsTaken) {
     fs::create_directories(Devices());
     fs::create_symlink("/dev/null", Devices() / "com9");
-    Emulator emulator(Dir, {"--out", (Dir / "receipts").string()});
+    clitest::Emulator emulator(Dir, {"--out", (Dir / "receipts").string()});
     EXPECT_EQ(emulator.Exit(), 1) << emulator.Log;
     EXPECT_NE(emulator.Log.find("com9 is already taken"), std::string::npos) << emulator.Log;
     EXPECT_EQ(fs::read_symlink(Devices() / "com9"), "/dev/null");
@@ -206,7 +130,7 @@ TEST_F(Emulate, RefusesANameThatIsTaken) {
     // A link left by an emulator that died is taken over.
     fs::remove(Devices() / "com9");
     fs::create_symlink("/dev/pts/no-such-terminal", Devices() / "com9");
-    Emulator second(Dir, {"--out", (Dir / "receipts").string()});
+    clitest::Emulator second(Dir, {"--out", (Dir / "receipts").string()});
     ASSERT_TRUE(second.WaitFor("published as")) << second.Log;
     EXPECT_EQ(second.Stop(), 0);
 }

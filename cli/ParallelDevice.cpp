@@ -1,4 +1,4 @@
-#include "app/ParallelDevice.h"
+#include "cli/ParallelDevice.h"
 
 #include <algorithm>
 #include <utility>

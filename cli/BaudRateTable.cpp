@@ -1,4 +1,4 @@
-#include "app/BaudRateTable.h"
+#include "cli/BaudRateTable.h"
 
 #include <stdexcept>
 #include <string>
