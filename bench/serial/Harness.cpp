@@ -288,10 +288,11 @@ private:
 
 struct Settings {
     int Runs = 2;
-    long PrintCycles = 1000; // per repetition; two repetitions per run
+    int Repetitions = 4;    // print and latency; throughput runs in the first two only
+    long PrintCycles = 500; // per repetition
     long ThroughputBytes = 8L << 20;
     long Block = 4096;
-    long LatencySamples = 1000; // per repetition
+    long LatencySamples = 500; // per repetition
     long IdleMs = 5000;
     fs::path Dir; // for the receipt files and the alias folder
 };
@@ -416,10 +417,11 @@ std::string Cell(double Value, double Floor, int Decimals) {
 
 void PrintTable(int Run, const std::vector<Library>& Libs, const std::vector<Figures>& F,
                 const Settings& S) {
-    std::printf("Run %d (print: %ld cycles, throughput: %ld MiB in %ld B writes, latency: %ld "
-                "samples, idle: %ld ms; ratios to the termios floor of this run)\n\n",
-                Run, 2 * S.PrintCycles, 2 * S.ThroughputBytes >> 20, S.Block, 2 * S.LatencySamples,
-                S.IdleMs);
+    std::printf("Run %d (print: %d x %ld cycles, throughput: 2 x %ld MiB in %ld B writes, "
+                "latency: %d x %ld samples, idle: %ld ms; ratios to the termios floor of this "
+                "run)\n\n",
+                Run, S.Repetitions, S.PrintCycles, S.ThroughputBytes >> 20, S.Block, S.Repetitions,
+                S.LatencySamples, S.IdleMs);
     std::printf("| library | print cycles/s | throughput MiB/s | receive p50 µs | receive p99 µs "
                 "| idle CPU ms | idle voluntary switches |\n");
     std::printf("|---|---|---|---|---|---|---|\n");
@@ -451,6 +453,7 @@ int main(int argc, char** argv) {
         if (arg == "--runs" && i + 1 < argc) {
             s.Runs = std::atoi(argv[++i]);
         } else if (arg == "--quick") {
+            s.Repetitions = 2;
             s.PrintCycles = 100;
             s.ThroughputBytes = 1L << 20;
             s.LatencySamples = 100;
@@ -488,17 +491,18 @@ int main(int argc, char** argv) {
     std::mt19937 random(12345);
     for (int run = 1; run <= s.Runs; ++run) {
         std::vector<Figures> figures(libs.size());
-        // Each workload twice, forwards then backwards through the libraries, so drift over the
-        // run touches all of them alike.
+        // Each workload in several rounds, forwards then backwards through the libraries, so
+        // drift over the run touches all of them alike.
         std::vector<std::size_t> order(libs.size());
         for (std::size_t i = 0; i < order.size(); ++i)
             order[i] = i;
-        for (int rep = 0; rep < 2; ++rep) {
+        for (int rep = 0; rep < s.Repetitions; ++rep) {
             for (std::size_t i : order)
                 RunPrint(libs[i], s, writes[0], writes[1], figures[i]);
             std::reverse(order.begin(), order.end());
-            for (std::size_t i : order)
-                RunThroughput(libs[i], s, figures[i]);
+            if (rep < 2)
+                for (std::size_t i : order)
+                    RunThroughput(libs[i], s, figures[i]);
             std::reverse(order.begin(), order.end());
             for (std::size_t i : order)
                 RunLatency(libs[i], s, random, figures[i]);
