@@ -88,13 +88,16 @@ std::int32_t TCustomComPort::AwaitTransfer(PTransferRecord& Rec) {
     return static_cast<std::int32_t>(count);
 }
 
-std::int32_t TCustomComPort::SendText(const std::string& Text) {
+namespace {
+// One blocking transfer: a record of its own, started, awaited, and released on every path.
+template <typename Start>
+std::int32_t Blocking(TCustomComPort& Port, Start&& StartTransfer) {
     PTransferRecord rec = nullptr;
     NewTransferRecord(rec);
     std::int32_t count = 0;
     try {
-        StartWriteText(Text, rec);
-        count = AwaitTransfer(rec);
+        StartTransfer(rec);
+        count = Port.AwaitTransfer(rec);
     } catch (...) {
         FreeTransferRecord(rec);
         throw;
@@ -102,20 +105,14 @@ std::int32_t TCustomComPort::SendText(const std::string& Text) {
     FreeTransferRecord(rec);
     return count;
 }
+} // namespace
+
+std::int32_t TCustomComPort::SendText(const std::string& Text) {
+    return Blocking(*this, [&](PTransferRecord& Rec) { StartWriteText(Text, Rec); });
+}
 
 std::int32_t TCustomComPort::ReceiveBytes(void* Buffer, std::int32_t Count) {
-    PTransferRecord rec = nullptr;
-    NewTransferRecord(rec);
-    std::int32_t count = 0;
-    try {
-        StartRead(Buffer, Count, rec);
-        count = AwaitTransfer(rec);
-    } catch (...) {
-        FreeTransferRecord(rec);
-        throw;
-    }
-    FreeTransferRecord(rec);
-    return count;
+    return Blocking(*this, [&](PTransferRecord& Rec) { StartRead(Buffer, Count, Rec); });
 }
 
 void TCustomComPort::AbortTransfers() {
