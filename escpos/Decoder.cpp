@@ -107,7 +107,7 @@ Measurement MeasureEsc(std::string_view P) {
     case 'K':
         return Fixed(3, Skipped);
     case '\\':
-        return Fixed(4, Skipped);
+        return Fixed(4, RelativePosition);
     case 'c':
         return Fixed(4, Skipped);
     case 'W':

@@ -38,6 +38,7 @@ enum class CommandId {
     UpsideDown,       // ESC { n
     Rotate,           // ESC V n
     AbsolutePosition, // ESC $ nL nH
+    RelativePosition, // ESC \ nL nH
     OldCut,           // ESC i (full) / ESC m (partial)
     // GS
     CharacterSize, // GS ! n

@@ -405,9 +405,14 @@ std::string Printer::Do(const Command& C) {
         return Format("upside-down %s: not drawn", OnOff(n & 1));
     case Rotate:
         return Format("90-degree rotation %s: not drawn", OnOff(Choice(n) & 1));
-    case AbsolutePosition: {
-        const int x = C.At(2) + 256 * C.At(3);
-        if (x > Room())
+    case AbsolutePosition:
+    case RelativePosition: {
+        // A relative move is a signed count of dots from where the next character would go.
+        const int given = C.At(2) + 256 * C.At(3);
+        const int x = C.Id == AbsolutePosition
+                          ? given
+                          : Line_.X + (given >= 0x8000 ? given - 0x10000 : given);
+        if (x < 0 || x > Room())
             return Format("position %d past the print area: ignored", x);
         if (Line_.Glyphs.empty()) {
             Line_.Offset = at;

@@ -120,6 +120,28 @@ TEST(PrinterLayout, JustificationSpacingAndWrap) {
         EXPECT_EQ(lines[0].Indent, c.Indent) << c.Name;
     }
 
+    // Print positions: ESC $ from the line's start, ESC \ a signed move from the next character;
+    // a move off either edge is ignored.
+    const struct {
+        const char* Name;
+        std::string Bytes;
+        std::vector<int> X;
+    } positions[] = {
+        {"absolute", "A\x1B$" + B({0x78, 0x00}) + "B\n", {0, 120}},
+        {"relative forward", "A\x1B\\" + B({0x1E, 0x00}) + "B\n", {0, 42}},
+        {"relative back", "AB\x1B\\" + B({0xF4, 0xFF}) + "C\n", {0, 12, 12}},
+        {"relative before the start", "A\x1B\\" + B({0x00, 0xFF}) + "B\n", {0, 12}},
+        {"past the print area", "A\x1B$" + B({0x00, 0x04}) + "B\n", {0, 12}},
+    };
+    for (const auto& c : positions) {
+        const auto lines = Lines(escpos::PrintAll(c.Bytes, Standard()));
+        ASSERT_EQ(lines.size(), 1u) << c.Name;
+        std::vector<int> x;
+        for (const Glyph& glyph : lines[0].Glyphs)
+            x.push_back(glyph.X);
+        EXPECT_EQ(x, c.X) << c.Name;
+    }
+
     // Line feed amounts: the spacing, or the tallest character when that is taller.
     const auto spaced = escpos::PrintAll("\x1B"
                                          "3\x50"
