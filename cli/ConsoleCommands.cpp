@@ -116,14 +116,14 @@ int RunAction(Action What, const ActionOptions& Options, std::ostream& Out, std:
     }
     switch (What) {
     case Action::Print:
-        Out << "printed the " << (lang == receipt::Language::Korean ? "Korean" : "English")
-            << " receipt and cut the paper on " << where << "\n";
+        Out << "sent the " << (lang == receipt::Language::Korean ? "Korean" : "English")
+            << " receipt and the cut to " << where << "\n";
         break;
     case Action::Bell:
-        Out << "rang the bell (pin 2, 510 ms) on " << where << "\n";
+        Out << "sent the bell pulse (pin 2, 510 ms) to " << where << "\n";
         break;
     case Action::Drawer:
-        Out << "opened the drawer (pin 2, 96 ms) on " << where << "\n";
+        Out << "sent the drawer pulse (pin 2, 96 ms) to " << where << "\n";
         break;
     }
     return 0;

@@ -70,7 +70,7 @@ TEST_F(ConsoleCommands, PrintBellAndDrawerReachTheVirtualPrinterOnASerialPort) {
 
     Result print = Cli({"print", "--serial", "COM9", "--baud", "19200"});
     EXPECT_EQ(print.Code, 0) << print.Err;
-    EXPECT_EQ(print.Out, "printed the English receipt and cut the paper on COM9 at 19200 bit/s\n");
+    EXPECT_EQ(print.Out, "sent the English receipt and the cut to COM9 at 19200 bit/s\n");
     ASSERT_TRUE(emulator.WaitFor("receipt " + Receipt(1) + ".png")) << emulator.Log;
     const std::string english = FileText(Receipt(1) + ".txt");
     EXPECT_TRUE(english.starts_with("123xxstreet,xxxcity,xxxxstate        \n")) << english;
@@ -90,7 +90,7 @@ TEST_F(ConsoleCommands, PrintBellAndDrawerReachTheVirtualPrinterOnASerialPort) {
     ASSERT_TRUE(emulator.WaitFor("DRAWER pin 2: 510 ms on / 510 ms off")) << emulator.Log;
     const Result drawer = Cli({"drawer", "--serial", "COM9", "--baud", "115200"});
     EXPECT_EQ(drawer.Code, 0) << drawer.Err;
-    EXPECT_EQ(drawer.Out, "opened the drawer (pin 2, 96 ms) on COM9 at 115200 bit/s\n");
+    EXPECT_EQ(drawer.Out, "sent the drawer pulse (pin 2, 96 ms) to COM9 at 115200 bit/s\n");
     ASSERT_TRUE(emulator.WaitFor("DRAWER pin 2: 96 ms on / 96 ms off")) << emulator.Log;
     EXPECT_EQ(emulator.Stop(), 0);
 }
