@@ -132,6 +132,32 @@ void NoFlush(png_structp) {}
 
 } // namespace
 
+namespace {
+// libpng reports failures by longjmp, so this frame creates no object that needs destroying;
+// the caller owns the output, the row buffer and the encoder.
+bool WritePng(png_structp Png, png_infop Info, const Bitmap& B, png_bytep Row, std::size_t Stride,
+              std::string* Out) {
+    if (setjmp(png_jmpbuf(Png)))
+        return false;
+    png_set_write_fn(Png, Out, AppendBytes, NoFlush);
+    png_set_compression_level(Png, 9);
+    png_set_IHDR(Png, Info, static_cast<png_uint_32>(B.Width), static_cast<png_uint_32>(B.Height),
+                 1, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_pHYs(Png, Info, 7087, 7087, PNG_RESOLUTION_METER); // 180 dpi
+    png_write_info(Png, Info);
+    for (int y = 0; y < B.Height; ++y) {
+        std::fill(Row, Row + Stride, png_byte{0xFF});
+        for (int x = 0; x < B.Width; ++x)
+            if (B.At(x, y))
+                Row[static_cast<std::size_t>(x / 8)] &= static_cast<png_byte>(~(0x80 >> (x % 8)));
+        png_write_row(Png, Row);
+    }
+    png_write_end(Png, Info);
+    return true;
+}
+} // namespace
+
 std::string EncodePng(const Bitmap& B) {
     std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -144,27 +170,10 @@ std::string EncodePng(const Bitmap& B) {
     }
     const std::size_t stride = static_cast<std::size_t>(B.Width + 7) / 8;
     std::vector<png_byte> row(stride);
-    // libpng reports failures by longjmp; nothing here needs unwinding past this frame.
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        throw std::runtime_error("cannot encode the PNG");
-    }
-    png_set_write_fn(png, &out, AppendBytes, NoFlush);
-    png_set_compression_level(png, 9);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(B.Width), static_cast<png_uint_32>(B.Height),
-                 1, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_set_pHYs(png, info, 7087, 7087, PNG_RESOLUTION_METER); // 180 dpi
-    png_write_info(png, info);
-    for (int y = 0; y < B.Height; ++y) {
-        std::fill(row.begin(), row.end(), png_byte{0xFF});
-        for (int x = 0; x < B.Width; ++x)
-            if (B.At(x, y))
-                row[static_cast<std::size_t>(x / 8)] &= static_cast<png_byte>(~(0x80 >> (x % 8)));
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, info);
+    const bool written = WritePng(png, info, B, row.data(), stride, &out);
     png_destroy_write_struct(&png, &info);
+    if (!written)
+        throw std::runtime_error("cannot encode the PNG");
     return out;
 }
 

@@ -144,7 +144,9 @@ std::string CharToText(char Value) {
     const auto code = static_cast<unsigned char>(Value);
     if (code >= 0x21 && code <= 0x7F)
         return std::string(1, Value);
-    return "#" + std::to_string(code);
+    std::string text = "#";
+    text += std::to_string(code);
+    return text;
 }
 
 char TextToChar(const std::string& Text) {

@@ -187,7 +187,9 @@ std::string FormatValue(const RegistryValue& v) {
     for (std::size_t i = 0; i < v.Data.size(); ++i) {
         char byte[4];
         std::snprintf(byte, sizeof byte, "%02x", v.Data[i]);
-        line += (i ? "," : "") + std::string(byte);
+        if (i)
+            line += ',';
+        line += byte;
     }
     return line;
 }
