@@ -25,23 +25,24 @@ endfunction()
 # tillmark_test(<name> SOURCES ... DEPENDS ... [TIMEOUT s]): one GoogleTest binary, one CTest
 # entry, always bounded in time so a hang fails instead of stalling the suite.
 function(tillmark_test name)
-  cmake_parse_arguments(ARG "NO_PCH" "TIMEOUT" "SOURCES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "OWN_PCH" "TIMEOUT" "SOURCES;DEPENDS" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE tillmark_options ${ARG_DEPENDS} GTest::gtest GTest::gtest_main GTest::gmock)
   # The test framework's headers are most of a test file's compile time: precompile them once.
-  # NO_PCH for targets compiled with other code-generation flags (Qt's -fPIC), which cannot
-  # use it.
-  if(ARG_NO_PCH)
+  # OWN_PCH for targets compiled with other code-generation flags (Qt's -fPIC), which cannot
+  # share it: they precompile their own.
+  if(ARG_OWN_PCH)
+    target_precompile_headers(${name} PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
   elseif(NOT TARGET tillmark_test_pch)
     file(WRITE ${PROJECT_BINARY_DIR}/tillmark_test_pch.cpp "")
     add_library(tillmark_test_pch OBJECT ${PROJECT_BINARY_DIR}/tillmark_test_pch.cpp)
     target_link_libraries(tillmark_test_pch PRIVATE tillmark_options GTest::gtest GTest::gmock)
     target_precompile_headers(tillmark_test_pch PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
   endif()
-  if(NOT ARG_NO_PCH)
+  if(NOT ARG_OWN_PCH)
     target_precompile_headers(${name} REUSE_FROM tillmark_test_pch)
   endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
