@@ -528,30 +528,8 @@ BOOL CommEngine::Write(const void* Buffer, DWORD Count, DWORD* Written, _OVERLAP
         return Fail(Win32ErrorFromErrno(DeadErrno));
     if (Behaviour.AbortOnError && (Errors & LineErrors))
         return Fail(ERROR_OPERATION_ABORTED);
-    if (Written)
-        *Written = 0;
-    _OVERLAPPED local{};
-    _OVERLAPPED* record = Overlapped ? Overlapped : &local;
-    Begin(record);
-    Transfer t;
-    t.Buffer = const_cast<BYTE*>(static_cast<const BYTE*>(Buffer));
-    t.Count = Count;
-    t.Overlapped = record;
-    Writes.push_back(t);
-    Service(Now());
-    if (!Overlapped)
-        return WaitBlocking(held, local, Written);
-    const auto status = static_cast<DWORD>(
-        std::atomic_ref<ULONG_PTR>(record->Internal).load(std::memory_order_acquire));
-    if (status == ERROR_IO_PENDING) {
-        Wake();
-        return Fail(ERROR_IO_PENDING);
-    }
-    if (status != ERROR_SUCCESS)
-        return Fail(status);
-    if (Written)
-        *Written = static_cast<DWORD>(record->InternalHigh);
-    return TRUE;
+    return Submit(Writes, const_cast<BYTE*>(static_cast<const BYTE*>(Buffer)), Count, Written,
+                  Overlapped, held);
 }
 
 BOOL CommEngine::Read(void* Buffer, DWORD Count, DWORD* ReadCount, _OVERLAPPED* Overlapped) {
@@ -566,19 +544,26 @@ BOOL CommEngine::Read(void* Buffer, DWORD Count, DWORD* ReadCount, _OVERLAPPED* 
         return Fail(Win32ErrorFromErrno(DeadErrno));
     if (Behaviour.AbortOnError && (Errors & LineErrors))
         return Fail(ERROR_OPERATION_ABORTED);
-    if (ReadCount)
-        *ReadCount = 0;
+    return Submit(Reads, static_cast<BYTE*>(Buffer), Count, ReadCount, Overlapped, held);
+}
+
+// Queues a read or write and serves it at once: done now, pending on its record, or, without
+// a record, waited for here.
+BOOL CommEngine::Submit(std::deque<Transfer>& Queue, BYTE* Buffer, DWORD Count, DWORD* Done,
+                        _OVERLAPPED* Overlapped, std::unique_lock<std::mutex>& Held) {
+    if (Done)
+        *Done = 0;
     _OVERLAPPED local{};
     _OVERLAPPED* record = Overlapped ? Overlapped : &local;
     Begin(record);
     Transfer t;
-    t.Buffer = static_cast<BYTE*>(Buffer);
+    t.Buffer = Buffer;
     t.Count = Count;
     t.Overlapped = record;
-    Reads.push_back(t);
+    Queue.push_back(t);
     Service(Now());
     if (!Overlapped)
-        return WaitBlocking(held, local, ReadCount);
+        return WaitBlocking(Held, local, Done);
     const auto status = static_cast<DWORD>(
         std::atomic_ref<ULONG_PTR>(record->Internal).load(std::memory_order_acquire));
     if (status == ERROR_IO_PENDING) {
@@ -587,8 +572,8 @@ BOOL CommEngine::Read(void* Buffer, DWORD Count, DWORD* ReadCount, _OVERLAPPED* 
     }
     if (status != ERROR_SUCCESS)
         return Fail(status);
-    if (ReadCount)
-        *ReadCount = static_cast<DWORD>(record->InternalHigh);
+    if (Done)
+        *Done = static_cast<DWORD>(record->InternalHigh);
     return TRUE;
 }
 

@@ -164,6 +164,8 @@ private:
 
     void Run();
     void Wake();
+    BOOL Submit(std::deque<Transfer>& Queue, BYTE* Buffer, DWORD Count, DWORD* Done,
+                _OVERLAPPED* Overlapped, std::unique_lock<std::mutex>& Held);
     // One pass over everything that may have changed; runs under Lock on the engine's thread.
     void Service(CommClock::time_point Now);
     void TakeInput(CommClock::time_point Now);

@@ -1,14 +1,18 @@
-# Installs the Debian packages listed in scripts/packages that are not installed yet.
-# Sourced by scripts/run and scripts/test.
+# Installs the Debian packages listed in the given files (scripts/packages when none is given)
+# that are not installed yet. Sourced by scripts/run, scripts/test and bench/run.
 tillmark_install_deps() {
-    local root missing=() pkg
+    local root missing=() pkg list
     root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-    while read -r pkg; do
-        [[ -z "$pkg" || "$pkg" == \#* ]] && continue
-        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
-            missing+=("$pkg")
-        fi
-    done <"$root/scripts/packages"
+    local lists=("$@")
+    [[ ${#lists[@]} -eq 0 ]] && lists=("$root/scripts/packages")
+    for list in "${lists[@]}"; do
+        while read -r pkg; do
+            [[ -z "$pkg" || "$pkg" == \#* ]] && continue
+            if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+                missing+=("$pkg")
+            fi
+        done <"$list"
+    done
     [[ ${#missing[@]} -eq 0 ]] && return 0
     echo "Installing missing Debian packages: ${missing[*]}"
     local sudo=()

@@ -2,9 +2,9 @@
 // into "tillmark-cli emulate" running as a process of its own; ports over a made-up device tree.
 #include "tests/cli/EmulatorProcess.h"
 
-#include "cli/Cli.h"
 #include "platform/linux/DeviceNames.h"
 #include "platform/linux/Registry.h"
+#include "tests/cli/CliRun.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +22,7 @@ std::string FileText(const fs::path& File) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-struct Result {
-    int Code = -1;
-    std::string Out;
-    std::string Err;
-};
+using Result = clitest::Outcome;
 
 class ConsoleCommands : public ::testing::Test {
 protected:
@@ -45,16 +41,7 @@ protected:
         fs::remove_all(Dir);
     }
 
-    static Result Cli(std::vector<std::string> Args) {
-        Args.insert(Args.begin(), "tillmark-cli");
-        std::vector<const char*> argv;
-        for (const auto& arg : Args)
-            argv.push_back(arg.c_str());
-        std::ostringstream out;
-        std::ostringstream err;
-        const int code = cli::Run(static_cast<int>(argv.size()), argv.data(), out, err);
-        return {code, out.str(), err.str()};
-    }
+    static Result Cli(std::vector<std::string> Args) { return clitest::RunCli(std::move(Args)); }
     std::string Receipt(int Number) const {
         char name[32];
         std::snprintf(name, sizeof name, "receipt-%04d", Number);

@@ -1,5 +1,5 @@
 #include "cli/ReceiptCommand.h"
-#include "cli/Cli.h"
+#include "tests/cli/CliRun.h"
 
 #include <gtest/gtest.h>
 
@@ -18,22 +18,8 @@ using receipt::Path;
 
 const std::string Stamp = "2026/12/07  01:05 PM";
 
-struct Outcome {
-    int Code;
-    std::string Out;
-    std::string Err;
-};
-
-Outcome RunCli(std::vector<std::string> Args) {
-    Args.insert(Args.begin(), "tillmark-cli");
-    std::vector<const char*> argv;
-    for (const auto& arg : Args)
-        argv.push_back(arg.c_str());
-    std::ostringstream out;
-    std::ostringstream err;
-    const int code = cli::Run(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {code, out.str(), err.str()};
-}
+using clitest::Outcome;
+using clitest::RunCli;
 
 // Keeps the regional separators at "/" and ":" whatever the machine's locale is.
 class ReceiptCommand : public ::testing::Test {

@@ -1,5 +1,5 @@
 #include "cli/RenderCommand.h"
-#include "cli/Cli.h"
+#include "tests/cli/CliRun.h"
 
 #include "receipt/Receipt.h"
 
@@ -22,21 +22,8 @@ using receipt::Path;
 
 const std::string Stamp = "2026/12/07  01:05 PM";
 
-struct Outcome {
-    int Code;
-    std::string Out;
-    std::string Err;
-};
-
-Outcome RunCli(std::vector<std::string> Args) {
-    Args.insert(Args.begin(), "tillmark-cli");
-    std::vector<const char*> argv;
-    for (const auto& arg : Args)
-        argv.push_back(arg.c_str());
-    std::ostringstream out, err;
-    const int code = cli::Run(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {code, out.str(), err.str()};
-}
+using clitest::Outcome;
+using clitest::RunCli;
 
 std::string ReadFile(const fs::path& Path) {
     std::ifstream file(Path, std::ios::binary);

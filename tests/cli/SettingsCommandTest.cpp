@@ -1,23 +1,16 @@
-#include "cli/Cli.h"
+#include "tests/cli/CliRun.h"
 
 #include "../platform/DeviceTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace {
 
 int RunCli(std::vector<std::string> Args, std::string& Out, std::string& Err) {
-    Args.insert(Args.begin(), "tillmark-cli");
-    std::vector<const char*> argv;
-    for (const auto& a : Args)
-        argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    const int code = cli::Run(static_cast<int>(argv.size()), argv.data(), out, err);
-    Out = out.str();
-    Err = err.str();
-    return code;
+    const clitest::Outcome outcome = clitest::RunCli(std::move(Args));
+    Out = outcome.Out;
+    Err = outcome.Err;
+    return outcome.Code;
 }
 
 TEST(SettingsCommand, SavesChangesIntoTheFileAndShowsThem) {
