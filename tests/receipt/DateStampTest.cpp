@@ -1,4 +1,5 @@
 #include "receipt/DateStamp.h"
+#include "tests/support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -66,30 +67,7 @@ TEST(FormatDateStamp, IsTwentyBytesEveryMinuteOfTheDay) {
     }
 }
 
-// Sets environment variables for one test and puts the old values back afterwards.
-class ScopedEnv {
-public:
-    ~ScopedEnv() {
-        for (auto it = Saved.rbegin(); it != Saved.rend(); ++it) {
-            if (it->second)
-                setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                unsetenv(it->first.c_str());
-        }
-        tzset();
-    }
-    void Set(const std::string& Name, const char* Value) {
-        const char* old = std::getenv(Name.c_str());
-        Saved.emplace_back(Name, old ? std::optional<std::string>(old) : std::nullopt);
-        if (Value)
-            setenv(Name.c_str(), Value, 1);
-        else
-            unsetenv(Name.c_str());
-    }
-
-private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> Saved;
-};
+using testsupport::ScopedEnv;
 
 TEST(RegionalSeparators, CLocaleGivesTheDefaults) {
     ScopedEnv env;
