@@ -17,6 +17,13 @@
 
 namespace platform {
 
+bool SameText(const std::string& A, const std::string& B) {
+    return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
 namespace {
 
 class SnapshotKey final : public RegistryKey {
@@ -37,13 +44,6 @@ std::mutex& MapLock() {
 std::optional<std::optional<std::vector<RegistryValue>>>& TestMap() {
     static std::optional<std::optional<std::vector<RegistryValue>>> map;
     return map;
-}
-
-bool SameText(const std::string& A, const std::string& B) {
-    return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
 }
 
 bool IsPredefined(HKEY Key) {

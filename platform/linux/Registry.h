@@ -21,6 +21,9 @@ struct RegistryValue {
     bool operator==(const RegistryValue&) const = default;
 };
 
+// Key and value names compare without regard to ASCII letter case, as Windows compares them.
+bool SameText(const std::string& A, const std::string& B);
+
 // Text as Windows stores it: the characters and a terminating NUL.
 RegistryValue TextValue(std::string Name, const std::string& Text, DWORD Type = REG_SZ);
 RegistryValue DwordValue(std::string Name, DWORD Value);

@@ -26,13 +26,6 @@ std::function<int(const char*, const char*)> renameFile = [](const char* f, cons
 };
 thread_local std::string lastProblem;
 
-bool SameText(const std::string& A, const std::string& B) {
-    return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
-}
-
 std::string Trim(const std::string& s) {
     const auto b = s.find_first_not_of(" \t\r");
     if (b == std::string::npos)
