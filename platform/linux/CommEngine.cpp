@@ -6,8 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <poll.h>
-#include <sys/eventfd.h>
+#include <sys/epoll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -66,9 +65,6 @@ CommEngine::~CommEngine() {
 }
 
 DWORD CommEngine::Start() {
-    WakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (WakeFd < 0)
-        return Win32ErrorFromErrno(errno);
     if (const int error = Device->GetSettings(Settings))
         return Win32ErrorFromErrno(error);
     DWORD lines = 0;
@@ -82,22 +78,20 @@ DWORD CommEngine::Start() {
     Behaviour.Rts = (Settings.Cflag & CRTSCTS) ? LineControl::KernelHandshake : LineControl::On;
     Behaviour.XonLim = Behaviour.XoffLim = static_cast<WORD>(Ring.Capacity() / 4);
     LastDcb = DcbFromSettings(Settings, Behaviour);
-    // Serves the change at once on the caller's thread, so the events it raises are recorded
-    // before the caller goes on; the wake lets the thread recompute what it polls for.
-    Device->Attach([this] {
-        {
-            std::lock_guard held(Lock);
-            if (!Stopping)
-                Service(Now());
-        }
-        Wake();
-    });
-    try {
-        Thread = std::thread([this] { Run(); });
-    } catch (const std::system_error&) {
-        Device->Detach();
-        return ERROR_NOT_ENOUGH_MEMORY;
+    DeviceFd = Device->PollFd();
+    {
+        std::lock_guard held(Lock);
+        if (const int error = Reactor.Open(weak_from_this()))
+            return Win32ErrorFromErrno(error);
+        Rearm();
     }
+    // Serves the change at once on the caller's thread, so the events it raises are recorded
+    // before the caller goes on.
+    Device->Attach([this] {
+        std::lock_guard held(Lock);
+        if (!Stopping)
+            Service(Now());
+    });
     return ERROR_SUCCESS;
 }
 
@@ -119,67 +113,51 @@ void CommEngine::Close() {
             Complete(Wait->Overlapped, ERROR_OPERATION_ABORTED, 0);
             Wait.reset();
         }
+        // Before the descriptor closes, so the reactor never watches a number reused elsewhere.
+        Reactor.Close();
     }
-    Wake();
-    if (Thread.joinable())
-        Thread.join();
     Device->Detach();
     // Purge first, so a far side holding flow control cannot keep close() in the kernel's
     // closing wait.
     Device->Flush(true, true);
     Device->Close();
-    if (WakeFd >= 0)
-        ::close(WakeFd);
-    WakeFd = -1;
 }
 
-void CommEngine::Wake() {
-    if (WakeFd < 0)
+void CommEngine::DescriptorReady(std::uint32_t Events) {
+    std::lock_guard held(Lock);
+    if (Stopping)
         return;
-    const std::uint64_t one = 1;
-    // A full counter already wakes the thread, so a failed write needs no retry.
-    [[maybe_unused]] const auto written = ::write(WakeFd, &one, sizeof one);
+    if (Events & (EPOLLHUP | EPOLLERR)) {
+        // The far side is gone (pty closed, adapter pulled): take what is left, then fail.
+        TakeInput(Now());
+        GoDead(EIO);
+    }
+    Service(Now());
 }
 
-void CommEngine::Run() {
-    std::unique_lock held(Lock);
-    while (!Stopping) {
+void CommEngine::DeadlinePassed() {
+    std::lock_guard held(Lock);
+    Reactor.DeadlineReported();
+    if (!Stopping)
         Service(Now());
-        if (Stopping)
-            break;
-        pollfd fds[2] = {{WakeFd, POLLIN, 0}, {-1, 0, 0}};
-        nfds_t count = 1;
-        const int fd = Device->PollFd();
-        if (fd >= 0 && DeadErrno == 0) {
-            short events = 0;
-            if (Ring.Space() > 0)
-                events |= POLLIN;
-            // Only while bytes wait to go in: a write waiting to drain must not spin on POLLOUT.
-            if (!Writes.empty() && Writes.front().Done < Writes.front().Count && !OutputHeld())
-                events |= POLLOUT;
-            fds[1] = {fd, events, 0};
-            count = 2;
-        }
-        int timeout = -1;
-        if (const auto deadline = NextDeadline()) {
-            const auto left = *deadline - Now();
-            // Rounded up: waking a little early would only find nothing due and poll again.
-            const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-            timeout = static_cast<int>(std::clamp<std::int64_t>(ms, 0, 24 * 3600 * 1000));
-        }
-        held.unlock();
-        const int ready = ::poll(fds, count, timeout);
-        held.lock();
-        if (ready > 0 && (fds[0].revents & POLLIN)) {
-            std::uint64_t value = 0;
-            [[maybe_unused]] const auto got = ::read(WakeFd, &value, sizeof value);
-        }
-        if (ready > 0 && count == 2 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))) {
-            // The far side is gone (pty closed, adapter pulled): take what is left, then fail.
-            TakeInput(Now());
-            GoDead(EIO);
-        }
+}
+
+void CommEngine::Rearm() {
+    if (Stopping)
+        return;
+    std::uint32_t events = 0;
+    if (Ring.Space() > 0)
+        events |= EPOLLIN;
+    // Only while bytes wait to go in: a write waiting to drain must not spin on readiness.
+    if (!Writes.empty() && Writes.front().Done < Writes.front().Count && !OutputHeld())
+        events |= EPOLLOUT;
+    // A device that has gone reports its hang-up for ever: it is no longer watched.
+    const int fd = DeadErrno == 0 ? DeviceFd : -1;
+    if (const int error = Reactor.Watch(fd, events)) {
+        GoDead(error);
+        Reactor.Watch(-1, 0);
     }
+    Reactor.WakeAt(NextDeadline());
 }
 
 std::optional<CommClock::time_point> CommEngine::NextDeadline() const {
@@ -202,6 +180,7 @@ void CommEngine::Service(CommClock::time_point now) {
     ServeReads(now);
     ApplyInputHandshake();
     ServeWrites(now);
+    Rearm();
 }
 
 void CommEngine::TakeInput(CommClock::time_point) {
@@ -566,10 +545,8 @@ BOOL CommEngine::Submit(std::deque<Transfer>& Queue, BYTE* Buffer, DWORD Count, 
         return WaitBlocking(Held, local, Done);
     const auto status = static_cast<DWORD>(
         std::atomic_ref<ULONG_PTR>(record->Internal).load(std::memory_order_acquire));
-    if (status == ERROR_IO_PENDING) {
-        Wake();
+    if (status == ERROR_IO_PENDING)
         return Fail(ERROR_IO_PENDING);
-    }
     if (status != ERROR_SUCCESS)
         return Fail(status);
     if (Done)

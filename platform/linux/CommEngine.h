@@ -1,9 +1,10 @@
 // Internal to the Linux backend: the comm device engine. One engine per open comm handle owns the
 // device through a CommBackend (a terminal, or the simulated device) and serves overlapped reads,
-// writes and event waits from one thread of its own, which sleeps in poll() until the device or a
-// caller has something for it.
+// writes and event waits. Callers' threads do all they can at once; what has to wait for the
+// device or a deadline is finished by the process's comm reactor.
 #pragma once
 
+#include "platform/linux/CommReactor.h"
 #include "platform/linux/CommTimeouts.h"
 #include "platform/linux/DcbMapping.h"
 #include "platform/linux/Handles.h"
@@ -15,7 +16,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace platform {
@@ -69,7 +69,7 @@ public:
     // the change before it returns. Never call it holding a lock the backend's calls take.
     virtual void Attach(std::function<void()> Waker) = 0;
     // Stops everything that may call the waker, waiting for a call in progress to return; runs
-    // after the engine's thread ended and before the engine goes away.
+    // after the engine stopped serving and before the engine goes away.
     virtual void Detach() = 0;
 
     // Like read(2)/write(2) on a non-blocking descriptor: bytes moved (0 when none) or -errno.
@@ -119,7 +119,9 @@ private:
     std::size_t Count = 0;
 };
 
-class CommEngine : public KernelObject {
+class CommEngine : public KernelObject,
+                   public ReactorClient,
+                   public std::enable_shared_from_this<CommEngine> {
 public:
     explicit CommEngine(std::unique_ptr<CommBackend> Backend);
     ~CommEngine() override;
@@ -127,7 +129,8 @@ public:
     CommEngine(const CommEngine&) = delete;
     CommEngine& operator=(const CommEngine&) = delete;
 
-    // Starts the thread; ERROR_SUCCESS or a Win32 error number.
+    // Takes the device's state and registers with the reactor; ERROR_SUCCESS or a Win32 error
+    // number. The engine must be owned by a shared_ptr.
     DWORD Start();
 
     void Close() override;
@@ -162,11 +165,13 @@ private:
         _OVERLAPPED* Overlapped = nullptr;
     };
 
-    void Run();
-    void Wake();
+    void DescriptorReady(std::uint32_t Events) override;
+    void DeadlinePassed() override;
+    // Under Lock, after every change: tells the reactor what to watch for and when to look again.
+    void Rearm();
     BOOL Submit(std::deque<Transfer>& Queue, BYTE* Buffer, DWORD Count, DWORD* Done,
                 _OVERLAPPED* Overlapped, std::unique_lock<std::mutex>& Held);
-    // One pass over everything that may have changed; runs under Lock on the engine's thread.
+    // One pass over everything that may have changed; runs under Lock on any thread.
     void Service(CommClock::time_point Now);
     void TakeInput(CommClock::time_point Now);
     void CheckLines();
@@ -193,8 +198,8 @@ private:
     std::unique_ptr<CommBackend> Device;
     mutable std::mutex Lock;
     std::condition_variable Completed;
-    std::thread Thread;
-    int WakeFd = -1;
+    ReactorEntry Reactor;
+    int DeviceFd = -1;
     bool Stopping = false;
     bool Closed = false;
 
