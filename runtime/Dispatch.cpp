@@ -9,6 +9,9 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -176,10 +179,74 @@ void WakeMainThread() {
 }
 
 // --- TThread --------------------------------------------------------------------------------
+//
+// Threads run on pooled OS threads: a port that opens and closes for every receipt would
+// otherwise create and join an OS thread each time. A worker that has finished parks until the
+// next TThread starts; at most MaxParkedWorkers park, the others end.
+
+namespace {
+
+constexpr std::size_t MaxParkedWorkers = 4;
+
+struct TWorker {
+    std::condition_variable Cv;
+    std::function<void()> Job; // guarded by lock
+    bool Retire = false;       // guarded by lock
+};
+
+std::vector<TWorker*> parkedWorkers; // guarded by lock
+
+void WorkerMain(TWorker* Self) {
+    std::unique_lock g(lock);
+    for (;;) {
+        Self->Cv.wait(g, [Self] { return Self->Job || Self->Retire; });
+        if (!Self->Job)
+            break;
+        auto job = std::exchange(Self->Job, nullptr);
+        g.unlock();
+        job();
+        job = nullptr;
+        g.lock();
+    }
+    g.unlock();
+    delete Self;
+}
+
+// Under lock: a parked or new worker that will run Job; throws std::system_error when no thread
+// can be made.
+TWorker* Hire(std::function<void()> Job) {
+    if (!parkedWorkers.empty()) {
+        TWorker* worker = parkedWorkers.back();
+        parkedWorkers.pop_back();
+        worker->Job = std::move(Job);
+        worker->Cv.notify_one();
+        return worker;
+    }
+    auto worker = std::make_unique<TWorker>();
+    worker->Job = std::move(Job);
+    std::thread(WorkerMain, worker.get()).detach();
+    return worker.release();
+}
+
+// Under lock: Worker's run is over; it parks for the next one or, when enough park, ends.
+void FreeWorker(TWorker* Worker) {
+    if (parkedWorkers.size() < MaxParkedWorkers) {
+        parkedWorkers.push_back(Worker);
+        return;
+    }
+    Worker->Retire = true;
+    Worker->Cv.notify_one();
+}
+
+} // namespace
 
 struct TThread::TState {
     bool Started = false;
+    bool Running = false; // Execute has begun, or the run was cancelled
     bool Finished = false;
+    TWorker* Hired = nullptr;  // the worker that will run Execute, until it begins
+    TWorker* RunsOn = nullptr; // the worker running Execute
+    std::thread::id RunningOn;
     std::exception_ptr Fatal;
 };
 
@@ -191,33 +258,48 @@ TThread::TThread(bool CreateSuspended) : FState(std::make_shared<TState>()) {
 TThread::~TThread() {
     if (!Finished()) {
         Terminate();
-        WaitFor();
+        // The derived object is gone: a run no worker has begun is cancelled, not begun.
+        AwaitEnd(false);
     }
-    if (FThread.joinable())
-        FThread.join();
 }
 
 void TThread::Start() {
-    {
-        std::lock_guard g(lock);
-        if (FState->Started)
-            return;
-        FState->Started = true;
-    }
-    FThread = std::thread([this, state = FState] {
-        std::exception_ptr fatal;
-        try {
-            Execute();
-        } catch (...) {
-            fatal = std::current_exception();
+    std::lock_guard g(lock);
+    if (FState->Started)
+        return;
+    FState->Hired = Hire([this, state = FState] {
+        {
+            std::lock_guard held(lock);
+            if (state->Running)
+                return; // taken back by the waiter
+            state->RunsOn = std::exchange(state->Hired, nullptr);
+            state->Running = true;
+            state->RunningOn = std::this_thread::get_id();
         }
-        std::lock_guard g(lock);
-        state->Fatal = fatal;
-        state->Finished = true;
-        // Whoever waits for this thread waits on its own inbox.
-        for (auto& [id, inbox] : inboxes)
-            inbox.Cv.notify_all();
+        RunExecute();
     });
+    FState->Started = true;
+}
+
+void TThread::RunExecute() {
+    std::exception_ptr fatal;
+    try {
+        Execute();
+    } catch (...) {
+        fatal = std::current_exception();
+    }
+    // The waiter may destroy this object as soon as it sees the end: only the shared state is
+    // touched from here on.
+    const auto state = FState;
+    std::lock_guard g(lock);
+    state->Fatal = fatal;
+    state->Finished = true;
+    // In the same step, so the next Start finds the worker free.
+    if (state->RunsOn)
+        FreeWorker(std::exchange(state->RunsOn, nullptr));
+    // Whoever waits for this thread waits on its own inbox.
+    for (auto& [id, inbox] : inboxes)
+        inbox.Cv.notify_all();
 }
 
 bool TThread::Finished() const {
@@ -231,8 +313,33 @@ std::exception_ptr TThread::FatalException() const {
 }
 
 void TThread::WaitFor() {
-    if (FThread.get_id() == std::this_thread::get_id())
-        throw std::logic_error("A thread cannot wait for itself");
+    AwaitEnd(true);
+}
+
+void TThread::AwaitEnd(bool RunUnbegun) {
+    bool runHere = false;
+    {
+        std::lock_guard g(lock);
+        if (FState->Running && !FState->Finished && FState->RunningOn == std::this_thread::get_id())
+            throw std::logic_error("A thread cannot wait for itself");
+        // Asked to stop before any worker took it up: its Execute has only to notice that, so
+        // it runs here instead of waiting for a worker to be scheduled.
+        if (FState->Started && !FState->Running && Terminated()) {
+            FreeWorker(std::exchange(FState->Hired, nullptr));
+            FState->Running = true;
+            FState->RunningOn = std::this_thread::get_id();
+            if (RunUnbegun)
+                runHere = true;
+            else
+                FState->Finished = true;
+        }
+    }
+    if (runHere) {
+        const DWORD lastError = GetLastError();
+        RunExecute();
+        SetLastError(lastError);
+        return;
+    }
     for (;;) {
         {
             std::unique_lock g(lock);
@@ -244,8 +351,6 @@ void TThread::WaitFor() {
         }
         Serve();
     }
-    if (FThread.joinable())
-        FThread.join();
 }
 
 void TThread::Synchronize(const std::function<void()>& Method) {

@@ -71,8 +71,10 @@ protected:
 
 private:
     struct TState;
+    // Runs Execute on the calling thread and reports its end.
+    void RunExecute();
+    void AwaitEnd(bool RunUnbegun);
     std::shared_ptr<TState> FState;
-    std::thread FThread;
     std::atomic<bool> FTerminated{false};
     TThreadPriority FPriority = tpNormal;
 };

@@ -162,4 +162,38 @@ TEST(Threads, ASuspendedThreadNeverStartedEndsCleanly) {
     EXPECT_FALSE(ran);
 }
 
+TEST(Threads, ThreadsOneAfterAnotherShareOneSystemThread) {
+    std::thread::id ran[2];
+    for (auto& id : ran) {
+        TLambdaThread thread([&id](TLambdaThread&) { id = std::this_thread::get_id(); });
+        thread.Start();
+        thread.WaitFor();
+    }
+    EXPECT_NE(ran[0], std::this_thread::get_id());
+    EXPECT_EQ(ran[0], ran[1]);
+}
+
+TEST(Threads, AThreadStoppedAtOnceRunsItsBodyExactlyOnce) {
+    // The waiter may run a body no worker has begun; the worker must then not run it too.
+    for (int i = 0; i < 300; ++i) {
+        std::atomic<int> runs{0};
+        bool stopped = false;
+        std::atomic<int> synchronized{0};
+        {
+            TLambdaThread thread([&](TLambdaThread& self) {
+                ++runs;
+                stopped = self.Terminated();
+                TLambdaThread::Synchronize([&] { ++synchronized; });
+            });
+            thread.Start();
+            thread.Terminate();
+            thread.WaitFor();
+            ASSERT_TRUE(thread.Finished());
+        }
+        ASSERT_EQ(runs.load(), 1);
+        ASSERT_TRUE(stopped);
+        ASSERT_EQ(synchronized.load(), 1);
+    }
+}
+
 } // namespace
