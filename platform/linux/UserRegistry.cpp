@@ -155,7 +155,16 @@ std::string Escape(const std::string& Text) {
 }
 
 std::string FormatValue(const RegistryValue& v) {
-    std::string line = v.Name.empty() ? "@=" : "\"" + Escape(v.Name) + "\"=";
+    // Appended piece by piece: GCC 12 at -O3 misreads `"..." + std::string&&` as an overlapping
+    // copy and fails the build under -Werror.
+    std::string line;
+    if (v.Name.empty()) {
+        line = "@=";
+    } else {
+        line += '"';
+        line += Escape(v.Name);
+        line += "\"=";
+    }
     const bool plainText = v.Type == REG_SZ && !v.Data.empty() && v.Data.back() == 0 &&
                            std::find(v.Data.begin(), v.Data.end() - 1, 0) == v.Data.end() - 1 &&
                            std::find(v.Data.begin(), v.Data.end(), '\n') == v.Data.end();
