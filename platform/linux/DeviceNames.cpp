@@ -3,6 +3,7 @@
 #include "platform/Win32.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -52,6 +53,17 @@ unsigned NumberAfterPrefix(const std::string& Name, const char* Prefix) {
 
 std::optional<std::string> RealPath(const std::string& Path) {
     char buffer[PATH_MAX];
+    // The kernel names what an O_PATH descriptor reached in one call, where realpath() asks
+    // about every component. O_PATH opens no device, so it is safe on any node.
+    const int fd = ::open(Path.c_str(), O_PATH | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer - 1);
+    ::close(fd);
+    if (n > 0 && buffer[0] == '/')
+        return std::string(buffer, static_cast<std::size_t>(n));
+    // No /proc (or an odd answer from it): the library's way.
     if (!::realpath(Path.c_str(), buffer))
         return std::nullopt;
     return std::string(buffer);
@@ -77,14 +89,21 @@ bool Fail(DWORD Error) {
 }
 
 // The sysfs class of a character device ("tty", "mem", "misc" ...), or empty when sysfs does
-// not list it (pseudo-terminal slaves, for one, are not there).
+// not list it. The subsystem link ends in the class's name; one readlink reads it.
 std::string CharDeviceClass(dev_t Device, const std::string& Sys) {
     const std::string link = Sys + "/dev/char/" + std::to_string(major(Device)) + ":" +
                              std::to_string(minor(Device)) + "/subsystem";
-    auto target = RealPath(link);
-    if (!target)
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+    if (n <= 0)
         return {};
-    return target->substr(target->find_last_of('/') + 1);
+    const std::string path(target, static_cast<std::size_t>(n));
+    return path.substr(path.find_last_of('/') + 1);
+}
+
+// Unix98 pseudo-terminal slaves (majors 136 to 143), which sysfs does not list.
+bool IsPseudoTerminal(dev_t Device) {
+    return major(Device) >= 136 && major(Device) <= 143;
 }
 
 } // namespace
@@ -184,6 +203,8 @@ std::vector<std::string> ConsoleNames() {
     std::istringstream active(ReadFirstLine(sys + "/class/tty/console/active"));
     for (std::string name; active >> name;) {
         names.push_back(name);
+        if (name != "tty0")
+            continue;
         // "tty0" means whichever virtual terminal is in front; that one is the console too.
         std::string front = ReadFirstLine(sys + "/class/tty/" + name + "/active");
         if (!front.empty() && front.find('/') == std::string::npos &&
@@ -195,12 +216,11 @@ std::vector<std::string> ConsoleNames() {
 
 bool IsConsoleDevice(dev_t Device) {
     const std::string dev = CurrentDeviceRoots().Dev;
-    std::vector<std::string> paths;
-    for (const auto& name : ConsoleNames())
-        paths.push_back(dev + "/" + name);
-    paths.push_back(dev + "/console");
-    paths.push_back(dev + "/tty");
-    for (const auto& path : paths) {
+    // /dev/console and /dev/tty have fixed numbers (major 5) wherever the device nodes live.
+    if (Device == makedev(5, 1) || Device == makedev(5, 0))
+        return true;
+    for (const auto& name : ConsoleNames()) {
+        const std::string path = dev + "/" + name;
         struct stat st {};
         if (::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == Device)
             return true;
@@ -210,12 +230,14 @@ bool IsConsoleDevice(dev_t Device) {
 
 std::optional<std::string> CheckCommDevice(const DevicePath& Device) {
     const DeviceRoots roots = CurrentDeviceRoots();
-    auto real = RealPath(Device.Path);
-    if (!real) {
-        SetLastError(errno == ENOENT || errno == ENOTDIR ? ERROR_FILE_NOT_FOUND
-                                                         : Win32ErrorFromErrno(errno));
+    auto notFound = [](int Errno) {
+        SetLastError(Errno == ENOENT || Errno == ENOTDIR ? ERROR_FILE_NOT_FOUND
+                                                         : Win32ErrorFromErrno(Errno));
         return std::nullopt;
-    }
+    };
+    auto real = RealPath(Device.Path);
+    if (!real)
+        return notFound(errno);
     if (!Device.ViaAlias) {
         // Links under /dev may lead anywhere (/dev/stdin, /dev/fd/...); only an alias, which the
         // user made on purpose, may point outside it.
@@ -225,11 +247,10 @@ std::optional<std::string> CheckCommDevice(const DevicePath& Device) {
             return std::nullopt;
         }
     }
+    const std::string target = std::move(*real);
     struct stat st {};
-    if (::stat(real->c_str(), &st) != 0) {
-        FailWithErrno(errno);
-        return std::nullopt;
-    }
+    if (::stat(target.c_str(), &st) != 0)
+        return notFound(errno);
     if (S_ISDIR(st.st_mode)) {
         Fail(ERROR_ACCESS_DENIED);
         return std::nullopt;
@@ -240,7 +261,8 @@ std::optional<std::string> CheckCommDevice(const DevicePath& Device) {
     }
     // Opening some character devices has effects of its own (a watchdog arms itself), so what
     // sysfs knows to be no terminal is not opened at all.
-    const std::string deviceClass = CharDeviceClass(st.st_rdev, roots.Sys);
+    const std::string deviceClass =
+        IsPseudoTerminal(st.st_rdev) ? "tty" : CharDeviceClass(st.st_rdev, roots.Sys);
     if (!deviceClass.empty() && deviceClass != "tty") {
         Fail(ERROR_FILE_NOT_FOUND);
         return std::nullopt;
@@ -249,7 +271,7 @@ std::optional<std::string> CheckCommDevice(const DevicePath& Device) {
         Fail(ERROR_ACCESS_DENIED);
         return std::nullopt;
     }
-    return real;
+    return target;
 }
 
 } // namespace platform
