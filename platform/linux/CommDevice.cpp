@@ -46,7 +46,9 @@ int Retry(int Result) {
 
 class TtyBackend final : public CommBackend {
 public:
-    explicit TtyBackend(int Descriptor) : Fd(Descriptor) {
+    // Current: the settings the terminal holds now. This backend is their only writer (the
+    // device is open exclusively), so it keeps them rather than asking the kernel each time.
+    TtyBackend(int Descriptor, const TermSettings& Current) : Fd(Descriptor), Settings(Current) {
         struct stat st {};
         // Unix98 pty terminal sides use majors 136 to 143.
         Pseudo = fstat(Fd, &st) == 0 && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
@@ -61,7 +63,7 @@ public:
     void Attach(std::function<void()> Waker) override {
         Wake = std::move(Waker);
         DWORD lines = 0;
-        // Drivers without modem lines (ptys) have nothing to watch.
+        // Drivers without modem lines have nothing to watch.
         if (GetLines(lines) != 0)
             return;
         WatcherSignal();
@@ -93,6 +95,11 @@ public:
     }
 
     int OutputQueued(DWORD& Count) override {
+        // What a pty is given lands in the far side's input at once.
+        if (Pseudo) {
+            Count = 0;
+            return 0;
+        }
         int queued = 0;
         if (ioctl(Fd, TIOCOUTQ, &queued) < 0)
             return errno;
@@ -100,12 +107,25 @@ public:
         return 0;
     }
 
-    int GetSettings(TermSettings& Settings) override { return ReadTermSettings(Fd, Settings); }
-    int SetSettings(const TermSettings& Settings) override {
-        return WriteTermSettings(Fd, Settings, !Pseudo);
+    int GetSettings(TermSettings& Out) override {
+        Out = Settings;
+        return 0;
+    }
+    int SetSettings(const TermSettings& Wanted) override {
+        return WriteTermSettings(Fd, Wanted, Pseudo ? TermCheck::None : TermCheck::SpeedAndFraming,
+                                 &Settings, &Settings);
     }
 
+    // Raw mode for the open, checking only the speed, as the framing is the driver's own yet.
+    int MakeRaw() {
+        return WriteTermSettings(Fd, RawSettings(Settings),
+                                 Pseudo ? TermCheck::None : TermCheck::Speed, &Settings, &Settings);
+    }
+
+    // A pty has no modem lines and keeps no line counters: asking the kernel only costs calls.
     int GetLines(DWORD& Lines) override {
+        if (Pseudo)
+            return ENOTTY;
         int bits = 0;
         if (ioctl(Fd, TIOCMGET, &bits) < 0)
             return errno == EINVAL ? ENOTTY : errno;
@@ -115,6 +135,8 @@ public:
     }
 
     int SetLines(int Dtr, int Rts) override {
+        if (Pseudo)
+            return ENOTTY;
         int raise = 0, lower = 0;
         (Dtr == 1 ? raise : lower) |= Dtr < 0 ? 0 : TIOCM_DTR;
         (Rts == 1 ? raise : lower) |= Rts < 0 ? 0 : TIOCM_RTS;
@@ -126,6 +148,8 @@ public:
     }
 
     int GetCounters(LineCounters& Counters) override {
+        if (Pseudo)
+            return ENOTTY;
         serial_icounter_struct c{};
         if (ioctl(Fd, TIOCGICOUNT, &c) < 0)
             return errno == EINVAL ? ENOTTY : errno;
@@ -217,6 +241,7 @@ private:
     }
 
     int Fd;
+    TermSettings Settings;
     bool Pseudo = false;
     std::function<void()> Wake;
     std::thread Watcher;
@@ -239,19 +264,21 @@ std::shared_ptr<KernelObject> OpenCommDevice(const std::string& DevicePath) {
         SetLastError(Error);
         return nullptr;
     };
-    if (!isatty(fd))
-        return fail(ERROR_FILE_NOT_FOUND); // no comm device by that name
+    // Reading the settings also tells a terminal from anything else.
+    TermSettings current;
+    if (const int error = ReadTermSettings(fd, current))
+        return fail(error == ENOTTY ? ERROR_FILE_NOT_FOUND : Win32ErrorFromErrno(error));
     // flock holds even against root, which TIOCEXCL does not stop; TIOCEXCL keeps out
     // programs that only honour that.
     if (flock(fd, LOCK_EX | LOCK_NB) < 0)
         return fail(Win32ErrorFromErrno(errno));
     ioctl(fd, TIOCEXCL);
-    TermSettings current;
-    if (const int error = ReadTermSettings(fd, current))
-        return fail(Win32ErrorFromErrno(error));
-    if (const int error = WriteTermSettings(fd, RawSettings(current), false))
-        return fail(Win32ErrorFromErrno(error));
-    return StartCommEngine(std::make_unique<TtyBackend>(fd));
+    auto backend = std::make_unique<TtyBackend>(fd, current);
+    if (const int error = backend->MakeRaw()) {
+        SetLastError(Win32ErrorFromErrno(error));
+        return nullptr;
+    }
+    return StartCommEngine(std::move(backend));
 }
 
 } // namespace platform

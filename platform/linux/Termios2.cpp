@@ -36,10 +36,8 @@ int ReadTermSettings(int Fd, TermSettings& Settings) {
     return 0;
 }
 
-int WriteTermSettings(int Fd, const TermSettings& Settings, bool CheckFraming) {
-    termios2 before{};
-    if (const int error = Get(Fd, before))
-        return error;
+namespace {
+termios2 ToKernel(const TermSettings& Settings) {
     termios2 t{};
     t.c_iflag = Settings.Iflag;
     t.c_oflag = Settings.Oflag;
@@ -49,12 +47,35 @@ int WriteTermSettings(int Fd, const TermSettings& Settings, bool CheckFraming) {
     std::memcpy(t.c_cc, Settings.Cc, sizeof t.c_cc);
     t.c_ispeed = Settings.Speed;
     t.c_ospeed = Settings.Speed;
+    return t;
+}
+
+int Set(int Fd, const termios2& T) {
     for (;;) {
-        if (ioctl(Fd, TCSETS2, &t) == 0)
-            break;
+        if (ioctl(Fd, TCSETS2, &T) == 0)
+            return 0;
         if (errno != EINTR)
             return errno;
     }
+}
+} // namespace
+
+int WriteTermSettings(int Fd, const TermSettings& Settings, TermCheck Check,
+                      const TermSettings* Previous, TermSettings* Applied) {
+    if (Check == TermCheck::None) {
+        if (const int error = Set(Fd, ToKernel(Settings)))
+            return error;
+        if (Applied)
+            *Applied = Settings;
+        return 0;
+    }
+    TermSettings before;
+    if (Previous)
+        before = *Previous;
+    else if (const int error = ReadTermSettings(Fd, before))
+        return error;
+    if (const int error = Set(Fd, ToKernel(Settings)))
+        return error;
     TermSettings back;
     if (const int error = ReadTermSettings(Fd, back))
         return error;
@@ -63,11 +84,13 @@ int WriteTermSettings(int Fd, const TermSettings& Settings, bool CheckFraming) {
     const auto actual = static_cast<std::int64_t>(back.Speed);
     const std::uint32_t framing = CSIZE | CSTOPB | PARENB | PARODD | CMSPAR;
     if ((actual - wanted) * 50 > wanted || (wanted - actual) * 50 > wanted ||
-        (CheckFraming && ((back.Cflag ^ Settings.Cflag) & framing))) {
+        (Check == TermCheck::SpeedAndFraming && ((back.Cflag ^ Settings.Cflag) & framing))) {
         // The driver took something else: put the old settings back before refusing.
-        ioctl(Fd, TCSETS2, &before);
+        Set(Fd, ToKernel(before));
         return EINVAL;
     }
+    if (Applied)
+        *Applied = back;
     return 0;
 }
 

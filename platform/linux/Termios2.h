@@ -19,12 +19,22 @@ struct TermSettings {
     bool operator==(const TermSettings&) const = default;
 };
 
+// How WriteTermSettings makes sure the driver took the settings.
+enum class TermCheck : std::uint8_t {
+    None,           // a pseudo-terminal keeps whatever it is given
+    Speed,          // read back: the speed must be within 2 %
+    SpeedAndFraming // and the data bits, parity and stop bits as asked
+};
+
 // Read and write the settings of a terminal with the kernel's arbitrary-speed interface; 0 or an
-// errno value. Writing reads the settings back and fails with EINVAL when the kernel changed the
-// speed or (with CheckFraming) the data bits, parity or stop bits, so a setting the driver cannot
-// honour is never reported as done. Pseudo-terminals always read back as 8 bits without parity,
-// since no line exists to frame; their framing is not checked.
+// errno value. Unless Check is None, writing reads the settings back and fails with EINVAL when
+// the driver changed what Check covers, after putting back Previous (read first when the caller
+// does not know it), so a setting the driver cannot honour is never reported as done. Applied,
+// when given, receives what the terminal holds afterwards. Pseudo-terminals always read back as
+// 8 bits without parity, since no line exists to frame; their framing cannot be checked.
 int ReadTermSettings(int Fd, TermSettings& Settings);
-int WriteTermSettings(int Fd, const TermSettings& Settings, bool CheckFraming = true);
+int WriteTermSettings(int Fd, const TermSettings& Settings,
+                      TermCheck Check = TermCheck::SpeedAndFraming,
+                      const TermSettings* Previous = nullptr, TermSettings* Applied = nullptr);
 
 } // namespace platform
