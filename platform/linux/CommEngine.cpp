@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <sys/epoll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -73,6 +74,8 @@ DWORD CommEngine::Start() {
     if (HasLines)
         Lines = lines;
     HasCounters = Device->GetCounters(Counters) == 0;
+    // Modem lines and line errors are watched from the start, as they come and go.
+    InputWatched = HasLines || HasCounters;
     // The kernel raised DTR and RTS when the device opened.
     Behaviour.Dtr = LineControl::On;
     Behaviour.Rts = (Settings.Cflag & CRTSCTS) ? LineControl::KernelHandshake : LineControl::On;
@@ -142,17 +145,40 @@ void CommEngine::DeadlinePassed() {
         Service(Now());
 }
 
+int CommEngine::HelperFd(short& Events) {
+    std::lock_guard held(Lock);
+    if (Stopping || DeadErrno != 0)
+        return -1;
+    // As the reactor's interest: never what the engine could not act on, or the helper would
+    // find the descriptor ready again at once and spin.
+    Events = 0;
+    if (Ring.Space() > 0)
+        Events |= POLLIN;
+    if (WantsToSend())
+        Events |= POLLOUT;
+    return Events != 0 ? DeviceFd : -1;
+}
+
+void CommEngine::Help(short Events) {
+    DescriptorReady((Events & (POLLHUP | POLLERR)) ? EPOLLHUP : EPOLLIN);
+}
+
+void CommEngine::OfferHelp(const _OVERLAPPED* Record) {
+    if (Record->hEvent && DeviceFd >= 0)
+        SetEventHelper(Record->hEvent, weak_from_this());
+}
+
 void CommEngine::Rearm() {
     if (Stopping)
         return;
     std::uint32_t events = 0;
-    if (Ring.Space() > 0)
+    if (InputWatched && Ring.Space() > 0)
         events |= EPOLLIN;
-    // Only while bytes wait to go in: a write waiting to drain must not spin on readiness.
-    if (!Writes.empty() && Writes.front().Done < Writes.front().Count && !OutputHeld())
+    if (WantsToSend())
         events |= EPOLLOUT;
     // A device that has gone reports its hang-up for ever: it is no longer watched.
-    const int fd = DeadErrno == 0 ? DeviceFd : -1;
+    const bool watch = DeadErrno == 0 && (InputWatched || events != 0);
+    const int fd = watch ? DeviceFd : -1;
     if (const int error = Reactor.Watch(fd, events)) {
         GoDead(error);
         Reactor.Watch(-1, 0);
@@ -174,9 +200,10 @@ std::optional<CommClock::time_point> CommEngine::NextDeadline() const {
     return next;
 }
 
-void CommEngine::Service(CommClock::time_point now) {
+void CommEngine::Service(CommClock::time_point now, bool ReadDevice) {
     CheckLines();
-    TakeInput(now);
+    if (ReadDevice)
+        TakeInput(now);
     ServeReads(now);
     ApplyInputHandshake();
     ServeWrites(now);
@@ -291,6 +318,11 @@ void CommEngine::ServeReads(CommClock::time_point now) {
         }
         Reads.pop_front();
     }
+}
+
+bool CommEngine::WantsToSend() const {
+    // Only while bytes wait to go in: a write waiting to drain must not spin on readiness.
+    return !Writes.empty() && Writes.front().Done < Writes.front().Count && !OutputHeld();
 }
 
 bool CommEngine::OutputHeld() const {
@@ -540,13 +572,17 @@ BOOL CommEngine::Submit(std::deque<Transfer>& Queue, BYTE* Buffer, DWORD Count, 
     t.Count = Count;
     t.Overlapped = record;
     Queue.push_back(t);
-    Service(Now());
+    if (&Queue == &Reads)
+        InputWatched = true;
+    Service(Now(), &Queue == &Reads);
     if (!Overlapped)
         return WaitBlocking(Held, local, Done);
     const auto status = static_cast<DWORD>(
         std::atomic_ref<ULONG_PTR>(record->Internal).load(std::memory_order_acquire));
-    if (status == ERROR_IO_PENDING)
+    if (status == ERROR_IO_PENDING) {
+        OfferHelp(record);
         return Fail(ERROR_IO_PENDING);
+    }
     if (status != ERROR_SUCCESS)
         return Fail(status);
     if (Done)
@@ -574,7 +610,7 @@ BOOL CommEngine::SetupComm(DWORD InQueue, DWORD OutQueue) {
         }
     }
     OutQueueSize = OutQueue;
-    Service(Now());
+    Service(Now(), false);
     return TRUE;
 }
 
@@ -613,7 +649,7 @@ BOOL CommEngine::SetCommState(const DCB& Dcb) {
     LastDcb = Dcb;
     LastDcb.DCBlength = sizeof(DCB);
     InputHeld = false;
-    Service(Now());
+    Service(Now(), false);
     return TRUE;
 }
 
@@ -695,6 +731,11 @@ BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
         return refuse(ERROR_INVALID_PARAMETER);
     if (DeadErrno != 0)
         return refuse(Win32ErrorFromErrno(DeadErrno));
+    if (!InputWatched) {
+        // Input that came while nobody asked for it is taken now, and watched for from here on.
+        InputWatched = true;
+        Service(Now());
+    }
     _OVERLAPPED local{};
     _OVERLAPPED* record = Overlapped ? Overlapped : &local;
     Begin(record);
@@ -707,6 +748,7 @@ BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
     Wait = EventWait{EvtMask, record};
     if (!Overlapped)
         return WaitBlocking(held, local, nullptr);
+    OfferHelp(record);
     return Fail(ERROR_IO_PENDING);
 }
 
@@ -733,7 +775,8 @@ BOOL CommEngine::PurgeComm(DWORD Flags) {
             return FailWithErrno(DeadErrno);
         if (const int error = Device->Flush(input, output))
             return FailWithErrno(error);
-        Service(Now());
+        // Nothing to read just after a purge; input that comes later is the reactor's.
+        Service(Now(), false);
     }
     return TRUE;
 }
@@ -742,6 +785,9 @@ BOOL CommEngine::ClearCommError(DWORD* ErrorsOut, COMSTAT* Stat) {
     CommCall call;
     call.Kind = CommCallKind::ClearCommError;
     TILLMARK_COMM_ENTER(call);
+    // Unwatched input still waits in the kernel; the queue counts it all the same.
+    if (!InputWatched)
+        TakeInput(Now());
     if (ErrorsOut)
         *ErrorsOut = Errors;
     Errors = 0;

@@ -8,6 +8,7 @@
 #include "platform/linux/CommTimeouts.h"
 #include "platform/linux/DcbMapping.h"
 #include "platform/linux/Handles.h"
+#include "platform/linux/Sync.h"
 #include "platform/linux/Win32Comm.h"
 
 #include <condition_variable>
@@ -121,6 +122,7 @@ private:
 
 class CommEngine : public KernelObject,
                    public ReactorClient,
+                   public WaitHelper,
                    public std::enable_shared_from_this<CommEngine> {
 public:
     explicit CommEngine(std::unique_ptr<CommBackend> Backend);
@@ -167,12 +169,18 @@ private:
 
     void DescriptorReady(std::uint32_t Events) override;
     void DeadlinePassed() override;
+    int HelperFd(short& Events) override;
+    void Help(short Events) override;
+    // Under Lock: a thread that waits for Record's event may read the device itself.
+    void OfferHelp(const _OVERLAPPED* Record);
     // Under Lock, after every change: tells the reactor what to watch for and when to look again.
     void Rearm();
     BOOL Submit(std::deque<Transfer>& Queue, BYTE* Buffer, DWORD Count, DWORD* Done,
                 _OVERLAPPED* Overlapped, std::unique_lock<std::mutex>& Held);
-    // One pass over everything that may have changed; runs under Lock on any thread.
-    void Service(CommClock::time_point Now);
+    // One pass over everything that may have changed; runs under Lock on any thread. Callers
+    // that only change settings or send leave reading the device to the reactor, which is told
+    // when input is waiting.
+    void Service(CommClock::time_point Now, bool ReadDevice = true);
     void TakeInput(CommClock::time_point Now);
     void CheckLines();
     void ServeReads(CommClock::time_point Now);
@@ -180,6 +188,8 @@ private:
     CommClock::duration TimeToSend(DWORD Bytes) const;
     void ApplyInputHandshake();
     bool OutputHeld() const;
+    // A write has bytes the device has not taken yet and may take now.
+    bool WantsToSend() const;
     void Raise(DWORD Events);
     void RaiseErrors(DWORD Errors);
     void GoDead(int Errno);
@@ -221,6 +231,9 @@ private:
     std::deque<Transfer> Writes;
     std::optional<EventWait> Wait;
     bool InputHeld = false;
+    // Whether the reactor watches for input. Not before anybody asked for input (a read, an
+    // event wait): opening and configuring a port for a print job then wakes no other thread.
+    bool InputWatched = false;
 
     // Events and errors.
     DWORD Mask = 0;

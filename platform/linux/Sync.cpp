@@ -1,14 +1,20 @@
 // Events and waits. All events share one lock; each blocked wait has its own condition variable
 // and is registered on the events it waits for, so SetEvent wakes exactly the waits concerned and
-// nothing ever polls.
+// nothing ever polls in a loop. A wait on an event that a device will signal sleeps in poll() on
+// that device as well and does the device's work itself (see WaitHelper).
 #include "platform/linux/Sync.h"
 
 #include "platform/Win32.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace platform {
@@ -27,6 +33,8 @@ std::function<void()>& WaitBlockedHook() {
 
 struct Waiter {
     std::condition_variable Wake;
+    int PollFd = -1; // while the waiter sleeps in poll(): its wake-up descriptor
+    std::thread::id Thread = std::this_thread::get_id();
 };
 
 class Event final : public KernelObject {
@@ -37,7 +45,75 @@ public:
     const bool ManualReset;
     bool Signalled;
     std::vector<Waiter*> Waiters;
+    std::weak_ptr<WaitHelper> Helper;
 };
+
+// The calling thread's wake-up descriptor for waits in poll(), made on first use; -1 when none
+// can be made.
+int ThreadWakeFd() {
+    struct Owner {
+        int Fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        ~Owner() {
+            if (Fd >= 0)
+                ::close(Fd);
+        }
+    };
+    thread_local Owner owner;
+    return owner.Fd;
+}
+
+void WakeWaiter(Waiter& W) {
+    if (W.PollFd < 0) {
+        W.Wake.notify_one();
+        return;
+    }
+    // A helper signalling its own waiter's event finds the waiter awake already.
+    if (W.Thread == std::this_thread::get_id())
+        return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = ::write(W.PollFd, &one, sizeof one);
+}
+
+// Under SyncLock(): a helper offered on one of the events.
+std::weak_ptr<WaitHelper> FindHelper(const std::vector<std::shared_ptr<Event>>& Events) {
+    for (const auto& e : Events)
+        if (!e->Helper.expired())
+            return e->Helper;
+    return {};
+}
+
+int PollTimeout(const std::optional<SteadyTime>& Deadline) {
+    if (!Deadline)
+        return -1;
+    const auto left = *Deadline - std::chrono::steady_clock::now();
+    // Rounded up, so the wait never ends before its deadline.
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return static_cast<int>(std::clamp<std::int64_t>(ms, 0, 24 * 3600 * 1000));
+}
+
+// Sleeps in poll() on the waiter's descriptor and the helper's, and helps when the helper's is
+// ready. Called and returns with Lock held.
+void HelpWhileWaiting(std::unique_lock<std::mutex>& Lock, Waiter& Self,
+                      const std::weak_ptr<WaitHelper>& Offered,
+                      const std::optional<SteadyTime>& Deadline) {
+    Self.PollFd = ThreadWakeFd();
+    Lock.unlock();
+    // Held only while unlocked: the last reference may close a device, which signals events.
+    if (auto helper = Offered.lock()) {
+        short events = 0;
+        const int fd = helper->HelperFd(events);
+        pollfd fds[2] = {{Self.PollFd, POLLIN, 0}, {fd, events, 0}};
+        const int ready = ::poll(fds, 2, PollTimeout(Deadline));
+        if (ready > 0 && (fds[0].revents & POLLIN)) {
+            std::uint64_t value = 0;
+            [[maybe_unused]] const auto got = ::read(Self.PollFd, &value, sizeof value);
+        }
+        if (ready > 0 && fds[1].fd >= 0 && fds[1].revents != 0)
+            helper->Help(fds[1].revents);
+    }
+    Lock.lock();
+    Self.PollFd = -1;
+}
 
 // Under SyncLock(): the result of the wait if it can complete now, consuming auto-reset events
 // only when this wait is the one that returns them.
@@ -78,7 +154,15 @@ DWORD WaitForEvents(const std::vector<std::shared_ptr<Event>>& Events, bool All,
 
     std::optional<DWORD> result;
     while (!(result = TryComplete(Events, All))) {
-        if (!deadline) {
+        // A wait for all of several events gains nothing from doing one event's work early.
+        const auto helper = All ? std::weak_ptr<WaitHelper>() : FindHelper(Events);
+        if (!helper.expired() && ThreadWakeFd() >= 0) {
+            HelpWhileWaiting(lock, self, helper, deadline);
+            if (deadline && std::chrono::steady_clock::now() >= *deadline) {
+                result = TryComplete(Events, All);
+                break;
+            }
+        } else if (!deadline) {
             self.Wake.wait(lock);
         } else if (self.Wake.wait_until(lock, *deadline) == std::cv_status::timeout) {
             result = TryComplete(Events, All);
@@ -103,6 +187,18 @@ void SetWaitBlockedHookForTest(std::function<void()> Hook) {
     WaitBlockedHook() = std::move(Hook);
 }
 
+void SetEventHelper(HANDLE Handle, std::weak_ptr<WaitHelper> Helper) {
+    auto event = std::dynamic_pointer_cast<Event>(FindHandle(Handle));
+    if (!event)
+        return;
+    std::lock_guard lock(SyncLock());
+    event->Helper = std::move(Helper);
+    // A waiter already asleep on the condition variable comes round to help.
+    if (!event->Helper.expired())
+        for (auto* waiter : event->Waiters)
+            WakeWaiter(*waiter);
+}
+
 } // namespace platform
 
 using platform::Event;
@@ -124,10 +220,12 @@ BOOL SetEvent(HANDLE hEvent) {
         return FALSE;
     std::lock_guard lock(platform::SyncLock());
     event->Signalled = true;
+    // The work it stood for is done.
+    event->Helper.reset();
     // Every waiter is woken: the first to take the lock consumes an auto-reset event, the others
     // find it reset and sleep again.
     for (auto* waiter : event->Waiters)
-        waiter->Wake.notify_one();
+        platform::WakeWaiter(*waiter);
     return TRUE;
 }
 

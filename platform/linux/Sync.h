@@ -1,10 +1,12 @@
-// Internal to the Linux backend: the deadline of a wait, and a hook tests use to observe waits.
+// Internal to the Linux backend: the deadline of a wait, waits that serve a device themselves,
+// and a hook tests use to observe waits.
 #pragma once
 
 #include "platform/linux/Handles.h"
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace platform {
@@ -13,6 +15,24 @@ using SteadyTime = std::chrono::steady_clock::time_point;
 
 // The moment a wait of Milliseconds that starts at Now gives up; none for INFINITE.
 std::optional<SteadyTime> DeadlineAfter(DWORD Milliseconds, SteadyTime Now);
+
+// Work that will signal an event once a descriptor is ready, which a waiting thread can do
+// itself: a thread that would block on that event sleeps in poll() on the descriptor too and,
+// when it becomes ready, calls Help, instead of waiting for another thread to do the work and
+// wake it. Saves a hand-over between threads on every completion.
+class WaitHelper {
+public:
+    virtual ~WaitHelper() = default;
+    // The descriptor to poll and what for (POLL* bits), or -1 when there is nothing to help with
+    // now.
+    virtual int HelperFd(short& Events) = 0;
+    // The descriptor polled ready (Events are POLL* bits); called with no lock of this layer held.
+    virtual void Help(short Events) = 0;
+};
+
+// Offers Helper to whoever waits on Event until the event is next signalled. An empty pointer
+// withdraws it; a handle that is no event is ignored.
+void SetEventHelper(HANDLE Event, std::weak_ptr<WaitHelper> Helper);
 
 // Called by every wait just before it blocks, with the wait already registered on its events, so
 // a test knows that a SetEvent made from then on has to wake a sleeping waiter. Runs under the

@@ -5,8 +5,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <fcntl.h>
 #include <future>
+#include <poll.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -233,6 +236,103 @@ TEST(WaitTest, SleepLastsAtLeastItsTime) {
     Sleep(20);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(20));
     EXPECT_EQ(GetLastError(), Sentinel);
+}
+
+// Stands for a device: "ready" while its pipe holds a byte; helping takes the byte and signals
+// the event, as a comm engine completes a wait.
+class PipeHelper : public platform::WaitHelper {
+public:
+    explicit PipeHelper(HANDLE Event) : Event_(Event) {
+        EXPECT_EQ(::pipe2(Fds_, O_CLOEXEC | O_NONBLOCK), 0);
+    }
+    ~PipeHelper() override {
+        ::close(Fds_[0]);
+        ::close(Fds_[1]);
+    }
+    int HelperFd(short& Events) override {
+        Events = POLLIN;
+        return Fds_[0];
+    }
+    void Help(short) override {
+        char byte = 0;
+        if (::read(Fds_[0], &byte, 1) == 1) {
+            HelpedOn = std::this_thread::get_id();
+            SetEvent(Event_);
+        }
+    }
+    void MakeReady() { ASSERT_EQ(::write(Fds_[1], "x", 1), 1); }
+    bool StillReady() {
+        char byte = 0;
+        return ::read(Fds_[0], &byte, 1) == 1;
+    }
+
+    std::thread::id HelpedOn;
+
+private:
+    HANDLE Event_;
+    int Fds_[2] = {-1, -1};
+};
+
+// Waits on the events in another thread; Waiter is that thread once the result is in.
+struct AsyncWait {
+    AsyncWait(const std::vector<HANDLE>& Handles, DWORD Timeout) {
+        Result = std::async(std::launch::async, [this, Handles, Timeout] {
+            Waiter = std::this_thread::get_id();
+            return WaitForMultipleObjects(static_cast<DWORD>(Handles.size()), Handles.data(), FALSE,
+                                          Timeout);
+        });
+    }
+    std::future<DWORD> Result;
+    std::thread::id Waiter;
+};
+
+TEST(HelpedWaitTest, TheWaitingThreadDoesTheWorkWhenTheDescriptorIsReady) {
+    Events ev{TRUE, FALSE};
+    auto helper = std::make_shared<PipeHelper>(ev.Handles[1]);
+    platform::SetEventHelper(ev.Handles[1], helper);
+    BlockedWaits blocked(1);
+    AsyncWait wait(ev.Handles, INFINITE);
+    blocked.AwaitAll();
+    helper->MakeReady();
+    EXPECT_EQ(wait.Result.get(), WAIT_OBJECT_0 + 1);
+    EXPECT_EQ(helper->HelpedOn, wait.Waiter);
+}
+
+TEST(HelpedWaitTest, HelpOfferedToAWaitAlreadyAsleepIsTakenUp) {
+    Events ev{FALSE};
+    auto helper = std::make_shared<PipeHelper>(ev.Handles[0]);
+    BlockedWaits blocked(1);
+    AsyncWait wait(ev.Handles, INFINITE);
+    blocked.AwaitAll();
+    platform::SetEventHelper(ev.Handles[0], helper);
+    helper->MakeReady();
+    EXPECT_EQ(wait.Result.get(), WAIT_OBJECT_0);
+    EXPECT_EQ(helper->HelpedOn, wait.Waiter);
+}
+
+TEST(HelpedWaitTest, ASignalFromElsewhereEndsTheWaitAndWithdrawsTheHelp) {
+    Events ev{TRUE};
+    auto helper = std::make_shared<PipeHelper>(ev.Handles[0]);
+    platform::SetEventHelper(ev.Handles[0], helper);
+    BlockedWaits blocked(1);
+    AsyncWait wait(ev.Handles, INFINITE);
+    blocked.AwaitAll();
+    SetEvent(ev.Handles[0]);
+    EXPECT_EQ(wait.Result.get(), WAIT_OBJECT_0);
+    ResetEvent(ev.Handles[0]);
+    // The work is done: a later wait on the event neither helps nor ends early.
+    helper->MakeReady();
+    EXPECT_EQ(WaitForSingleObject(ev.Handles[0], 30), WAIT_TIMEOUT);
+    EXPECT_TRUE(helper->StillReady());
+}
+
+TEST(HelpedWaitTest, AHelpedWaitStillTimesOut) {
+    Events ev{FALSE};
+    auto helper = std::make_shared<PipeHelper>(ev.Handles[0]);
+    platform::SetEventHelper(ev.Handles[0], helper);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(WaitForSingleObject(ev.Handles[0], 30), WAIT_TIMEOUT);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
 }
 
 } // namespace
