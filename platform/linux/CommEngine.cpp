@@ -130,12 +130,15 @@ void CommEngine::DescriptorReady(std::uint32_t Events) {
     std::lock_guard held(Lock);
     if (Stopping)
         return;
-    if (Events & (EPOLLHUP | EPOLLERR)) {
-        // The far side is gone (pty closed, adapter pulled): take what is left, then fail.
-        TakeInput(Now());
-        GoDead(EIO);
-    }
+    if (Events & (EPOLLHUP | EPOLLERR))
+        HangUp();
     Service(Now());
+}
+
+void CommEngine::HangUp() {
+    // The far side is gone (pty closed, adapter pulled): take what is left, then fail.
+    TakeInput(Now());
+    GoDead(EIO);
 }
 
 void CommEngine::DeadlinePassed() {
@@ -145,36 +148,51 @@ void CommEngine::DeadlinePassed() {
         Service(Now());
 }
 
-int CommEngine::HelperFd(short& Events) {
-    std::lock_guard held(Lock);
-    if (Stopping || DeadErrno != 0)
+int CommEngine::DirectionHelper::HelperFd(short& Events) {
+    std::lock_guard held(Engine.Lock);
+    if (Engine.Stopping || Engine.DeadErrno != 0)
         return -1;
     // As the reactor's interest: never what the engine could not act on, or the helper would
     // find the descriptor ready again at once and spin.
-    Events = 0;
-    if (Ring.Space() > 0)
-        Events |= POLLIN;
-    if (WantsToSend())
-        Events |= POLLOUT;
-    return Events != 0 ? DeviceFd : -1;
+    if (Output)
+        Events = Engine.WantsToSend() ? POLLOUT : 0;
+    else
+        Events = Engine.Ring.Space() > 0 ? POLLIN : 0;
+    if (Events == 0)
+        return -1;
+    if (Output) {
+        ++Engine.OutputHelpers;
+        Engine.Rearm();
+    }
+    return Engine.DeviceFd;
 }
 
-void CommEngine::Help(short Events) {
-    DescriptorReady((Events & (POLLHUP | POLLERR)) ? EPOLLHUP : EPOLLIN);
+void CommEngine::DirectionHelper::Help(short Events) {
+    std::lock_guard held(Engine.Lock);
+    if (Output)
+        --Engine.OutputHelpers;
+    if (Engine.Stopping)
+        return;
+    if (Events & (POLLHUP | POLLERR))
+        Engine.HangUp();
+    // Also when the wait ended for another reason: the reactor takes over this direction again.
+    Engine.Service(Now(), Events != 0);
 }
 
-void CommEngine::OfferHelp(const _OVERLAPPED* Record) {
+void CommEngine::OfferHelp(const _OVERLAPPED* Record, DirectionHelper& Helper) {
     if (Record->hEvent && DeviceFd >= 0)
-        SetEventHelper(Record->hEvent, weak_from_this());
+        SetEventHelper(Record->hEvent, std::shared_ptr<WaitHelper>(shared_from_this(), &Helper));
 }
 
 void CommEngine::Rearm() {
     if (Stopping)
         return;
     std::uint32_t events = 0;
+    // Input stays watched while a thread helps with it: an event thread waits again and again,
+    // and arming and disarming around every wait would cost two calls each time.
     if (InputWatched && Ring.Space() > 0)
         events |= EPOLLIN;
-    if (WantsToSend())
+    if (WantsToSend() && OutputHelpers == 0)
         events |= EPOLLOUT;
     // A device that has gone reports its hang-up for ever: it is no longer watched.
     const bool watch = DeadErrno == 0 && (InputWatched || events != 0);
@@ -580,7 +598,7 @@ BOOL CommEngine::Submit(std::deque<Transfer>& Queue, BYTE* Buffer, DWORD Count, 
     const auto status = static_cast<DWORD>(
         std::atomic_ref<ULONG_PTR>(record->Internal).load(std::memory_order_acquire));
     if (status == ERROR_IO_PENDING) {
-        OfferHelp(record);
+        OfferHelp(record, &Queue == &Writes ? OutputHelper : InputHelper);
         return Fail(ERROR_IO_PENDING);
     }
     if (status != ERROR_SUCCESS)
@@ -748,7 +766,7 @@ BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
     Wait = EventWait{EvtMask, record};
     if (!Overlapped)
         return WaitBlocking(held, local, nullptr);
-    OfferHelp(record);
+    OfferHelp(record, InputHelper);
     return Fail(ERROR_IO_PENDING);
 }
 

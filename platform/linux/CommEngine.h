@@ -122,7 +122,6 @@ private:
 
 class CommEngine : public KernelObject,
                    public ReactorClient,
-                   public WaitHelper,
                    public std::enable_shared_from_this<CommEngine> {
 public:
     explicit CommEngine(std::unique_ptr<CommBackend> Backend);
@@ -168,11 +167,23 @@ private:
     };
 
     void DescriptorReady(std::uint32_t Events) override;
+    // Under Lock: the device reported a hang-up.
+    void HangUp();
     void DeadlinePassed() override;
-    int HelperFd(short& Events) override;
-    void Help(short Events) override;
-    // Under Lock: a thread that waits for Record's event may read the device itself.
-    void OfferHelp(const _OVERLAPPED* Record);
+    // What a thread waiting for a read or an event wait (input), or for a write (output), may do
+    // itself: only its own direction, so a writer and an event thread never wake for each other.
+    class DirectionHelper final : public WaitHelper {
+    public:
+        DirectionHelper(CommEngine& Owner, bool ForOutput) : Engine(Owner), Output(ForOutput) {}
+        int HelperFd(short& Events) override;
+        void Help(short Events) override;
+
+    private:
+        CommEngine& Engine;
+        const bool Output;
+    };
+    // Under Lock: a thread that waits for Record's event may serve the device itself.
+    void OfferHelp(const _OVERLAPPED* Record, DirectionHelper& Helper);
     // Under Lock, after every change: tells the reactor what to watch for and when to look again.
     void Rearm();
     BOOL Submit(std::deque<Transfer>& Queue, BYTE* Buffer, DWORD Count, DWORD* Done,
@@ -210,6 +221,11 @@ private:
     std::condition_variable Completed;
     ReactorEntry Reactor;
     int DeviceFd = -1;
+    DirectionHelper InputHelper{*this, false};
+    DirectionHelper OutputHelper{*this, true};
+    // Threads polling the device for a write right now: the reactor leaves the write to them, so
+    // the descriptor's readiness wakes one thread rather than two.
+    int OutputHelpers = 0;
     bool Stopping = false;
     bool Closed = false;
 

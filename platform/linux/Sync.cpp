@@ -108,8 +108,8 @@ void HelpWhileWaiting(std::unique_lock<std::mutex>& Lock, Waiter& Self,
             std::uint64_t value = 0;
             [[maybe_unused]] const auto got = ::read(Self.PollFd, &value, sizeof value);
         }
-        if (ready > 0 && fds[1].fd >= 0 && fds[1].revents != 0)
-            helper->Help(fds[1].revents);
+        if (fd >= 0)
+            helper->Help(ready > 0 ? fds[1].revents : 0);
     }
     Lock.lock();
     Self.PollFd = -1;

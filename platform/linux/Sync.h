@@ -24,9 +24,10 @@ class WaitHelper {
 public:
     virtual ~WaitHelper() = default;
     // The descriptor to poll and what for (POLL* bits), or -1 when there is nothing to help with
-    // now.
+    // now. A descriptor given is always followed by one Help call.
     virtual int HelperFd(short& Events) = 0;
-    // The descriptor polled ready (Events are POLL* bits); called with no lock of this layer held.
+    // After the poll: what the descriptor reported (POLL* bits), 0 when the wait ended for
+    // another reason. Called with no lock of this layer held.
     virtual void Help(short Events) = 0;
 };
 
