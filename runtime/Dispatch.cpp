@@ -49,9 +49,10 @@ TInbox& InboxOf(std::thread::id Id) {
     return inboxes[Id];
 }
 
+// Under lock; the caller wakes the senders with released.notify_all() once it has let go of
+// the lock, so they do not wake only to wait for it.
 void Release(TWork& Work) {
     Work.Released = true;
-    released.notify_all();
 }
 
 void CallWake() {
@@ -67,9 +68,11 @@ void CallWake() {
 // Queues work for a thread and tells its waiters (and, for the main thread, the event loop).
 void Enqueue(std::thread::id Target, std::shared_ptr<TWork> Work) {
     {
-        std::lock_guard g(lock);
+        std::unique_lock g(lock);
         TInbox& inbox = InboxOf(Target);
         inbox.Queue.push_back(std::move(Work));
+        g.unlock();
+        // Inboxes live as long as the process, so this is safe without the lock.
         inbox.Cv.notify_all();
     }
     if (Target == mainThread)
@@ -88,8 +91,11 @@ void Run(const std::shared_ptr<TWork>& Work) {
         } catch (...) {
             Work->Error = std::current_exception();
         }
-        std::lock_guard g(lock);
-        Release(*Work);
+        {
+            std::lock_guard g(lock);
+            Release(*Work);
+        }
+        released.notify_all();
         return;
     }
     TWndMethod method;
@@ -108,16 +114,22 @@ void Run(const std::shared_ptr<TWork>& Work) {
             ApplicationHandleException(std::current_exception());
         }
         currentSent = saved;
-        std::lock_guard g(lock);
-        if (!Work->Released) {
-            Work->Message.Result = message.Result;
-            Release(*Work);
+        {
+            std::lock_guard g(lock);
+            if (!Work->Released) {
+                Work->Message.Result = message.Result;
+                Release(*Work);
+            }
         }
+        released.notify_all();
         return;
     }
-    std::lock_guard g(lock);
-    if (!Work->Released)
-        Release(*Work);
+    {
+        std::lock_guard g(lock);
+        if (!Work->Released)
+            Release(*Work);
+    }
+    released.notify_all();
 }
 
 // Runs everything queued for the calling thread; true when anything ran.
@@ -291,15 +303,20 @@ void TThread::RunExecute() {
     // The waiter may destroy this object as soon as it sees the end: only the shared state is
     // touched from here on.
     const auto state = FState;
-    std::lock_guard g(lock);
-    state->Fatal = fatal;
-    state->Finished = true;
-    // In the same step, so the next Start finds the worker free.
-    if (state->RunsOn)
-        FreeWorker(std::exchange(state->RunsOn, nullptr));
-    // Whoever waits for this thread waits on its own inbox.
-    for (auto& [id, inbox] : inboxes)
-        inbox.Cv.notify_all();
+    std::vector<std::condition_variable*> waiters;
+    {
+        std::lock_guard g(lock);
+        state->Fatal = fatal;
+        state->Finished = true;
+        // In the same step, so the next Start finds the worker free.
+        if (state->RunsOn)
+            FreeWorker(std::exchange(state->RunsOn, nullptr));
+        for (auto& [id, inbox] : inboxes)
+            waiters.push_back(&inbox.Cv);
+    }
+    // Whoever waits for this thread waits on its own inbox; inboxes live as long as the process.
+    for (auto* waiter : waiters)
+        waiter->notify_all();
 }
 
 bool TThread::Finished() const {
@@ -382,7 +399,7 @@ HWND AllocateHWnd(TWndMethod Method) {
 }
 
 void DeallocateHWnd(HWND Wnd) {
-    std::lock_guard g(lock);
+    std::unique_lock g(lock);
     auto it = windows.find(Wnd);
     if (it == windows.end())
         return;
@@ -398,6 +415,8 @@ void DeallocateHWnd(HWND Wnd) {
         }
     }
     windows.erase(it);
+    g.unlock();
+    released.notify_all();
 }
 
 #ifndef _WIN32
@@ -438,11 +457,14 @@ BOOL InSendMessage() {
 BOOL ReplyMessage(LRESULT lResult) {
     if (!currentSent)
         return FALSE;
-    std::lock_guard g(lock);
-    if (currentSent->Released)
-        return FALSE;
-    currentSent->Message.Result = lResult;
-    Release(*currentSent);
+    {
+        std::lock_guard g(lock);
+        if (currentSent->Released)
+            return FALSE;
+        currentSent->Message.Result = lResult;
+        Release(*currentSent);
+    }
+    released.notify_all();
     return TRUE;
 }
 
