@@ -206,9 +206,11 @@ struct TWorker {
     bool Retire = false;       // guarded by lock
 };
 
-std::vector<TWorker*> parkedWorkers; // guarded by lock
+// Shared by a worker's thread and whoever wakes it, so a worker that runs its job and ends at
+// once cannot go away under a wake-up sent after the lock is released.
+std::vector<std::shared_ptr<TWorker>> parkedWorkers; // guarded by lock
 
-void WorkerMain(TWorker* Self) {
+void WorkerMain(const std::shared_ptr<TWorker>& Self) {
     std::unique_lock g(lock);
     for (;;) {
         Self->Cv.wait(g, [Self] { return Self->Job || Self->Retire; });
@@ -220,30 +222,28 @@ void WorkerMain(TWorker* Self) {
         job = nullptr;
         g.lock();
     }
-    g.unlock();
-    delete Self;
 }
 
-// Under lock: a parked or new worker that will run Job; throws std::system_error when no thread
-// can be made.
-TWorker* Hire(std::function<void()> Job) {
-    if (!parkedWorkers.empty()) {
-        TWorker* worker = parkedWorkers.back();
+// Under lock: a parked worker, to be woken once the lock is released, or a new one, which
+// needs no wake-up, that will run Job. Throws std::system_error when no thread can be made.
+std::shared_ptr<TWorker> Hire(std::function<void()> Job, bool& Parked) {
+    Parked = !parkedWorkers.empty();
+    if (Parked) {
+        auto worker = std::move(parkedWorkers.back());
         parkedWorkers.pop_back();
         worker->Job = std::move(Job);
-        worker->Cv.notify_one();
         return worker;
     }
-    auto worker = std::make_unique<TWorker>();
+    auto worker = std::make_shared<TWorker>();
     worker->Job = std::move(Job);
-    std::thread(WorkerMain, worker.get()).detach();
-    return worker.release();
+    std::thread(WorkerMain, worker).detach();
+    return worker;
 }
 
 // Under lock: Worker's run is over; it parks for the next one or, when enough park, ends.
-void FreeWorker(TWorker* Worker) {
+void FreeWorker(std::shared_ptr<TWorker> Worker) {
     if (parkedWorkers.size() < MaxParkedWorkers) {
-        parkedWorkers.push_back(Worker);
+        parkedWorkers.push_back(std::move(Worker));
         return;
     }
     Worker->Retire = true;
@@ -256,8 +256,8 @@ struct TThread::TState {
     bool Started = false;
     bool Running = false; // Execute has begun, or the run was cancelled
     bool Finished = false;
-    TWorker* Hired = nullptr;  // the worker that will run Execute, until it begins
-    TWorker* RunsOn = nullptr; // the worker running Execute
+    std::shared_ptr<TWorker> Hired;  // the worker that will run Execute, until it begins
+    std::shared_ptr<TWorker> RunsOn; // the worker running Execute
     std::thread::id RunningOn;
     std::exception_ptr Fatal;
 };
@@ -276,21 +276,30 @@ TThread::~TThread() {
 }
 
 void TThread::Start() {
-    std::lock_guard g(lock);
+    std::unique_lock g(lock);
     if (FState->Started)
         return;
-    FState->Hired = Hire([this, state = FState] {
-        {
-            std::lock_guard held(lock);
-            if (state->Running)
-                return; // taken back by the waiter
-            state->RunsOn = std::exchange(state->Hired, nullptr);
-            state->Running = true;
-            state->RunningOn = std::this_thread::get_id();
-        }
-        RunExecute();
-    });
+    bool parked = false;
+    FState->Hired = Hire(
+        [this, state = FState] {
+            {
+                std::lock_guard held(lock);
+                if (state->Running)
+                    return; // taken back by the waiter
+                state->RunsOn = std::exchange(state->Hired, nullptr);
+                state->Running = true;
+                state->RunningOn = std::this_thread::get_id();
+            }
+            RunExecute();
+        },
+        parked);
     FState->Started = true;
+    // Woken after the lock is released, so it does not wake only to wait for the lock.
+    if (parked) {
+        const auto worker = FState->Hired;
+        g.unlock();
+        worker->Cv.notify_one();
+    }
 }
 
 void TThread::RunExecute() {

@@ -705,6 +705,13 @@ BOOL CommEngine::SetCommMask(DWORD NewMask) {
     TILLMARK_COMM_ENTER(call);
     if (NewMask & ~KnownEvents)
         return Fail(ERROR_INVALID_PARAMETER);
+    if (NewMask != 0 && !InputWatched) {
+        // Events are wanted, so input is watched from now on. Taken here, under the old mask,
+        // what came earlier raises nothing; and the event thread's first wait, which runs while
+        // its owner goes on with its own calls, has nothing to do but wait.
+        InputWatched = true;
+        Service(Now());
+    }
     Mask = NewMask;
     History = 0;
     if (Wait) {
