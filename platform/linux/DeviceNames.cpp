@@ -31,14 +31,8 @@ DeviceRoots& Roots() {
     return roots;
 }
 
-std::string Lower(std::string Text) {
-    for (char& c : Text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return Text;
-}
-
 unsigned NumberAfterPrefix(const std::string& Name, const char* Prefix) {
-    const std::string lower = Lower(Name);
+    const std::string lower = LowerName(Name);
     const std::size_t n = std::char_traits<char>::length(Prefix);
     if (lower.size() <= n || lower.compare(0, n, Prefix) != 0 || lower[n] == '0')
         return 0;
@@ -108,6 +102,12 @@ bool IsPseudoTerminal(dev_t Device) {
 
 } // namespace
 
+std::string LowerName(std::string Name) {
+    for (char& c : Name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return Name;
+}
+
 DeviceRoots CurrentDeviceRoots() {
     std::lock_guard lock(RootsLock());
     return Roots();
@@ -134,7 +134,7 @@ std::optional<std::string> FindAlias(const std::string& Name) {
     if (folder.empty() || Name.empty() || Name.find('/') != std::string::npos || Name == "." ||
         Name == "..")
         return std::nullopt;
-    const std::string path = folder + "/" + Lower(Name);
+    const std::string path = folder + "/" + LowerName(Name);
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0)
         return std::nullopt;
@@ -151,7 +151,7 @@ std::vector<std::string> AliasNames() {
         return names;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
-        if (name == "." || name == ".." || name != Lower(name))
+        if (name == "." || name == ".." || name != LowerName(name))
             continue;
         names.push_back(name);
     }

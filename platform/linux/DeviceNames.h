@@ -27,6 +27,9 @@ void SetDeviceRootsForTest(DeviceRoots Roots);
 // when neither variable gives an absolute path. Read afresh on every call.
 std::string AliasFolder();
 
+// Name in lower case (ASCII): device and alias names are compared that way.
+std::string LowerName(std::string Name);
+
 // The folder's entry for Name (compared in lower case), when there is one, dangling or not.
 std::optional<std::string> FindAlias(const std::string& Name);
 

@@ -1,6 +1,7 @@
 #include "platform/linux/SimulatedComm.h"
 
 #include "platform/linux/CommDevice.h"
+#include "platform/linux/DeviceNames.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,12 +12,6 @@
 namespace platform {
 
 namespace {
-std::string Lower(std::string Name) {
-    std::transform(Name.begin(), Name.end(), Name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return Name;
-}
-
 struct Installed {
     std::mutex Lock;
     std::map<std::string, std::weak_ptr<SimulatedComm>> Devices;
@@ -150,14 +145,14 @@ std::shared_ptr<SimulatedComm> SimulatedComm::Install(const std::string& Name) {
     device->Current.Cc[VSTOP] = 0x13;
     auto& registry = Registry();
     std::lock_guard lock(registry.Lock);
-    registry.Devices[Lower(Name)] = device;
+    registry.Devices[LowerName(Name)] = device;
     return device;
 }
 
 void SimulatedComm::Uninstall(const std::string& Name) {
     auto& registry = Registry();
     std::lock_guard lock(registry.Lock);
-    registry.Devices.erase(Lower(Name));
+    registry.Devices.erase(LowerName(Name));
 }
 
 std::shared_ptr<KernelObject> SimulatedComm::Open() {
@@ -320,7 +315,7 @@ void SimulatedComm::FailOpen(DWORD Error) {
 bool IsSimulatedComm(const std::string& Name) {
     auto& registry = Registry();
     std::lock_guard lock(registry.Lock);
-    auto it = registry.Devices.find(Lower(Name));
+    auto it = registry.Devices.find(LowerName(Name));
     return it != registry.Devices.end() && !it->second.expired();
 }
 
@@ -329,7 +324,7 @@ std::shared_ptr<KernelObject> OpenSimulatedComm(const std::string& Name) {
     {
         auto& registry = Registry();
         std::lock_guard lock(registry.Lock);
-        auto it = registry.Devices.find(Lower(Name));
+        auto it = registry.Devices.find(LowerName(Name));
         if (it != registry.Devices.end())
             device = it->second.lock();
     }
