@@ -105,9 +105,7 @@ void CommEngine::Close() {
             return;
         Closed = true;
         Stopping = true;
-        CommCall call;
-        call.Kind = CommCallKind::CloseHandle;
-        InterceptLocked(call);
+        Device->Intercept(CommCall{.Kind = CommCallKind::CloseHandle});
         // As Windows, closing the handle cancels what is still pending on it.
         FailAll(Reads, ERROR_OPERATION_ABORTED);
         FailAll(Writes, ERROR_OPERATION_ABORTED);
@@ -524,10 +522,6 @@ BOOL CommEngine::WaitBlocking(std::unique_lock<std::mutex>& Held, _OVERLAPPED& R
     return TRUE;
 }
 
-DWORD CommEngine::InterceptLocked(const CommCall& Call) {
-    return Device->Intercept(Call);
-}
-
 namespace {
 BOOL Fail(DWORD Error) {
     SetLastError(Error);
@@ -535,38 +529,32 @@ BOOL Fail(DWORD Error) {
 }
 } // namespace
 
-#define TILLMARK_COMM_ENTER(call)                                                                  \
+// Takes the lock and lets the device record or fail the call, whose CommCall fields are the
+// macro's arguments (designated initializers).
+#define TILLMARK_COMM_ENTER(...)                                                                   \
+    const CommCall call{__VA_ARGS__};                                                              \
     std::unique_lock held(Lock);                                                                   \
     if (Closed)                                                                                    \
         return Fail(ERROR_INVALID_HANDLE);                                                         \
-    if (const DWORD injected = InterceptLocked(call))                                              \
+    if (const DWORD injected = Device->Intercept(call))                                            \
     return Fail(injected)
 
 BOOL CommEngine::Write(const void* Buffer, DWORD Count, DWORD* Written, _OVERLAPPED* Overlapped) {
-    CommCall call;
-    call.Kind = CommCallKind::WriteFile;
-    call.Value = Count;
-    call.Overlapped = Overlapped != nullptr;
-    if (Buffer && Count)
-        call.Bytes.assign(static_cast<const BYTE*>(Buffer),
-                          static_cast<const BYTE*>(Buffer) + Count);
-    TILLMARK_COMM_ENTER(call);
+    const auto* bytes = static_cast<const BYTE*>(Buffer);
+    TILLMARK_COMM_ENTER(.Kind = CommCallKind::WriteFile, .Value = Count,
+                        .Data = {bytes, bytes ? Count : 0}, .Overlapped = Overlapped != nullptr);
     if (Count != 0 && !Buffer)
         return Fail(ERROR_INVALID_PARAMETER);
     if (DeadErrno != 0)
         return Fail(Win32ErrorFromErrno(DeadErrno));
     if (Behaviour.AbortOnError && (Errors & LineErrors))
         return Fail(ERROR_OPERATION_ABORTED);
-    return Submit(Writes, const_cast<BYTE*>(static_cast<const BYTE*>(Buffer)), Count, Written,
-                  Overlapped, held);
+    return Submit(Writes, const_cast<BYTE*>(bytes), Count, Written, Overlapped, held);
 }
 
 BOOL CommEngine::Read(void* Buffer, DWORD Count, DWORD* ReadCount, _OVERLAPPED* Overlapped) {
-    CommCall call;
-    call.Kind = CommCallKind::ReadFile;
-    call.Value = Count;
-    call.Overlapped = Overlapped != nullptr;
-    TILLMARK_COMM_ENTER(call);
+    TILLMARK_COMM_ENTER(.Kind = CommCallKind::ReadFile, .Value = Count,
+                        .Overlapped = Overlapped != nullptr);
     if (Count != 0 && !Buffer)
         return Fail(ERROR_INVALID_PARAMETER);
     if (DeadErrno != 0 && Ring.Size() == 0)
@@ -613,11 +601,7 @@ DWORD CommEngine::FileType() const {
 }
 
 BOOL CommEngine::SetupComm(DWORD InQueue, DWORD OutQueue) {
-    CommCall call;
-    call.Kind = CommCallKind::SetupComm;
-    call.Value = InQueue;
-    call.Value2 = OutQueue;
-    TILLMARK_COMM_ENTER(call);
+    TILLMARK_COMM_ENTER(.Kind = CommCallKind::SetupComm, .Value = InQueue, .Value2 = OutQueue);
     if (InQueue > MaxInputSize || OutQueue > MaxInputSize)
         return Fail(ERROR_INVALID_PARAMETER);
     if (InQueue != 0) {
@@ -633,10 +617,7 @@ BOOL CommEngine::SetupComm(DWORD InQueue, DWORD OutQueue) {
 }
 
 BOOL CommEngine::SetCommState(const DCB& Dcb) {
-    CommCall call;
-    call.Kind = CommCallKind::SetCommState;
-    call.Dcb = Dcb;
-    TILLMARK_COMM_ENTER(call);
+    TILLMARK_COMM_ENTER(.Kind = CommCallKind::SetCommState, .Dcb = Dcb);
     TermSettings settings;
     CommBehaviour behaviour;
     if (const DWORD error = MapDcb(Dcb, Settings, settings, behaviour))
@@ -672,18 +653,13 @@ BOOL CommEngine::SetCommState(const DCB& Dcb) {
 }
 
 BOOL CommEngine::GetCommState(DCB& Dcb) {
-    CommCall call;
-    call.Kind = CommCallKind::GetCommState;
-    TILLMARK_COMM_ENTER(call);
+    TILLMARK_COMM_ENTER(.Kind = CommCallKind::GetCommState);
     Dcb = LastDcb;
     return TRUE;
 }
 
 BOOL CommEngine::SetCommTimeouts(const COMMTIMEOUTS& NewTimeouts) {
-    CommCall call;
-    call.Kind = CommCallKind::SetCommTimeouts;
-    call.Timeouts = NewTimeouts;
-    TILLMARK_COMM_ENTER(call);
+    TILLMARK_COMM_ENTER(.Kind = CommCallKind::SetCommTimeouts, .Timeouts = NewTimeouts);
     if (!TimeoutsValid(NewTimeouts))
         return Fail(ERROR_INVALID_PARAMETER);
     Timeouts = NewTimeouts;
@@ -691,18 +667,13 @@ BOOL CommEngine::SetCommTimeouts(const COMMTIMEOUTS& NewTimeouts) {
 }
 
 BOOL CommEngine::GetCommTimeouts(COMMTIMEOUTS& Out) {
-    CommCall call;
-    call.Kind = CommCallKind::GetCommTimeouts;
-    TILLMARK_COMM_ENTER(call);
+    TILLMARK_COMM_ENTER(.Kind = CommCallKind::GetCommTimeouts);
     Out = Timeouts;
     return TRUE;
 }
 
 BOOL CommEngine::SetCommMask(DWORD NewMask) {
-    CommCall call;
-    call.Kind = CommCallKind::SetCommMask;
-    call.Value = NewMask;
-    TILLMARK_COMM_ENTER(call);
+    TILLMARK_COMM_ENTER(.Kind = CommCallKind::SetCommMask, .Value = NewMask);
     if (NewMask & ~KnownEvents)
         return Fail(ERROR_INVALID_PARAMETER);
     if (NewMask != 0 && !InputWatched) {
@@ -724,17 +695,13 @@ BOOL CommEngine::SetCommMask(DWORD NewMask) {
 }
 
 BOOL CommEngine::GetCommMask(DWORD& Out) {
-    CommCall call;
-    call.Kind = CommCallKind::GetCommMask;
-    TILLMARK_COMM_ENTER(call);
+    TILLMARK_COMM_ENTER(.Kind = CommCallKind::GetCommMask);
     Out = Mask;
     return TRUE;
 }
 
 BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
-    CommCall call;
-    call.Kind = CommCallKind::WaitCommEvent;
-    call.Overlapped = Overlapped != nullptr;
+    const CommCall call{.Kind = CommCallKind::WaitCommEvent, .Overlapped = Overlapped != nullptr};
     std::unique_lock held(Lock);
     if (Closed)
         return Fail(ERROR_INVALID_HANDLE);
@@ -750,7 +717,7 @@ BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
         }
         return Fail(Error);
     };
-    if (const DWORD injected = InterceptLocked(call))
+    if (const DWORD injected = Device->Intercept(call))
         return refuse(injected);
     if (!EvtMask || Mask == 0 || Wait)
         return refuse(ERROR_INVALID_PARAMETER);
@@ -778,10 +745,7 @@ BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
 }
 
 BOOL CommEngine::PurgeComm(DWORD Flags) {
-    CommCall call;
-    call.Kind = CommCallKind::PurgeComm;
-    call.Value = Flags;
-    TILLMARK_COMM_ENTER(call);
+    TILLMARK_COMM_ENTER(.Kind = CommCallKind::PurgeComm, .Value = Flags);
     if (Flags & ~(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR))
         return Fail(ERROR_INVALID_PARAMETER);
     // Aborting touches only our own requests, so it works on a device that has gone.
@@ -807,9 +771,7 @@ BOOL CommEngine::PurgeComm(DWORD Flags) {
 }
 
 BOOL CommEngine::ClearCommError(DWORD* ErrorsOut, COMSTAT* Stat) {
-    CommCall call;
-    call.Kind = CommCallKind::ClearCommError;
-    TILLMARK_COMM_ENTER(call);
+    TILLMARK_COMM_ENTER(.Kind = CommCallKind::ClearCommError);
     // Unwatched input still waits in the kernel; the queue counts it all the same.
     if (!InputWatched)
         TakeInput(Now());
@@ -834,9 +796,7 @@ BOOL CommEngine::ClearCommError(DWORD* ErrorsOut, COMSTAT* Stat) {
 }
 
 BOOL CommEngine::GetCommModemStatus(DWORD& Status) {
-    CommCall call;
-    call.Kind = CommCallKind::GetCommModemStatus;
-    TILLMARK_COMM_ENTER(call);
+    TILLMARK_COMM_ENTER(.Kind = CommCallKind::GetCommModemStatus);
     Status = 0;
     if (!HasLines)
         return TRUE; // a pty has no lines: none are on
@@ -849,10 +809,7 @@ BOOL CommEngine::GetCommModemStatus(DWORD& Status) {
 }
 
 BOOL CommEngine::EscapeCommFunction(DWORD Function) {
-    CommCall call;
-    call.Kind = CommCallKind::EscapeCommFunction;
-    call.Value = Function;
-    TILLMARK_COMM_ENTER(call);
+    TILLMARK_COMM_ENTER(.Kind = CommCallKind::EscapeCommFunction, .Value = Function);
     int error = 0;
     switch (Function) {
     case SETXOFF:

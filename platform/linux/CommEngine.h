@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <vector>
 
 namespace platform {
@@ -44,12 +45,13 @@ enum class CommCallKind : BYTE {
 // One call as the caller handed it over.
 struct CommCall {
     CommCallKind Kind{};
-    DCB Dcb{};               // SetCommState
-    COMMTIMEOUTS Timeouts{}; // SetCommTimeouts
-    DWORD Value = 0;         // SetupComm input size, masks, purge flags, escape code, counts
-    DWORD Value2 = 0;        // SetupComm output size
-    std::vector<BYTE> Bytes; // WriteFile
-    bool Overlapped = false; // ReadFile, WriteFile, WaitCommEvent
+    DCB Dcb{};                    // SetCommState
+    COMMTIMEOUTS Timeouts{};      // SetCommTimeouts
+    DWORD Value = 0;              // SetupComm input size, masks, purge flags, escape code, counts
+    DWORD Value2 = 0;             // SetupComm output size
+    std::span<const BYTE> Data{}; // WriteFile: the caller's bytes, valid during the call only
+    std::vector<BYTE> Bytes{};    // a call kept for later: its own copy of Data
+    bool Overlapped = false;      // ReadFile, WriteFile, WaitCommEvent
 };
 
 // Line error and event counters, as the kernel's interrupt counters keep them.
@@ -95,6 +97,8 @@ public:
     virtual int SuspendOutput(bool Suspend) = 0;
 
     // A chance to record the call or fail it: a Win32 error number, or ERROR_SUCCESS to go on.
+    // A record kept beyond the call copies Data into Bytes; nothing is copied for those that
+    // keep none, so a write costs no copy on a real device.
     virtual DWORD Intercept(const CommCall&) { return ERROR_SUCCESS; }
 
     // The engine closes: release the device. Nothing is written any more.
@@ -214,7 +218,6 @@ private:
     // For calls without an OVERLAPPED: waits until Record completes; returns TRUE or FALSE with
     // the last error set.
     BOOL WaitBlocking(std::unique_lock<std::mutex>& Held, _OVERLAPPED& Record, DWORD* Count);
-    DWORD InterceptLocked(const CommCall& Call);
 
     std::unique_ptr<CommBackend> Device;
     mutable std::mutex Lock;

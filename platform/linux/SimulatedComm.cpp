@@ -115,7 +115,10 @@ public:
 
     DWORD Intercept(const CommCall& Call) override {
         std::lock_guard lock(Sim->Lock);
-        Sim->Log.push_back(Call);
+        CommCall kept = Call;
+        kept.Bytes.assign(Call.Data.begin(), Call.Data.end());
+        kept.Data = {};
+        Sim->Log.push_back(std::move(kept));
         DWORD error = ERROR_SUCCESS;
         for (auto it = Sim->Failures.begin(); it != Sim->Failures.end(); ++it) {
             if (it->Kind == Call.Kind && --it->Remaining == 0) {
