@@ -1,83 +1,79 @@
 // The comm calls: each finds the engine behind the handle and asks it.
 #include "platform/linux/CommEngine.h"
 
-using platform::FindCommEngine;
+using platform::CommEngine;
 
 namespace {
-BOOL InvalidParameter() {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
+
+// Call on the engine behind File; FALSE (ERROR_INVALID_HANDLE) when there is none.
+template <typename Call>
+BOOL OnEngine(HANDLE File, Call&& Ask) {
+    auto engine = platform::FindCommEngine(File);
+    return engine ? Ask(*engine) : FALSE;
 }
+
+// The same for a call whose structure or number the caller must give: ERROR_INVALID_PARAMETER
+// without it, once the handle has been found good.
+template <typename T, typename Call>
+BOOL OnEngine(HANDLE File, T* Given, Call&& Ask) {
+    return OnEngine(File, [&](CommEngine& Engine) {
+        if (Given)
+            return Ask(Engine, *Given);
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    });
+}
+
 } // namespace
 
 BOOL SetupComm(HANDLE hFile, DWORD dwInQueue, DWORD dwOutQueue) {
-    auto engine = FindCommEngine(hFile);
-    return engine ? engine->SetupComm(dwInQueue, dwOutQueue) : FALSE;
+    return OnEngine(hFile, [&](CommEngine& e) { return e.SetupComm(dwInQueue, dwOutQueue); });
 }
 
 BOOL GetCommState(HANDLE hFile, LPDCB lpDCB) {
-    auto engine = FindCommEngine(hFile);
-    if (!engine)
-        return FALSE;
-    return lpDCB ? engine->GetCommState(*lpDCB) : InvalidParameter();
+    return OnEngine(hFile, lpDCB, [](CommEngine& e, DCB& dcb) { return e.GetCommState(dcb); });
 }
 
 BOOL SetCommState(HANDLE hFile, LPDCB lpDCB) {
-    auto engine = FindCommEngine(hFile);
-    if (!engine)
-        return FALSE;
-    return lpDCB ? engine->SetCommState(*lpDCB) : InvalidParameter();
+    return OnEngine(hFile, lpDCB, [](CommEngine& e, DCB& dcb) { return e.SetCommState(dcb); });
 }
 
 BOOL GetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts) {
-    auto engine = FindCommEngine(hFile);
-    if (!engine)
-        return FALSE;
-    return lpCommTimeouts ? engine->GetCommTimeouts(*lpCommTimeouts) : InvalidParameter();
+    return OnEngine(hFile, lpCommTimeouts,
+                    [](CommEngine& e, COMMTIMEOUTS& t) { return e.GetCommTimeouts(t); });
 }
 
 BOOL SetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts) {
-    auto engine = FindCommEngine(hFile);
-    if (!engine)
-        return FALSE;
-    return lpCommTimeouts ? engine->SetCommTimeouts(*lpCommTimeouts) : InvalidParameter();
+    return OnEngine(hFile, lpCommTimeouts,
+                    [](CommEngine& e, COMMTIMEOUTS& t) { return e.SetCommTimeouts(t); });
 }
 
 BOOL SetCommMask(HANDLE hFile, DWORD dwEvtMask) {
-    auto engine = FindCommEngine(hFile);
-    return engine ? engine->SetCommMask(dwEvtMask) : FALSE;
+    return OnEngine(hFile, [&](CommEngine& e) { return e.SetCommMask(dwEvtMask); });
 }
 
 BOOL GetCommMask(HANDLE hFile, LPDWORD lpEvtMask) {
-    auto engine = FindCommEngine(hFile);
-    if (!engine)
-        return FALSE;
-    return lpEvtMask ? engine->GetCommMask(*lpEvtMask) : InvalidParameter();
+    return OnEngine(hFile, lpEvtMask,
+                    [](CommEngine& e, DWORD& mask) { return e.GetCommMask(mask); });
 }
 
 BOOL WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask, LPOVERLAPPED lpOverlapped) {
-    auto engine = FindCommEngine(hFile);
-    return engine ? engine->WaitCommEvent(lpEvtMask, lpOverlapped) : FALSE;
+    return OnEngine(hFile, [&](CommEngine& e) { return e.WaitCommEvent(lpEvtMask, lpOverlapped); });
 }
 
 BOOL PurgeComm(HANDLE hFile, DWORD dwFlags) {
-    auto engine = FindCommEngine(hFile);
-    return engine ? engine->PurgeComm(dwFlags) : FALSE;
+    return OnEngine(hFile, [&](CommEngine& e) { return e.PurgeComm(dwFlags); });
 }
 
 BOOL ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat) {
-    auto engine = FindCommEngine(hFile);
-    return engine ? engine->ClearCommError(lpErrors, lpStat) : FALSE;
+    return OnEngine(hFile, [&](CommEngine& e) { return e.ClearCommError(lpErrors, lpStat); });
 }
 
 BOOL GetCommModemStatus(HANDLE hFile, LPDWORD lpModemStat) {
-    auto engine = FindCommEngine(hFile);
-    if (!engine)
-        return FALSE;
-    return lpModemStat ? engine->GetCommModemStatus(*lpModemStat) : InvalidParameter();
+    return OnEngine(hFile, lpModemStat,
+                    [](CommEngine& e, DWORD& status) { return e.GetCommModemStatus(status); });
 }
 
 BOOL EscapeCommFunction(HANDLE hFile, DWORD dwFunc) {
-    auto engine = FindCommEngine(hFile);
-    return engine ? engine->EscapeCommFunction(dwFunc) : FALSE;
+    return OnEngine(hFile, [&](CommEngine& e) { return e.EscapeCommFunction(dwFunc); });
 }
