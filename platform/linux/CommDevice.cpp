@@ -2,6 +2,7 @@
 #include "platform/linux/CommDevice.h"
 
 #include "platform/linux/CommEngine.h"
+#include "platform/linux/DeviceNames.h"
 #include "platform/linux/SimulatedComm.h"
 
 #include <atomic>
@@ -15,7 +16,6 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -50,8 +50,7 @@ public:
     // device is open exclusively), so it keeps them rather than asking the kernel each time.
     TtyBackend(int Descriptor, const TermSettings& Current) : Fd(Descriptor), Settings(Current) {
         struct stat st {};
-        // Unix98 pty terminal sides use majors 136 to 143.
-        Pseudo = fstat(Fd, &st) == 0 && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
+        Pseudo = fstat(Fd, &st) == 0 && IsPseudoTerminal(st.st_rdev);
     }
     ~TtyBackend() override {
         StopWatcher();

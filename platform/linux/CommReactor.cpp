@@ -1,7 +1,7 @@
 #include "platform/linux/CommReactor.h"
 
-#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <mutex>
 #include <pthread.h>
 #include <sys/epoll.h>
@@ -58,7 +58,7 @@ public:
         return epoll_ctl(Epoll, Operation, Fd, &event) < 0 ? errno : 0;
     }
 
-    void SetDeadline(std::uint64_t Id, std::optional<CommClock::time_point> When) {
+    void SetDeadline(std::uint64_t Id, std::optional<SteadyTime> When) {
         std::lock_guard held(Lock);
         auto it = Clients.find(Id);
         if (it == Clients.end())
@@ -77,7 +77,7 @@ public:
 private:
     struct Slot {
         std::weak_ptr<ReactorClient> Client;
-        std::optional<CommClock::time_point> Deadline;
+        std::optional<SteadyTime> Deadline;
     };
 
     int Start() {
@@ -105,17 +105,13 @@ private:
     }
 
     // Under Lock: the time to sleep in epoll_wait, in milliseconds, -1 for no limit.
-    int PlanSleep(CommClock::time_point Now) {
+    int PlanSleep() {
         SleepingUntil.reset();
         for (const auto& [id, slot] : Clients)
             if (slot.Deadline && (!SleepingUntil || *slot.Deadline < *SleepingUntil))
                 SleepingUntil = slot.Deadline;
         Awake = false;
-        if (!SleepingUntil)
-            return -1;
-        // Rounded up: waking a little early would only find nothing due and sleep again.
-        const auto ms = std::chrono::ceil<std::chrono::milliseconds>(*SleepingUntil - Now).count();
-        return static_cast<int>(std::clamp<std::int64_t>(ms, 0, 24 * 3600 * 1000));
+        return PollTimeout(SleepingUntil);
     }
 
     void Run() {
@@ -126,7 +122,7 @@ private:
             int timeout = 0;
             {
                 std::lock_guard held(Lock);
-                timeout = PlanSleep(CommClock::now());
+                timeout = PlanSleep();
             }
             const int count =
                 epoll_wait(Epoll, events.data(), static_cast<int>(events.size()), timeout);
@@ -148,7 +144,7 @@ private:
                     if (auto client = it->second.Client.lock())
                         ready.emplace_back(std::move(client), bits);
                 }
-                const auto now = CommClock::now();
+                const auto now = std::chrono::steady_clock::now();
                 for (auto& [id, slot] : Clients) {
                     if (!slot.Deadline || *slot.Deadline > now)
                         continue;
@@ -173,7 +169,7 @@ private:
     int Epoll = -1;
     int Kick = -1;
     bool Awake = true;
-    std::optional<CommClock::time_point> SleepingUntil;
+    std::optional<SteadyTime> SleepingUntil;
 };
 
 Reactor* Instance() {
@@ -211,7 +207,7 @@ int ReactorEntry::Watch(int NewFd, std::uint32_t NewEvents) {
     return 0;
 }
 
-void ReactorEntry::WakeAt(std::optional<CommClock::time_point> When) {
+void ReactorEntry::WakeAt(std::optional<SteadyTime> When) {
     if (Id == 0 || When == Deadline)
         return;
     Deadline = When;

@@ -5,14 +5,13 @@
 // caller's thread rather than a wake-up of another.
 #pragma once
 
-#include <chrono>
+#include "platform/linux/Sync.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
 
 namespace platform {
-
-using CommClock = std::chrono::steady_clock;
 
 // What the reactor calls. Calls come from the reactor's thread, never with its lock held; a
 // client that is going away may still get one call that began before it unregistered.
@@ -34,7 +33,7 @@ public:
     // Returns 0 or an errno.
     int Watch(int Fd, std::uint32_t Events);
     // Call DeadlinePassed once at When, or never (nullopt).
-    void WakeAt(std::optional<CommClock::time_point> When);
+    void WakeAt(std::optional<SteadyTime> When);
     // Forgets the deadline the reactor has just reported, so the next WakeAt is passed on.
     void DeadlineReported() { Deadline.reset(); }
     // Unregisters. A call the reactor had already begun may still arrive, so clients ignore
@@ -47,7 +46,7 @@ private:
     std::uint64_t Id = 0;
     int Fd = -1;
     std::uint32_t Events = 0;
-    std::optional<CommClock::time_point> Deadline;
+    std::optional<SteadyTime> Deadline;
 };
 
 } // namespace platform

@@ -95,12 +95,11 @@ std::string CharDeviceClass(dev_t Device, const std::string& Sys) {
     return path.substr(path.find_last_of('/') + 1);
 }
 
-// Unix98 pseudo-terminal slaves (majors 136 to 143), which sysfs does not list.
+} // namespace
+
 bool IsPseudoTerminal(dev_t Device) {
     return major(Device) >= 136 && major(Device) <= 143;
 }
-
-} // namespace
 
 std::string LowerName(std::string Name) {
     for (char& c : Name)
@@ -261,6 +260,7 @@ std::optional<std::string> CheckCommDevice(const DevicePath& Device) {
     }
     // Opening some character devices has effects of its own (a watchdog arms itself), so what
     // sysfs knows to be no terminal is not opened at all.
+    // sysfs lists no pseudo-terminal, so there is nothing to look up for one.
     const std::string deviceClass =
         IsPseudoTerminal(st.st_rdev) ? "tty" : CharDeviceClass(st.st_rdev, roots.Sys);
     if (!deviceClass.empty() && deviceClass != "tty") {

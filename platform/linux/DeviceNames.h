@@ -60,6 +60,9 @@ std::optional<DevicePath> ResolveCommName(const std::string& Name);
 //   the kernel's console (also through an alias), /dev/console, /dev/tty   ERROR_ACCESS_DENIED
 std::optional<std::string> CheckCommDevice(const DevicePath& Device);
 
+// Whether Device is a Unix98 pseudo-terminal's terminal side (majors 136 to 143).
+bool IsPseudoTerminal(dev_t Device);
+
 // The tty names the kernel writes its console to (sysfs "console/active"), with the virtual
 // terminal that "tty0" currently stands for.
 std::vector<std::string> ConsoleNames();

@@ -82,15 +82,6 @@ std::weak_ptr<WaitHelper> FindHelper(const std::vector<std::shared_ptr<Event>>& 
     return {};
 }
 
-int PollTimeout(const std::optional<SteadyTime>& Deadline) {
-    if (!Deadline)
-        return -1;
-    const auto left = *Deadline - std::chrono::steady_clock::now();
-    // Rounded up, so the wait never ends before its deadline.
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    return static_cast<int>(std::clamp<std::int64_t>(ms, 0, 24 * 3600 * 1000));
-}
-
 // Sleeps in poll() on the waiter's descriptor and the helper's, and helps when the helper's is
 // ready. Called and returns with Lock held.
 void HelpWhileWaiting(std::unique_lock<std::mutex>& Lock, Waiter& Self,
@@ -180,6 +171,14 @@ std::optional<SteadyTime> DeadlineAfter(DWORD Milliseconds, SteadyTime Now) {
     if (Milliseconds == INFINITE)
         return std::nullopt;
     return Now + std::chrono::milliseconds(Milliseconds);
+}
+
+int PollTimeout(const std::optional<SteadyTime>& Deadline) {
+    if (!Deadline)
+        return -1;
+    const auto left = *Deadline - std::chrono::steady_clock::now();
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return static_cast<int>(std::clamp<std::int64_t>(ms, 0, 24 * 3600 * 1000));
 }
 
 void SetWaitBlockedHookForTest(std::function<void()> Hook) {

@@ -16,6 +16,10 @@ using SteadyTime = std::chrono::steady_clock::time_point;
 // The moment a wait of Milliseconds that starts at Now gives up; none for INFINITE.
 std::optional<SteadyTime> DeadlineAfter(DWORD Milliseconds, SteadyTime Now);
 
+// The time-out for poll() or epoll_wait() that ends at Deadline: milliseconds from now, rounded
+// up so the sleep never ends before it; -1 (no limit) for none.
+int PollTimeout(const std::optional<SteadyTime>& Deadline);
+
 // Work that will signal an event once a descriptor is ready, which a waiting thread can do
 // itself: a thread that would block on that event sleeps in poll() on the descriptor too and,
 // when it becomes ready, calls Help, instead of waiting for another thread to do the work and

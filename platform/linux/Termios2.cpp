@@ -13,13 +13,22 @@ namespace platform {
 namespace {
 static_assert(sizeof(TermSettings{}.Cc) == sizeof(termios2{}.c_cc));
 
-int Get(int Fd, termios2& T) {
+// 0 or the errno of the terminal request, which a signal does not break off.
+int TermRequest(int Fd, unsigned long Request, termios2& T) {
     for (;;) {
-        if (ioctl(Fd, TCGETS2, &T) == 0)
+        if (ioctl(Fd, Request, &T) == 0)
             return 0;
         if (errno != EINTR)
             return errno;
     }
+}
+
+int Get(int Fd, termios2& T) {
+    return TermRequest(Fd, TCGETS2, T);
+}
+
+int Set(int Fd, termios2 T) {
+    return TermRequest(Fd, TCSETS2, T);
 }
 } // namespace
 
@@ -48,15 +57,6 @@ termios2 ToKernel(const TermSettings& Settings) {
     t.c_ispeed = Settings.Speed;
     t.c_ospeed = Settings.Speed;
     return t;
-}
-
-int Set(int Fd, const termios2& T) {
-    for (;;) {
-        if (ioctl(Fd, TCSETS2, &T) == 0)
-            return 0;
-        if (errno != EINTR)
-            return errno;
-    }
 }
 } // namespace
 

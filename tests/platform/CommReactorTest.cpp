@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fcntl.h>
 #include <future>
 #include <mutex>
@@ -12,7 +13,7 @@
 
 namespace {
 
-using platform::CommClock;
+using CommClock = std::chrono::steady_clock;
 
 // Records its calls and lets a test wait for the first one.
 class Client : public platform::ReactorClient {
