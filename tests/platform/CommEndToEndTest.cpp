@@ -27,14 +27,7 @@ TEST(CommEndToEnd, PortLifecycleOverAnAliasedPty) {
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
 
     ASSERT_TRUE(SetupComm(port, 1024, 1024));
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    dcb.BaudRate = 115200;
-    dcb.fBinary = 1;
-    dcb.XonLim = dcb.XoffLim = 256;
-    dcb.ByteSize = 8;
-    dcb.XonChar = 17;
-    dcb.XoffChar = 19;
+    DCB dcb = commtest::PortDcb(115200);
     ASSERT_TRUE(SetCommState(port, &dcb));
     COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 100, 1000};
     ASSERT_TRUE(SetCommTimeouts(port, &timeouts));

@@ -17,10 +17,9 @@ namespace {
 using commtest::OpenComm;
 using commtest::Overlapped;
 using commtest::Pty;
+using commtest::Sentinel;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-constexpr DWORD Sentinel = 0xC0FFEEu;
 
 class CommPty : public ::testing::Test {
 protected:
@@ -51,13 +50,7 @@ protected:
         return true;
     }
 
-    // The result of a completed transfer: its count, or the error as a negative number.
-    long long Result(Overlapped& Record) {
-        DWORD count = Sentinel;
-        if (!GetOverlappedResult(Port, Record.Get(), &count, FALSE))
-            return -static_cast<long long>(GetLastError());
-        return count;
-    }
+    long long Result(Overlapped& Record) { return commtest::Outcome(Port, Record); }
 
     // Waits until the engine has taken Count received bytes into its queue.
     void AwaitQueued(DWORD Count) {

@@ -9,22 +9,10 @@
 namespace {
 
 using commtest::Overlapped;
+using commtest::PortDcb;
+using commtest::Sentinel;
 using platform::CommCallKind;
 using platform::SimulatedComm;
-
-constexpr DWORD Sentinel = 0xC0FFEEu;
-
-DCB PortDcb() {
-    DCB d{};
-    d.DCBlength = sizeof d;
-    d.BaudRate = 9600;
-    d.fBinary = 1;
-    d.XonLim = d.XoffLim = 256;
-    d.ByteSize = 8;
-    d.XonChar = 17;
-    d.XoffChar = 19;
-    return d;
-}
 
 class CommSimulated : public ::testing::Test {
 protected:
@@ -55,12 +43,7 @@ protected:
         return true;
     }
 
-    long long Result(Overlapped& Record) {
-        DWORD count = Sentinel;
-        if (!GetOverlappedResult(Port, Record.Get(), &count, FALSE))
-            return -static_cast<long long>(GetLastError());
-        return count;
-    }
+    long long Result(Overlapped& Record) { return commtest::Outcome(Port, Record); }
 
     std::shared_ptr<SimulatedComm> Device;
     HANDLE Port = INVALID_HANDLE_VALUE;

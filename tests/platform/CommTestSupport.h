@@ -19,6 +19,22 @@
 
 namespace commtest {
 
+// Written into out-parameters and the last error first, so a value a call did not set shows.
+constexpr DWORD Sentinel = 0xC0FFEEu;
+
+// A plain port set-up: binary, 8 data bits, no parity, one stop bit, XON/XOFF characters.
+inline DCB PortDcb(DWORD BaudRate = 9600) {
+    DCB d{};
+    d.DCBlength = sizeof d;
+    d.BaudRate = BaudRate;
+    d.fBinary = 1;
+    d.XonLim = d.XoffLim = 256;
+    d.ByteSize = 8;
+    d.XonChar = 17;
+    d.XoffChar = 19;
+    return d;
+}
+
 class Pty {
 public:
     Pty() {
@@ -94,6 +110,14 @@ struct Overlapped {
     OVERLAPPED* Get() { return &Record; }
     OVERLAPPED Record{};
 };
+
+// The result of a completed transfer on Port: its count, or the error as a negative number.
+inline long long Outcome(HANDLE Port, Overlapped& Record) {
+    DWORD count = Sentinel;
+    if (!GetOverlappedResult(Port, Record.Get(), &count, FALSE))
+        return -static_cast<long long>(GetLastError());
+    return count;
+}
 
 // A comm handle on the pty's terminal side, opened the way CreateFileA opens a comm device.
 inline HANDLE OpenComm(const std::string& Path) {
