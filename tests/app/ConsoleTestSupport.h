@@ -6,6 +6,7 @@
 #include "app/MainWindow.h"
 #include "app/QtRuntime.h"
 #include "platform/linux/Registry.h"
+#include "tests/support/TempDir.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -33,23 +34,7 @@ namespace consoletest {
 
 namespace fs = std::filesystem;
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "tillmark-app-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        FPath = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(FPath, ignored);
-    }
-    const fs::path& Path() const { return FPath; }
-
-private:
-    fs::path FPath;
-};
+using testsupport::TempDir;
 
 // A pseudo-terminal pair in raw mode whose master side is read into a buffer by a thread of its
 // own, so nothing the console writes waits in the terminal when the port is closed.

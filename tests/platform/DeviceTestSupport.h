@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/linux/DeviceNames.h"
+#include "tests/support/TempDir.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -21,25 +22,6 @@
 namespace testsupport {
 
 namespace fs = std::filesystem;
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "tillmark-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        Path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(Path_, ignored);
-    }
-    const fs::path& Path() const { return Path_; }
-    std::string operator/(const std::string& Name) const { return (Path_ / Name).string(); }
-
-private:
-    fs::path Path_;
-};
 
 inline void WriteText(const std::string& Path, const std::string& Text) {
     fs::create_directories(fs::path(Path).parent_path());

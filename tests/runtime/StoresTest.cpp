@@ -1,6 +1,7 @@
 #include "runtime/IniFiles.h"
 #include "runtime/Registry.h"
 #include "runtime/SysUtils.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,16 +13,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "tillmark-stores-XXXXXX").string();
-        Path = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder() { fs::remove_all(Path); }
-    fs::path Path;
-};
 
 std::string ReadAll(const fs::path& File) {
     std::ifstream in(File);
@@ -51,8 +42,8 @@ TEST(TryStrToInt, ReadsDecimalAndHexadecimalLikeTheGeneralParser) {
 }
 
 TEST(IniFile, KeepsCommentsAndOtherSectionsWhenItWrites) {
-    TempFolder folder;
-    const fs::path file = folder.Path / "printer.ini";
+    testsupport::TempDir folder;
+    const fs::path file = folder.Path() / "printer.ini";
     std::ofstream(file) << "; the shop's printers\n[Other]\nKeep=me\n\n[ComPort1]\n"
                            "; the port by the till\nPort=COM3\nUnknown=value\n";
     TIniFile ini(file.string());
@@ -77,8 +68,8 @@ TEST(IniFile, KeepsCommentsAndOtherSectionsWhenItWrites) {
 }
 
 TEST(IniFile, AMissingFileReadsAsEmptyAndAppearsOnTheFirstWrite) {
-    TempFolder folder;
-    const fs::path file = folder.Path / "new.ini";
+    testsupport::TempDir folder;
+    const fs::path file = folder.Path() / "new.ini";
     TIniFile ini(file.string());
     EXPECT_EQ(ini.ReadString("A", "B", "d"), "d");
     EXPECT_FALSE(fs::exists(file));
@@ -91,7 +82,7 @@ protected:
     void SetUp() override {
         if (const char* old = std::getenv("XDG_CONFIG_HOME"))
             Old = old;
-        ::setenv("XDG_CONFIG_HOME", Folder.Path.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", Folder.Path().c_str(), 1);
     }
     void TearDown() override {
         if (Old.empty())
@@ -99,7 +90,7 @@ protected:
         else
             ::setenv("XDG_CONFIG_HOME", Old.c_str(), 1);
     }
-    TempFolder Folder;
+    testsupport::TempDir Folder;
     std::string Old;
 };
 
@@ -133,7 +124,7 @@ TEST_F(RegistryKeyTest, ReadsWhatItWroteAndNamesTheValueWhenItCannot) {
 }
 
 TEST_F(RegistryKeyTest, AMalformedStoreIsNamedWithItsLine) {
-    const fs::path file = Folder.Path / "tillmark" / "registry.reg";
+    const fs::path file = Folder.Path() / "tillmark" / "registry.reg";
     fs::create_directories(file.parent_path());
     std::ofstream(file) << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n"
                            "\"Port\"=COM3\n";
