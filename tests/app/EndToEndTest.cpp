@@ -2,6 +2,7 @@
 // standing for the printer is fed to the printer model in-process, which files a picture and its
 // text per receipt and logs every command.
 #include "tests/app/ConsoleTestSupport.h"
+#include "tests/support/PrintedReceipt.h"
 
 #include "escpos/Printer.h"
 #include "escpos/Profile.h"
@@ -22,34 +23,11 @@ using consoletest::PtyPrinter;
 using consoletest::TempDir;
 using receipt::Language;
 using receipt::Path;
+using testsupport::KoreanPrinted;
 
 std::string FileText(const std::filesystem::path& File) {
     std::ifstream in(File, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// The Korean receipt's serial form, as it reads.
-std::vector<std::string> KoreanSerialLines(const std::string& Stamp) {
-    return {"금천지점                     (XX쇼핑)",
-            "온새디지털밸리 1층                   ",
-            "사업자:999-99-99999      Tel:999-9999",
-            Stamp,
-            "-------------------------------------",
-            " 상 품 명     단가   수량     금 액  ",
-            "-------------------------------------",
-            "ROLL지       1,000     10     10,000 ",
-            "리본 2Cm     1,000      4      4,000 ",
-            "리본 3Cm     2,000      4      8,000 ",
-            "기타         2,000      4      8,000 ",
-            "-------------------------------------",
-            "합    계                      30,000 ",
-            "------------------------------------ ",
-            "",
-            "",
-            "Serial interface를 이용한 프린트 테스트입니다.",
-            "쿼리반트(주)",
-            "",
-            ""};
 }
 
 // The English receipt as it reads: its lines with the mode commands taken out.
@@ -153,7 +131,7 @@ TEST_F(EndToEndTest, PrintOnTheSerialPathFilesTheReceiptOfEachLanguage) {
         Print(com.WaitForBytes(PrintSize(Language::Korean, Path::Serial, window->DateStamp)));
     ASSERT_EQ(korean.size(), 1u) << FLog;
     EXPECT_EQ(FileText(std::filesystem::path(korean[0]).replace_extension(".txt")),
-              ReceiptText(KoreanSerialLines(window->DateStamp)));
+              ReceiptText(KoreanPrinted(Path::Serial, window->DateStamp)));
     EXPECT_EQ(FLog.find("warning"), std::string::npos) << FLog;
     EXPECT_TRUE(FBoxes.Texts().empty());
 }
@@ -180,14 +158,8 @@ TEST_F(EndToEndTest, PrintOnTheParallelPathFilesTheParallelReceipt) {
     const auto korean =
         Print(lpt.WaitForBytes(PrintSize(Language::Korean, Path::Parallel, window->DateStamp)));
     ASSERT_GE(korean.size(), 1u) << FLog;
-    std::vector<std::string> parallel = KoreanSerialLines(window->DateStamp);
-    parallel[1] = "온새디지털밸리 1층";
-    parallel[5] = " 상 품 명     단가   수량     금 액";
-    parallel[13] = std::string(37, '-');
-    parallel[16] = "Parallel interface를 이용한 프린트 테스트입니다.";
-    parallel.push_back("");
     EXPECT_EQ(FileText(std::filesystem::path(korean.back()).replace_extension(".txt")),
-              ReceiptText(parallel));
+              ReceiptText(KoreanPrinted(Path::Parallel, window->DateStamp)));
 }
 
 TEST_F(EndToEndTest, BellAndEpsonPulseDrawerPinTwoOnBothPaths) {

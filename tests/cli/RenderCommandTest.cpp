@@ -2,6 +2,7 @@
 #include "tests/cli/CliRun.h"
 
 #include "receipt/Receipt.h"
+#include "tests/support/PrintedReceipt.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,8 @@
 #include <vector>
 
 namespace {
+
+using testsupport::SplitLines;
 
 namespace fs = std::filesystem;
 using receipt::Language;
@@ -34,14 +37,6 @@ std::string ReadFile(const fs::path& Path) {
 
 void WriteBytes(const fs::path& Path, const std::string& Bytes) {
     std::ofstream(Path, std::ios::binary) << Bytes;
-}
-
-std::vector<std::string> SplitLines(const std::string& Text) {
-    std::vector<std::string> lines;
-    std::istringstream in(Text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 class RenderCommand : public ::testing::Test {
