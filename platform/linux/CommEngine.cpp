@@ -723,11 +723,7 @@ BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
         return refuse(ERROR_INVALID_PARAMETER);
     if (DeadErrno != 0)
         return refuse(Win32ErrorFromErrno(DeadErrno));
-    if (!InputWatched) {
-        // Input that came while nobody asked for it is taken now, and watched for from here on.
-        InputWatched = true;
-        Service(Now());
-    }
+    // Input is watched already: the mask a wait needs started that (SetCommMask).
     _OVERLAPPED local{};
     _OVERLAPPED* record = Overlapped ? Overlapped : &local;
     Begin(record);

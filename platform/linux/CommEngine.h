@@ -251,7 +251,7 @@ private:
     std::optional<EventWait> Wait;
     bool InputHeld = false;
     // Whether the reactor watches for input. Not before anybody asked for input (a read, an
-    // event wait): opening and configuring a port for a print job then wakes no other thread.
+    // event mask): opening and configuring a port for a print job then wakes no other thread.
     bool InputWatched = false;
 
     // Events and errors.
