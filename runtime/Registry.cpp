@@ -4,8 +4,22 @@
 #include <vector>
 
 namespace {
-[[noreturn]] void Fail(const char* What, const std::string& Name) {
-    throw ERegistryException(std::string(What) + " '" + Name + "'");
+// Our store is a file on this platform: after a failed call, which one and what is wrong with
+// it (the line that does not parse, say), or nothing.
+std::string StoreProblem(LONG Result) {
+#ifndef _WIN32
+    if (Result == static_cast<LONG>(ERROR_BADDB) || Result == static_cast<LONG>(ERROR_WRITE_FAULT))
+        return RegUserStoreProblem();
+#endif
+    (void)Result;
+    return "";
+}
+
+[[noreturn]] void Fail(const char* What, const std::string& Name, LONG Result = ERROR_SUCCESS) {
+    std::string message = std::string(What) + " '" + Name + "'";
+    if (const std::string problem = StoreProblem(Result); !problem.empty())
+        message += ": " + problem;
+    throw ERegistryException(message);
 }
 } // namespace
 
@@ -17,14 +31,7 @@ TRegistryKey::TRegistryKey(HKEY Root, const std::string& Path, bool CanCreate) {
     if (result == ERROR_SUCCESS)
         return;
     FKey = nullptr;
-    std::string message = "Failed to open key '" + Path + "'";
-#ifndef _WIN32
-    // Our store is a file: say which one and what is wrong with it.
-    const std::string problem = RegUserStoreProblem();
-    if (!problem.empty())
-        message += ": " + problem;
-#endif
-    throw ERegistryException(message);
+    Fail("Failed to open key", Path, result);
 }
 
 TRegistryKey::~TRegistryKey() {
@@ -33,28 +40,36 @@ TRegistryKey::~TRegistryKey() {
 }
 
 void TRegistryKey::WriteString(const std::string& Name, const std::string& Value) {
-    if (RegSetValueExA(FKey, Name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(Value.c_str()),
-                       static_cast<DWORD>(Value.size() + 1)) != ERROR_SUCCESS)
-        Fail("Failed to set data for", Name);
+    const LONG result =
+        RegSetValueExA(FKey, Name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(Value.c_str()),
+                       static_cast<DWORD>(Value.size() + 1));
+    if (result != ERROR_SUCCESS)
+        Fail("Failed to set data for", Name, result);
 }
 
 void TRegistryKey::WriteInteger(const std::string& Name, std::int32_t Value) {
     DWORD data = static_cast<DWORD>(Value);
-    if (RegSetValueExA(FKey, Name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
-                       sizeof data) != ERROR_SUCCESS)
-        Fail("Failed to set data for", Name);
+    const LONG result = RegSetValueExA(FKey, Name.c_str(), 0, REG_DWORD,
+                                       reinterpret_cast<const BYTE*>(&data), sizeof data);
+    if (result != ERROR_SUCCESS)
+        Fail("Failed to set data for", Name, result);
 }
 
 std::string TRegistryKey::ReadString(const std::string& Name) {
     DWORD type = REG_NONE;
     DWORD size = 0;
-    if (RegQueryValueExA(FKey, Name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return ""; // a missing text value reads as empty text
+    LONG result = RegQueryValueExA(FKey, Name.c_str(), nullptr, &type, nullptr, &size);
+    // Only a missing text value reads as empty text; a store that cannot be read is an error.
+    if (result == ERROR_FILE_NOT_FOUND)
+        return "";
+    if (result != ERROR_SUCCESS)
+        Fail("Failed to get data for", Name, result);
     if (type != REG_SZ && type != REG_EXPAND_SZ)
         Fail("Invalid data type for", Name);
     std::vector<BYTE> data(size + 1, 0);
-    if (RegQueryValueExA(FKey, Name.c_str(), nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
-        Fail("Failed to get data for", Name);
+    result = RegQueryValueExA(FKey, Name.c_str(), nullptr, &type, data.data(), &size);
+    if (result != ERROR_SUCCESS)
+        Fail("Failed to get data for", Name, result);
     const auto* text = reinterpret_cast<const char*>(data.data());
     return std::string(text, strnlen(text, size));
 }
@@ -66,7 +81,7 @@ std::int32_t TRegistryKey::ReadInteger(const std::string& Name) {
     const LONG result =
         RegQueryValueExA(FKey, Name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
     if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA)
-        Fail("Failed to get data for", Name);
+        Fail("Failed to get data for", Name, result);
     if (type != REG_DWORD || result == ERROR_MORE_DATA)
         Fail("Invalid data type for", Name);
     return static_cast<std::int32_t>(data);

@@ -29,7 +29,10 @@ namespace {
 class SnapshotKey final : public RegistryKey {
 public:
     explicit SnapshotKey(std::vector<RegistryValue> Values) : Values_(std::move(Values)) {}
-    std::vector<RegistryValue> Values() const override { return Values_; }
+    LONG Values(std::vector<RegistryValue>& Out) const override {
+        Out = Values_;
+        return ERROR_SUCCESS;
+    }
 
 private:
     const std::vector<RegistryValue> Values_;
@@ -60,13 +63,15 @@ std::shared_ptr<RegistryKey> FindKey(HKEY Key) {
     return key;
 }
 
-// The values of a key handle; a predefined key is an empty key here. Null when Key is no key.
-std::optional<std::vector<RegistryValue>> KeyValues(HKEY Key) {
+// The values of a key handle; a predefined key is an empty key here. ERROR_INVALID_HANDLE when
+// Key is no key, or the store's own error.
+LONG KeyValues(HKEY Key, std::vector<RegistryValue>& Out) {
+    Out.clear();
     if (IsPredefined(Key))
-        return std::vector<RegistryValue>{};
+        return ERROR_SUCCESS;
     if (auto key = FindKey(Key))
-        return key->Values();
-    return std::nullopt;
+        return key->Values(Out);
+    return ERROR_INVALID_HANDLE;
 }
 
 std::string ReadFirstLine(const std::string& Path) {
@@ -229,9 +234,9 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpRe
                       LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) {
     if (lpReserved || (lpClass && !lpcchClass))
         return ERROR_INVALID_PARAMETER;
-    auto values = platform::KeyValues(hKey);
-    if (!values)
-        return ERROR_INVALID_HANDLE;
+    std::vector<RegistryValue> values;
+    if (const LONG result = platform::KeyValues(hKey, values); result != ERROR_SUCCESS)
+        return result;
     // Keys here have no class: an empty text, its length without the NUL.
     if (lpClass && *lpcchClass > 0)
         lpClass[0] = '\0';
@@ -239,7 +244,7 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpRe
         *lpcchClass = 0;
     DWORD maxName = 0;
     DWORD maxData = 0;
-    for (const auto& v : *values) {
+    for (const auto& v : values) {
         maxName = std::max(maxName, static_cast<DWORD>(v.Name.size()));
         maxData = std::max(maxData, static_cast<DWORD>(v.Data.size()));
     }
@@ -250,7 +255,7 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpRe
     if (lpcbMaxClassLen)
         *lpcbMaxClassLen = 0;
     if (lpcValues)
-        *lpcValues = static_cast<DWORD>(values->size());
+        *lpcValues = static_cast<DWORD>(values.size());
     if (lpcbMaxValueNameLen)
         *lpcbMaxValueNameLen = maxName; // characters, without the NUL
     if (lpcbMaxValueLen)
@@ -266,12 +271,12 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
                    LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
     if (lpReserved || !lpValueName || !lpcchValueName || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;
-    auto values = platform::KeyValues(hKey);
-    if (!values)
-        return ERROR_INVALID_HANDLE;
-    if (dwIndex >= values->size())
+    std::vector<RegistryValue> values;
+    if (const LONG result = platform::KeyValues(hKey, values); result != ERROR_SUCCESS)
+        return result;
+    if (dwIndex >= values.size())
         return ERROR_NO_MORE_ITEMS;
-    const RegistryValue& v = (*values)[dwIndex];
+    const RegistryValue& v = values[dwIndex];
     const auto size = static_cast<DWORD>(v.Data.size());
     // As Windows: when either buffer is short, neither is written and the name's length stays
     // as given, while the type and the data size needed are reported.
@@ -294,14 +299,14 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD
                       LPBYTE lpData, LPDWORD lpcbData) {
     if (lpReserved || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;
-    auto values = platform::KeyValues(hKey);
-    if (!values)
-        return ERROR_INVALID_HANDLE;
+    std::vector<RegistryValue> values;
+    if (const LONG result = platform::KeyValues(hKey, values); result != ERROR_SUCCESS)
+        return result;
     const std::string name = lpValueName ? lpValueName : "";
-    auto it = std::find_if(values->begin(), values->end(), [&](const RegistryValue& v) {
+    auto it = std::find_if(values.begin(), values.end(), [&](const RegistryValue& v) {
         return platform::SameText(v.Name, name);
     });
-    if (it == values->end())
+    if (it == values.end())
         return ERROR_FILE_NOT_FOUND;
     const auto size = static_cast<DWORD>(it->Data.size());
     if (lpType)

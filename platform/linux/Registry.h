@@ -2,7 +2,7 @@
 //
 // A key is an object in the handle table that lists its values; the Reg* calls apply Windows'
 // size and error conventions on top. A store of its own (settings under HKEY_CURRENT_USER, say)
-// plugs in as another RegistryKey whose Values() reads that store.
+// plugs in as another RegistryKey whose Values reads that store.
 #pragma once
 
 #include "platform/linux/Handles.h"
@@ -30,8 +30,9 @@ RegistryValue DwordValue(std::string Name, DWORD Value);
 
 class RegistryKey : public KernelObject {
 public:
-    // The values in index order, as they are now.
-    virtual std::vector<RegistryValue> Values() const = 0;
+    // The values in index order, as they are now, or the error of a store that cannot be read
+    // (ERROR_BADDB for a file that does not parse), never an empty key in its place.
+    virtual LONG Values(std::vector<RegistryValue>& Out) const = 0;
 };
 
 // "HARDWARE\DEVICEMAP\SERIALCOMM" under HKEY_LOCAL_MACHINE.

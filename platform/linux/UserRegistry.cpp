@@ -245,13 +245,16 @@ RegFileKey* FindKeyIn(std::vector<RegFileKey>& Keys, const std::string& Path) {
 class UserKey : public RegistryKey {
 public:
     explicit UserKey(std::string APath) : Path(std::move(APath)) {}
-    std::vector<RegistryValue> Values() const override {
+    LONG Values(std::vector<RegistryValue>& Out) const override {
         std::lock_guard g(storeLock);
         std::vector<RegFileKey> keys;
+        // A file that no longer parses is an error, not a key without values: read as empty,
+        // every setting would silently fall back to its default.
         if (!Load(keys))
-            return {};
+            return ERROR_BADDB;
         const RegFileKey* key = FindKeyIn(keys, Path);
-        return key ? key->Values : std::vector<RegistryValue>{};
+        Out = key ? key->Values : std::vector<RegistryValue>{};
+        return ERROR_SUCCESS;
     }
     const std::string Path;
 };

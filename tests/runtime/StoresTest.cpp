@@ -137,4 +137,26 @@ TEST_F(RegistryKeyTest, AMalformedStoreIsNamedWithItsLine) {
     }
 }
 
+TEST_F(RegistryKeyTest, AStoreThatBreaksUnderAnOpenKeyFailsEveryReadWithItsLine) {
+    TRegistryKey key(HKEY_CURRENT_USER, "Software\\Tillmark\\Test", true);
+    key.WriteString("Port", "COM3");
+    key.WriteInteger("CustomBaudRate", 7200);
+    const fs::path file = Folder.Path() / "tillmark" / "registry.reg";
+    // Another program (or a full disk) leaves the file unparsable while the key is open.
+    std::ofstream(file, std::ios::app) << "\"Port\"=COM3\n";
+    const std::string where = ": " + file.string() + ":6: unknown value type";
+    for (const char* name : {"Port", "Missing"}) {
+        try {
+            key.ReadString(name);
+            ADD_FAILURE() << "read " << name << " from a store that does not parse";
+        } catch (const ERegistryException& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "Failed to get data for '" + std::string(name) + "'" + where);
+        }
+    }
+    EXPECT_THROW(key.ReadInteger("CustomBaudRate"), ERegistryException);
+    EXPECT_THROW(key.WriteString("Port", "COM4"), ERegistryException);
+    EXPECT_NE(ReadAll(file).find("\"Port\"=COM3\n"), std::string::npos); // never overwritten
+}
+
 } // namespace

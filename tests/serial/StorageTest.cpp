@@ -1,6 +1,7 @@
 #include "PortTestSupport.h"
 
 #include "../platform/DeviceTestSupport.h"
+#include "platform/linux/UserRegistry.h"
 #include "runtime/IniFiles.h"
 #include "runtime/Registry.h"
 
@@ -272,6 +273,30 @@ TEST(RoundTrip, TheRegistryFileKeepsWhatWasSaved) {
                              false);
             p.LoadSettingsFromKey(key);
         });
+}
+
+TEST(LoadSettings, ARegistryFileThatBreaksUnderTheKeyChangesNoSetting) {
+    testsupport::DeviceEnvironment env;
+    for (std::uint32_t bits : {0x01u, 0x3Fu}) {
+        TComPort port(nullptr);
+        port.SetSettingsGroups(TSettingsGroups::FromBits(bits));
+        port.SetPort("COM7");
+        port.SetBaudRate(br19200);
+        TRegistryKey key(HKEY_CURRENT_USER, "Software\\Tillmark\\Broken", true);
+        port.SaveSettingsToKey(key);
+        const auto before = port.StoredDescription();
+        const std::string file = platform::UserStorePath();
+        std::ofstream(file, std::ios::app) << "not a value\n";
+        try {
+            port.LoadSettingsFromKey(key);
+            ADD_FAILURE() << "loaded from a store that does not parse, groups " << bits;
+        } catch (const ERegistryException& e) {
+            // The first read fails, naming the file and its line.
+            EXPECT_THAT(e.what(), ::testing::StartsWith("Failed to get data for 'Port': " + file));
+        }
+        EXPECT_EQ(port.StoredDescription(), before) << "groups " << bits;
+        std::filesystem::remove(file);
+    }
 }
 
 TEST(RoundTrip, EverySelectionComesBackThroughAnIniFile) {
