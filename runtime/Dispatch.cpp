@@ -18,6 +18,7 @@ namespace {
 struct TWork {
     bool IsMessage = false;
     std::function<void()> Method; // a queued call
+    std::thread::id Sender;       // the thread waiting for it
     HWND Wnd = nullptr;           // a sent message
     TMessage Message{};
     bool Released = false; // the waiting sender may go on
@@ -44,6 +45,8 @@ std::thread::id mainThread = std::this_thread::get_id();
 std::function<void()> wakeMainThread;
 
 thread_local std::shared_ptr<TWork> currentSent;
+// The queued calls running on this thread, innermost last.
+thread_local std::vector<std::shared_ptr<TWork>> runningCalls;
 
 TInbox& InboxOf(std::thread::id Id) {
     return inboxes[Id];
@@ -86,16 +89,27 @@ void WaitReleased(const std::shared_ptr<TWork>& Work) {
 
 void Run(const std::shared_ptr<TWork>& Work) {
     if (!Work->IsMessage) {
+        runningCalls.push_back(Work);
+        std::exception_ptr error;
         try {
             Work->Method();
         } catch (...) {
-            Work->Error = std::current_exception();
+            error = std::current_exception();
         }
+        runningCalls.pop_back();
+        bool senderGone = false;
         {
             std::lock_guard g(lock);
-            Release(*Work);
+            senderGone = Work->Released;
+            if (!senderGone) {
+                Work->Error = error;
+                Release(*Work);
+            }
         }
         released.notify_all();
+        // Its sender went on while it ran (see ReleaseCallsFrom): nobody is left to raise it.
+        if (senderGone && error)
+            ApplicationHandleException(error);
         return;
     }
     TWndMethod method;
@@ -130,6 +144,20 @@ void Run(const std::shared_ptr<TWork>& Work) {
             Release(*Work);
     }
     released.notify_all();
+}
+
+// Under lock: lets Sender go on from every queued call of its own that is running on the calling
+// thread. A thread that waits for Sender to end from inside such a call would otherwise wait
+// for itself.
+bool ReleaseCallsFrom(std::thread::id Sender) {
+    bool any = false;
+    for (const auto& work : runningCalls) {
+        if (work->Sender == Sender && !work->Released) {
+            Release(*work);
+            any = true;
+        }
+    }
+    return any;
 }
 
 // Runs everything queued for the calling thread; true when anything ran.
@@ -328,6 +356,11 @@ void TThread::RunExecute() {
         waiter->notify_all();
 }
 
+bool TThread::IsCurrentThread() const {
+    std::lock_guard g(lock);
+    return FState->Running && !FState->Finished && FState->RunningOn == std::this_thread::get_id();
+}
+
 bool TThread::Finished() const {
     std::lock_guard g(lock);
     return !FState->Started || FState->Finished;
@@ -344,10 +377,13 @@ void TThread::WaitFor() {
 
 void TThread::AwaitEnd(bool RunUnbegun) {
     bool runHere = false;
+    bool releasedCalls = false;
     {
         std::lock_guard g(lock);
         if (FState->Running && !FState->Finished && FState->RunningOn == std::this_thread::get_id())
             throw std::logic_error("A thread cannot wait for itself");
+        if (FState->Running && !FState->Finished)
+            releasedCalls = ReleaseCallsFrom(FState->RunningOn);
         // Asked to stop before any worker took it up: its Execute has only to notice that, so
         // it runs here instead of waiting for a worker to be scheduled.
         if (FState->Started && !FState->Running && Terminated()) {
@@ -360,6 +396,8 @@ void TThread::AwaitEnd(bool RunUnbegun) {
                 FState->Finished = true;
         }
     }
+    if (releasedCalls)
+        released.notify_all();
     if (runHere) {
         const DWORD lastError = GetLastError();
         RunExecute();
@@ -386,6 +424,7 @@ void TThread::Synchronize(const std::function<void()>& Method) {
     }
     auto work = std::make_shared<TWork>();
     work->Method = Method;
+    work->Sender = std::this_thread::get_id();
     std::thread::id target;
     {
         std::lock_guard g(lock);

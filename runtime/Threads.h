@@ -55,8 +55,11 @@ public:
     bool Terminated() const { return FTerminated; }
     bool Finished() const;
     // Waits until Execute has returned, serving the calling thread's queue meanwhile, so a
-    // thread that is handing work to the waiter can finish.
+    // thread that is handing work to the waiter can finish. Called from inside a call this
+    // thread queued with Synchronize, it first lets the thread go on from that call.
     void WaitFor();
+    // True on the thread that runs this thread's Execute, while it runs.
+    bool IsCurrentThread() const;
 
     TThreadPriority Priority() const { return FPriority; }
     void SetPriority(TThreadPriority Value) { FPriority = Value; }
@@ -66,7 +69,9 @@ public:
 protected:
     virtual void Execute() = 0;
     // Runs Method on the main thread and waits until it has run there; an error it raised is
-    // raised again here. Called on the main thread, it runs Method at once.
+    // raised again here. Called on the main thread, it runs Method at once. When the main
+    // thread waits for this thread from inside Method, it returns early; an error Method raises
+    // after that goes to the application's handler.
     static void Synchronize(const std::function<void()>& Method);
 
 private:

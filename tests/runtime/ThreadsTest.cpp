@@ -6,8 +6,11 @@
 
 #include <atomic>
 #include <future>
+#include <memory>
 #include <stdexcept>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -48,6 +51,29 @@ TEST(Synchronize, AnErrorOnTheMainThreadIsRaisedAgainInTheThread) {
     thread.WaitFor();
     ASSERT_TRUE(thread.FatalException());
     EXPECT_EQ(ExceptionMessage(thread.FatalException()), "handler failed");
+}
+
+TEST(Synchronize, WaitingForTheCallerFromInsideItsCallLetsTheCallerGoOn) {
+    std::vector<std::string> steps;
+    std::string handled;
+    SetApplicationErrorHandler([&](std::exception_ptr e) { handled = ExceptionMessage(e); });
+    std::unique_ptr<TLambdaThread> thread;
+    thread = std::make_unique<TLambdaThread>([&](TLambdaThread& t) {
+        t.Synchronize([&] {
+            steps.push_back("call");
+            thread->WaitFor(); // the caller is blocked in this very call below us
+            steps.push_back("waited");
+            throw std::runtime_error("after its caller went on");
+        });
+        steps.push_back("caller went on");
+    });
+    thread->Start();
+    thread->WaitFor();
+    SetApplicationErrorHandler(nullptr);
+    EXPECT_EQ(steps, (std::vector<std::string>{"call", "caller went on", "waited"}));
+    // Nobody waits for the call any more: its error goes to the application's handler.
+    EXPECT_EQ(handled, "after its caller went on");
+    EXPECT_FALSE(thread->FatalException());
 }
 
 TEST(Synchronize, WakesTheEventLoopAndWaitsUntilItServes) {
