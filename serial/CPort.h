@@ -10,6 +10,7 @@
 #include "serial/ComMapping.h"
 #include "serial/ComSettings.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -202,7 +203,10 @@ class TCustomComPort : public TComponent {
 public:
     explicit TCustomComPort(TComponent* AOwner);
     // Closes an open port first. Errors on the way are handed to the application's handler;
-    // the device and the event thread are released in every case.
+    // the device and the event thread are released in every case. This close runs in the base
+    // class, where C++ no longer calls a derived class's overrides: a class that overrides the
+    // close path (FireBeforeClose, FireAfterClose, CloseDeviceHandle ...) calls ClosePort in
+    // its own destructor.
     ~TCustomComPort() override;
     const char* ClassName() const override { return "TCustomComPort"; }
 
@@ -276,6 +280,8 @@ public:
 
     // --- Lifecycle --------------------------------------------------------------------------
     void OpenPort();
+    // May be called from the port's own event handlers, in every delivery mode: the port
+    // closes, the rest of the batch being delivered is dropped, and the handler goes on.
     void ClosePort();
     void FinishLoading() override;
 
@@ -369,7 +375,21 @@ protected:
     bool FConnected = false;
 
 private:
+    friend class TComThread;
     void StopEventThread();
+    // Runs the routines of Events in the fixed order on the calling thread; a handler that
+    // closes the port ends the batch there.
+    void RunEventRoutines(TComEvents Events);
+    // True on a thread that is running one of this port's event routines.
+    bool InOwnEventRoutine() const;
+
+    // Set when a handler closes the port, so the rest of its batch is not delivered; cleared
+    // when the routines that were running give control back.
+    std::atomic<bool> FBatchEnded{false};
+    // An event thread that a handler running on it closed the port from: it cannot wait for
+    // itself, so it ends on its own and is released at the next open, close or destruction.
+    std::unique_ptr<TComThread> FEndedThread;
+    void ReleaseEndedThread();
 
     TBaudRate FBaudRate = br9600;
     std::int32_t FCustomBaudRate = 9600;
@@ -405,13 +425,18 @@ protected:
     void Execute() override;
 
 private:
+    friend class TCustomComPort;
     void DispatchEvents();
     void SendEventMessages();
     void RunEventRoutines();
+    // On this thread, from a handler closing the port: stops it, and leaves the device as the
+    // body's own end would, before the port closes the device.
+    void EndFromWithin();
 
     TCustomComPort* FComPort;
     HANDLE FStopEvent;
     TComEvents FCurrentEvents;
+    bool FEndedFromWithin = false;
 };
 
 // The port with its settings published for a stored description.

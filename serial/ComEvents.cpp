@@ -3,6 +3,9 @@
 #include "serial/CPort.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <utility>
 
 // --- Hooks: the only places that call the published handlers --------------------------------
 
@@ -68,6 +71,54 @@ void TCustomComPort::FireRx80Full() {
 }
 
 // --- Handling routines ----------------------------------------------------------------------
+
+namespace {
+using TEventRoutine = void (TCustomComPort::*)();
+
+// The routine of each event, indexed by the event; both delivery paths run them from here.
+constexpr std::array<TEventRoutine, 10> EventRoutines = [] {
+    std::array<TEventRoutine, 10> routines{};
+    routines[evRxChar] = &TCustomComPort::HandleRxChar;
+    routines[evTxEmpty] = &TCustomComPort::HandleTxEmpty;
+    routines[evRxFlag] = &TCustomComPort::HandleRxFlag;
+    routines[evRing] = &TCustomComPort::HandleRing;
+    routines[evBreak] = &TCustomComPort::HandleBreak;
+    routines[evCTS] = &TCustomComPort::HandleCTSChange;
+    routines[evDSR] = &TCustomComPort::HandleDSRChange;
+    routines[evError] = &TCustomComPort::HandleError;
+    routines[evRLSD] = &TCustomComPort::HandleRLSDChange;
+    routines[evRx80Full] = &TCustomComPort::HandleRx80Full;
+    return routines;
+}();
+
+// The port whose event routines run on this thread, innermost.
+thread_local const TCustomComPort* routinesOf = nullptr;
+} // namespace
+
+bool TCustomComPort::InOwnEventRoutine() const {
+    return routinesOf == this;
+}
+
+void TCustomComPort::RunEventRoutines(TComEvents Events) {
+    const TCustomComPort* outer = std::exchange(routinesOf, this);
+    struct TRestore {
+        TCustomComPort& Port;
+        const TCustomComPort* Outer;
+        ~TRestore() {
+            routinesOf = Outer;
+            // Back where no routine of this port runs: the next batch is delivered again.
+            if (Outer != &Port && Port.FBatchEnded)
+                Port.FBatchEnded = false;
+        }
+    } restore{*this, outer};
+    for (TComEvent event : EventOrder) {
+        if (!Events.Contains(event))
+            continue;
+        if (FBatchEnded)
+            return;
+        (this->*EventRoutines[event])();
+    }
+}
 
 void TCustomComPort::HandleError() {
     const TComErrors errors = TakeLineErrors();
@@ -150,40 +201,10 @@ void TCustomComPort::PortWindowProc(TMessage& Message) {
             ReplyMessage(0);
         if (!FConnected)
             return;
-        switch (Message.WParam) {
-        case EV_RXCHAR:
-            HandleRxChar();
-            break;
-        case EV_RXFLAG:
-            HandleRxFlag();
-            break;
-        case EV_TXEMPTY:
-            HandleTxEmpty();
-            break;
-        case EV_CTS:
-            HandleCTSChange();
-            break;
-        case EV_DSR:
-            HandleDSRChange();
-            break;
-        case EV_RLSD:
-            HandleRLSDChange();
-            break;
-        case EV_BREAK:
-            HandleBreak();
-            break;
-        case EV_ERR:
-            HandleError();
-            break;
-        case EV_RING:
-            HandleRing();
-            break;
-        case EV_RX80FULL:
-            HandleRx80Full();
-            break;
-        default:
-            break;
-        }
+        // One event per message; a word of several bits or of none names no routine.
+        const TComEvents events = MaskToEvents(static_cast<DWORD>(Message.WParam));
+        if (std::has_single_bit(events.Bits()) && EventsToMask(events) == Message.WParam)
+            RunEventRoutines(events);
     } catch (...) {
         ApplicationHandleException(std::current_exception());
     }

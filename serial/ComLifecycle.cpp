@@ -10,6 +10,7 @@ TCustomComPort::~TCustomComPort() {
     }
     // A close that failed part-way must still not leave a thread or a device behind.
     StopEventThread();
+    ReleaseEndedThread();
     CloseDeviceHandle();
     FConnected = false;
     FBuffer.reset();
@@ -34,6 +35,7 @@ void TCustomComPort::SetConnected(bool Value) {
 void TCustomComPort::OpenPort() {
     if (FConnected)
         return;
+    ReleaseEndedThread();
     NotifyBeforeOpen();
     OpenDeviceHandle();
     FConnected = true;
@@ -60,6 +62,8 @@ void TCustomComPort::ClosePort() {
         return;
     NotifyBeforeClose();
     AbortTransfers();
+    if (InOwnEventRoutine())
+        FBatchEnded = true;
     StopEventThread();
     CloseDeviceHandle();
     FConnected = false;
@@ -67,14 +71,28 @@ void TCustomComPort::ClosePort() {
 }
 
 void TCustomComPort::StopEventThread() {
+    ReleaseEndedThread();
     if (!FThreadCreated)
         return;
-    FEventThread.reset(); // stops the thread and waits for it
+    if (FEventThread->IsCurrentThread()) {
+        // A handler on the event thread closes the port: the thread cannot wait for itself,
+        // so it ends by itself once the handler returns.
+        FEventThread->EndFromWithin();
+        FEndedThread = std::move(FEventThread);
+    } else {
+        FEventThread.reset(); // stops the thread and waits for it
+    }
     FThreadCreated = false;
     if (FEventWindow) {
         DeallocateHWnd(FEventWindow);
         FEventWindow = nullptr;
     }
+}
+
+void TCustomComPort::ReleaseEndedThread() {
+    // Not from the ended thread itself: its handler may reopen the port, and close it again.
+    if (FEndedThread && !FEndedThread->IsCurrentThread())
+        FEndedThread.reset(); // waits the moment it takes the thread to leave its body
 }
 
 void TCustomComPort::OpenDeviceHandle() {

@@ -4,6 +4,7 @@
 #include "platform/Win32.h"
 #include "serial/ComSettings.h"
 
+#include <array>
 #include <cstdint>
 
 class TCustomComPort;
@@ -22,6 +23,10 @@ DWORD EventsToMask(TComEvents Events);
 TComEvents MaskToEvents(DWORD Mask);
 // The Windows event bit of one event.
 DWORD EventMask(TComEvent Event);
+// Events of one batch are handled in this order, whatever the order of their bits: an error
+// before the bytes it concerns, the bytes before "all sent".
+inline constexpr std::array<TComEvent, 10> EventOrder = {
+    evError, evRxChar, evTxEmpty, evBreak, evRing, evCTS, evDSR, evRxFlag, evRLSD, evRx80Full};
 
 TModemSignals ModemStatusToSignals(DWORD Status);
 // Line errors of an error word; a parity error counts only while parity is checked.

@@ -1,13 +1,7 @@
 // The event thread: one wait request on the device at a time, each batch handed to the port.
 #include "serial/CPort.h"
 
-#include <array>
-
 namespace {
-// Events of one batch are handled in this order, whatever the order of their bits.
-constexpr std::array<TComEvent, 10> FixedOrder = {
-    evError, evRxChar, evTxEmpty, evBreak, evRing, evCTS, evDSR, evRxFlag, evRLSD, evRx80Full};
-
 struct TEventHandle {
     HANDLE Handle;
     ~TEventHandle() { CloseHandle(Handle); }
@@ -56,6 +50,8 @@ void TComThread::Execute() {
         if (GetOverlappedResult(device, &overlapped, &count, FALSE)) {
             FCurrentEvents = MaskToEvents(mask);
             DispatchEvents();
+            if (FEndedFromWithin)
+                return; // the port is closed and its device may already be another's
         }
     } while (true);
     // Ends the wait request still pending; it must complete before its record goes away.
@@ -80,46 +76,23 @@ void TComThread::DispatchEvents() {
 }
 
 void TComThread::SendEventMessages() {
-    for (TComEvent event : FixedOrder)
+    for (TComEvent event : EventOrder)
         if (FCurrentEvents.Contains(event))
             SendMessageA(FComPort->EventWindow(), PortEventMessage, EventMask(event), 0);
 }
 
 void TComThread::RunEventRoutines() {
-    for (TComEvent event : FixedOrder) {
-        if (!FCurrentEvents.Contains(event))
-            continue;
-        switch (event) {
-        case evError:
-            FComPort->HandleError();
-            break;
-        case evRxChar:
-            FComPort->HandleRxChar();
-            break;
-        case evTxEmpty:
-            FComPort->HandleTxEmpty();
-            break;
-        case evBreak:
-            FComPort->HandleBreak();
-            break;
-        case evRing:
-            FComPort->HandleRing();
-            break;
-        case evCTS:
-            FComPort->HandleCTSChange();
-            break;
-        case evDSR:
-            FComPort->HandleDSRChange();
-            break;
-        case evRxFlag:
-            FComPort->HandleRxFlag();
-            break;
-        case evRLSD:
-            FComPort->HandleRLSDChange();
-            break;
-        case evRx80Full:
-            FComPort->HandleRx80Full();
-            break;
-        }
-    }
+    // A handler may close the port, which ends and releases this thread: nothing of it is
+    // touched once the routines have begun.
+    FComPort->RunEventRoutines(FCurrentEvents);
+}
+
+void TComThread::EndFromWithin() {
+    // The device closes right after this, while the body is still below the handler on the
+    // stack: its closing steps run now, and it ends without touching the device again.
+    SetEvent(FStopEvent);
+    FEndedFromWithin = true;
+    const HANDLE device = FComPort->DeviceHandle();
+    SetCommMask(device, 0);
+    PurgeComm(device, PURGE_TXCLEAR | PURGE_RXCLEAR);
 }

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 
 #include <future>
+#include <utility>
 
 using porttest::EventLog;
 using porttest::ServeUntil;
@@ -47,81 +48,116 @@ struct OpenPortOn {
     TComPort Port;
 };
 
-// The event thread is held delivering a first batch (a break, which also leaves CE_BREAK in the
-// error word) while the far side piles up more events; the next wait then completes with all of
-// them in one batch.
-void PileUpWhileABatchWaits(platform::SimulatedComm& Device) {
-    Device.RaiseLines(MS_RLSD_ON);
-    Device.Ring();
-    Device.LineError(CE_FRAME);
-    Device.Feed({'a', 'b', 'c'});
-}
-
-const std::vector<std::string> FixedOrder = {"Break", "Error 9", "RxChar 3", "Ring", "RLSD on"};
-
-TEST(Delivery, ThreadSyncRunsABatchOnTheMainThreadErrorFirst) {
-    OpenPortOn p(smThreadSync, "simsync");
-    p.Port.SetEvents({evBreak, evRing, evError, evRxChar, evRLSD});
-    p.Port.OpenPort();
-    EventLog& log = p.Log;
-    log.Attach(p.Port);
-    QueuedWork queued;
-    p.Sim.Device->Break();
-    queued.WaitFor(1); // the break batch is waiting for the main thread
-    PileUpWhileABatchWaits(*p.Sim.Device);
-    ServeUntil([&] { return log.Snapshot().size() >= FixedOrder.size(); });
-    EXPECT_EQ(log.Snapshot(), FixedOrder);
-    for (auto id : log.ThreadsSnapshot())
-        EXPECT_EQ(id, std::this_thread::get_id());
-    p.Port.ClosePort();
-}
-
-TEST(Delivery, WindowSyncSendsOneMessagePerEventInTheFixedOrder) {
-    OpenPortOn p(smWindowSync, "simwindow");
-    p.Port.SetEvents({evBreak, evRing, evError, evRxChar, evRLSD});
-    p.Port.OpenPort();
-    ASSERT_NE(p.Port.EventWindow(), nullptr);
-    EventLog& log = p.Log;
-    log.Attach(p.Port);
-    QueuedWork queued;
-    p.Sim.Device->Break();
-    queued.WaitFor(1);
-    PileUpWhileABatchWaits(*p.Sim.Device);
-    ServeUntil([&] { return log.Snapshot().size() >= FixedOrder.size(); });
-    EXPECT_EQ(log.Snapshot(), FixedOrder);
-    for (auto id : log.ThreadsSnapshot())
-        EXPECT_EQ(id, std::this_thread::get_id());
-    p.Port.ClosePort();
-    EXPECT_EQ(p.Port.EventWindow(), nullptr);
-}
-
-TEST(Delivery, NoSyncRunsTheBatchOnTheEventThread) {
-    OpenPortOn p(smNone, "simnone");
-    p.Port.SetEvents({evBreak, evRing, evError, evRxChar, evRLSD});
-    p.Port.OpenPort();
-    EventLog& log = p.Log;
-    log.Attach(p.Port);
-    std::promise<void> entered, release, done;
-    auto releaseFuture = release.get_future().share();
-    p.Port.OnBreak = [&](TObject*) {
-        log.Add("Break");
-        entered.set_value();
-        releaseFuture.wait();
+// Delivers a first batch (a break) and holds the event thread in it, in any delivery mode,
+// while Pile makes more events on the far side; the next wait then completes with all of them
+// in one batch. Delivery then goes on until Last is logged.
+void DeliverPiledUp(OpenPortOn& p, const std::function<void()>& Pile, const std::string& Last) {
+    if (p.Port.SyncMethod() != smNone) {
+        QueuedWork queued;
+        p.Sim.Device->Break();
+        queued.WaitFor(1); // the break batch is waiting for the main thread
+        Pile();
+        ServeUntil([&] { return p.Log.Contains(Last); });
+        return;
+    }
+    // Here the batch runs on the event thread: its break handler holds it. The handler stays
+    // assigned after this returns, so it owns what it uses.
+    struct THold {
+        std::promise<void> Entered, Release;
+        int Breaks = 0;
     };
-    p.Port.OnRLSDChange = [&](TObject*, bool on) {
-        log.Add(std::string("RLSD ") + (on ? "on" : "off"));
-        if (on)
-            done.set_value();
+    auto hold = std::make_shared<THold>();
+    auto entered = hold->Entered.get_future();
+    auto released = hold->Release.get_future().share();
+    p.Port.OnBreak = [hold, released, logBreak = p.Port.OnBreak](TObject* Sender) {
+        logBreak(Sender);
+        if (++hold->Breaks == 1) {
+            hold->Entered.set_value();
+            released.wait();
+        }
     };
     p.Sim.Device->Break();
-    entered.get_future().wait();
-    PileUpWhileABatchWaits(*p.Sim.Device);
-    release.set_value();
-    ASSERT_EQ(done.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
-    EXPECT_EQ(log.Snapshot(), FixedOrder);
-    for (auto id : log.ThreadsSnapshot())
-        EXPECT_NE(id, std::this_thread::get_id());
-    p.Port.ClosePort();
+    entered.wait();
+    Pile();
+    hold->Release.set_value();
+    p.Log.WaitFor(Last);
+}
+
+TEST(Delivery, OneBatchOfEveryEventComesInTheFixedOrderOnTheModesThread) {
+    const std::vector<std::string> fixedOrder = {"Break", // the first batch, which held the thread
+                                                 "Error 9", "RxChar 13", "TxEmpty", "Break",
+                                                 "Ring",    "CTS on",    "DSR on",  "RxFlag",
+                                                 "RLSD on", "Rx80Full"};
+    for (TSyncMethod mode : {smThreadSync, smWindowSync, smNone}) {
+        SCOPED_TRACE(mode);
+        OpenPortOn p(mode, "simorder");
+        p.Port.SetEventChar('!');
+        p.Port.Buffer().SetInputSize(16); // 13 bytes fill it to 80%
+        p.Port.OpenPort();
+        EXPECT_EQ(p.Port.EventWindow() != nullptr, mode == smWindowSync);
+        p.Log.Attach(p.Port);
+        DeliverPiledUp(
+            p,
+            [&] {
+                p.Sim.Device->RaiseLines(MS_CTS_ON | MS_DSR_ON | MS_RLSD_ON);
+                p.Sim.Device->Ring();
+                p.Sim.Device->Break();
+                p.Sim.Device->LineError(CE_FRAME);
+                p.Sim.Device->Feed(
+                    {'1', '2', '3', '4', '5', '6', '!', '8', '9', 'A', 'B', 'C', 'D'});
+                EXPECT_EQ(p.Port.SendText("x"), 1);
+            },
+            "Rx80Full");
+        EXPECT_EQ(p.Log.Snapshot(), fixedOrder);
+        for (auto id : p.Log.ThreadsSnapshot())
+            EXPECT_EQ(id == std::this_thread::get_id(), mode != smNone);
+        p.Port.ClosePort();
+        EXPECT_EQ(p.Port.EventWindow(), nullptr);
+    }
+}
+
+TEST(Delivery, AHandlerClosesThePortAndTheRestOfItsBatchIsDropped) {
+    for (TSyncMethod mode : {smThreadSync, smWindowSync, smNone}) {
+        SCOPED_TRACE(mode);
+        porttest::HangGuard guard("ClosePort from an OnRxChar handler");
+        OpenPortOn p(mode, "simclosein");
+        p.Port.SetEvents({evBreak, evRxChar, evRing});
+        p.Port.OpenPort();
+        p.Log.Attach(p.Port);
+        bool first = true; // only the handler's thread touches it
+        p.Port.OnRxChar = [&](TObject*, std::int32_t n) {
+            p.Log.Add("RxChar " + std::to_string(n));
+            if (std::exchange(first, false)) {
+                p.Port.ClosePort(); // "on the answer, close"
+                p.Log.Add("returned");
+            }
+        };
+        // The ring comes after the bytes in the fixed order: the close drops it.
+        DeliverPiledUp(
+            p,
+            [&] {
+                p.Sim.Device->Feed({'o', 'k'});
+                p.Sim.Device->Ring();
+            },
+            "returned");
+        EXPECT_THAT(p.Log.Take(), ElementsAre("Break", "RxChar 2", "CTS off", "DSR off", "RLSD off",
+                                              "BeforeClose", "AfterClose", "returned"));
+        EXPECT_FALSE(p.Port.Connected());
+        EXPECT_FALSE(p.Port.ThreadCreated());
+        EXPECT_EQ(p.Port.EventWindow(), nullptr);
+        EXPECT_FALSE(p.Sim.Device->IsOpen());
+
+        // Opened again, the port delivers as before. (The handlers stay as they are: in smNone
+        // the one that closed may still be returning on its thread until the port reopens.)
+        p.Port.OpenPort();
+        p.Sim.Device->Feed({'!'});
+        if (mode == smNone)
+            p.Log.WaitFor("RxChar 1");
+        else
+            ServeUntil([&] { return p.Log.Contains("RxChar 1"); });
+        p.Port.ClosePort();
+        EXPECT_EQ(p.Sim.Device->OpenCount(), 2);
+    }
 }
 
 TEST(Delivery, ClosePortReturnsWhileABatchWaitsForTheMainThread) {

@@ -340,6 +340,48 @@ TEST(Lifecycle, DestroyingAnOpenPortClosesIt) {
                 ElementsAre("CTS off", "DSR off", "RLSD off", "BeforeClose", "AfterClose"));
 }
 
+// A port that replaces steps of the close path, and so closes in its own destructor, where
+// C++ still calls its overrides.
+class TAuditedPort : public TComPort {
+public:
+    TAuditedPort(std::vector<std::string>& ALog, bool ACloseItself)
+        : TComPort(nullptr), Log(ALog), CloseItself(ACloseItself) {}
+    ~TAuditedPort() override {
+        if (CloseItself)
+            ClosePort();
+    }
+
+protected:
+    void FireBeforeClose() override { Log.push_back("own BeforeClose"); }
+    void FireAfterClose() override { Log.push_back("own AfterClose"); }
+    void CloseDeviceHandle() override {
+        Log.push_back("own CloseDeviceHandle");
+        TComPort::CloseDeviceHandle();
+    }
+
+private:
+    std::vector<std::string>& Log;
+    bool CloseItself;
+};
+
+TEST(Lifecycle, ADerivedPortThatClosesInItsOwnDestructorKeepsItsOverrides) {
+    for (bool closeItself : {true, false}) {
+        SimulatedPort sim("simderived");
+        std::vector<std::string> log;
+        {
+            TAuditedPort port(log, closeItself);
+            port.SetPort(sim.Name);
+            port.OpenPort();
+        }
+        EXPECT_FALSE(sim.Device->IsOpen());
+        if (closeItself)
+            EXPECT_THAT(log,
+                        ElementsAre("own BeforeClose", "own CloseDeviceHandle", "own AfterClose"));
+        else // only the base destructor's safety net: the overrides are out of reach there
+            EXPECT_TRUE(log.empty());
+    }
+}
+
 TEST(Lifecycle, ConnectedOpensAndClosesButOnlyRecordsWhileLoading) {
     SimulatedPort sim("simload");
     TComPort port(nullptr);

@@ -9,9 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace porttest {
@@ -60,9 +64,23 @@ public:
         Port.OnError = [this](TObject*, TComErrors e) { Add("Error " + std::to_string(e.Bits())); };
     }
     void Add(const std::string& Line) {
-        std::lock_guard g(Lock);
-        Lines.push_back(Line);
-        Threads.push_back(std::this_thread::get_id());
+        {
+            std::lock_guard g(Lock);
+            Lines.push_back(Line);
+            Threads.push_back(std::this_thread::get_id());
+        }
+        Changed.notify_all();
+    }
+    // For events delivered on another thread: waits until Line is logged, failing the test
+    // after a generous bound.
+    bool WaitFor(const std::string& Line) {
+        std::unique_lock g(Lock);
+        if (Changed.wait_for(g, std::chrono::seconds(20), [&] {
+                return std::find(Lines.begin(), Lines.end(), Line) != Lines.end();
+            }))
+            return true;
+        ADD_FAILURE() << "\"" << Line << "\" was not logged";
+        return false;
     }
     std::vector<std::string> Take() {
         std::lock_guard g(Lock);
@@ -86,6 +104,7 @@ public:
 
 private:
     mutable std::mutex Lock;
+    std::condition_variable Changed;
     std::vector<std::string> Lines;
     std::vector<std::thread::id> Threads;
 };
@@ -103,5 +122,34 @@ inline bool ServeUntil(const std::function<bool()>& Done) {
     }
     return true;
 }
+
+// Ends the test binary with a message when a scenario hangs (a deadlock on the main thread
+// cannot be failed from within), instead of stalling the suite until its time-out.
+class HangGuard {
+public:
+    explicit HangGuard(std::string AWhat)
+        : What(std::move(AWhat)), Watch([this] {
+              std::unique_lock g(Lock);
+              if (!Ended.wait_for(g, std::chrono::seconds(30), [this] { return Done; })) {
+                  std::fprintf(stderr, "hung: %s\n", What.c_str());
+                  std::_Exit(1);
+              }
+          }) {}
+    ~HangGuard() {
+        {
+            std::lock_guard g(Lock);
+            Done = true;
+        }
+        Ended.notify_all();
+        Watch.join();
+    }
+
+private:
+    std::string What;
+    std::mutex Lock;
+    std::condition_variable Ended;
+    bool Done = false;
+    std::thread Watch;
+};
 
 } // namespace porttest
