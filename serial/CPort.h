@@ -7,7 +7,6 @@
 #include "runtime/Messages.h"
 #include "runtime/Threads.h"
 #include "serial/ComError.h"
-#include "serial/ComMapping.h"
 #include "serial/ComSettings.h"
 
 #include <atomic>
@@ -44,6 +43,11 @@ public:
     void SetWriteTotalMultiplier(std::int32_t Value);
     std::int32_t WriteTotalConstant() const { return FWriteTotalConstant; }
     void SetWriteTotalConstant(std::int32_t Value);
+    // The five values, as the device's time-out record is built from them.
+    TTimeoutValues Values() const {
+        return {FReadInterval, FReadTotalMultiplier, FReadTotalConstant, FWriteTotalMultiplier,
+                FWriteTotalConstant};
+    }
 
 private:
     friend class TCustomComPort;
@@ -176,7 +180,8 @@ using TLinkEventCallback = std::function<void(TObject*)> TPortLink::*;
 
 enum TTransferKind : std::uint8_t { tkWrite, tkRead };
 
-// The record of one overlapped transfer: its completion signal and a copy of written data.
+// The record of one overlapped transfer: its completion signal and, for the observers of
+// written data, a copy of what was written.
 struct TTransferRecord {
     OVERLAPPED Overlapped;
     TTransferKind Kind;
@@ -237,6 +242,9 @@ public:
     void SetSyncMethod(TSyncMethod Value);
     TSettingsGroups SettingsGroups() const { return FSettingsGroups; }
     void SetSettingsGroups(TSettingsGroups Value) { FSettingsGroups = Value; }
+
+    // The settings the device's line configuration is built from, as plain values.
+    TLineSettings LineSettings() const;
 
     // The port's own settings objects; the setters copy values in and apply the group once.
     TComParity& Parity() { return *FParity; }
@@ -308,6 +316,8 @@ public:
     void NotifyLinksOfState(TLinkStateCallback Callback, bool OnOff);
     void NotifyLinksOfEvent(TLinkEventCallback Callback);
     void NotifyLinksOfTxData(const void* Buffer, std::int32_t Count);
+    // True when an attached observer takes the bytes of each write.
+    bool LinksWantTxData() const;
 
     // --- Runtime state ----------------------------------------------------------------------
     HANDLE DeviceHandle() const { return FDeviceHandle; }

@@ -1,6 +1,7 @@
 // Event handling routines, lifecycle notifications, the published-event hooks and links.
 #include "runtime/Application.h"
 #include "serial/CPort.h"
+#include "serial/ComMapping.h"
 
 #include <algorithm>
 #include <array>
@@ -257,6 +258,11 @@ void TCustomComPort::NotifyLinksOfEvent(TLinkEventCallback Callback) {
     for (TPortLink* link : FLinks)
         if (link->*Callback)
             (link->*Callback)(this);
+}
+
+bool TCustomComPort::LinksWantTxData() const {
+    return std::any_of(FLinks.begin(), FLinks.end(),
+                       [](const TPortLink* link) { return bool(link->TxBufferWritten); });
 }
 
 void TCustomComPort::NotifyLinksOfTxData(const void* Buffer, std::int32_t Count) {

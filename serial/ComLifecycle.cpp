@@ -1,6 +1,7 @@
 // Opening, configuring and closing the device, and the loading phase.
 #include "runtime/Application.h"
 #include "serial/CPort.h"
+#include "serial/ComMapping.h"
 
 TCustomComPort::~TCustomComPort() {
     try {
@@ -116,10 +117,36 @@ void TCustomComPort::ConfigureDevice() {
     ApplyTimeoutValues();
 }
 
+TLineSettings TCustomComPort::LineSettings() const {
+    TLineSettings s;
+    s.BaudRate = FBaudRate;
+    s.CustomBaudRate = FCustomBaudRate;
+    s.DataBits = FDataBits;
+    s.StopBits = FStopBits;
+    s.ParityBits = FParity->Bits();
+    s.ParityCheck = FParity->Check();
+    s.ParityReplace = FParity->Replace();
+    s.ReplaceChar = FParity->ReplaceChar();
+    s.OutCTSFlow = FFlowControl->OutCTSFlow();
+    s.OutDSRFlow = FFlowControl->OutDSRFlow();
+    s.ControlDTR = FFlowControl->ControlDTR();
+    s.ControlRTS = FFlowControl->ControlRTS();
+    s.DSRSensitivity = FFlowControl->DSRSensitivity();
+    s.TxContinueOnXoff = FFlowControl->TxContinueOnXoff();
+    s.XonXoffOut = FFlowControl->XonXoffOut();
+    s.XonXoffIn = FFlowControl->XonXoffIn();
+    s.XonChar = FFlowControl->XonChar();
+    s.XoffChar = FFlowControl->XoffChar();
+    s.DiscardNull = FDiscardNull;
+    s.EventChar = FEventChar;
+    s.InputSize = FBuffer->InputSize();
+    return s;
+}
+
 void TCustomComPort::ApplyLineSettings() {
     if (!CanApply())
         return;
-    DCB dcb = BuildDCB(*this);
+    DCB dcb = BuildDCB(LineSettings());
     if (!SetCommState(FDeviceHandle, &dcb))
         throw EComPort(peSetCommState, static_cast<std::int32_t>(GetLastError()));
 }
@@ -127,7 +154,7 @@ void TCustomComPort::ApplyLineSettings() {
 void TCustomComPort::ApplyTimeoutValues() {
     if (!CanApply())
         return;
-    COMMTIMEOUTS timeouts = BuildCommTimeouts(*FTimeouts);
+    COMMTIMEOUTS timeouts = BuildCommTimeouts(FTimeouts->Values());
     if (!SetCommTimeouts(FDeviceHandle, &timeouts))
         throw EComPort(peSetCommTimeouts, static_cast<std::int32_t>(GetLastError()));
 }

@@ -1,7 +1,5 @@
 #include "serial/ComMapping.h"
 
-#include "serial/CPort.h"
-
 #include <array>
 
 namespace {
@@ -15,48 +13,46 @@ DWORD DeviceValue(std::int32_t Value) {
 }
 } // namespace
 
-DCB BuildDCB(const TCustomComPort& Port) {
-    const TComParity& parity = Port.Parity();
-    const TComFlowControl& flow = Port.FlowControl();
+DCB BuildDCB(const TLineSettings& Settings) {
+    const TLineSettings& s = Settings;
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);
-    dcb.BaudRate =
-        static_cast<DWORD>(Port.BaudRate() == brCustom ? Port.CustomBaudRate()
-                                                       : BaudRateBitsPerSecond(Port.BaudRate()));
+    dcb.BaudRate = static_cast<DWORD>(s.BaudRate == brCustom ? s.CustomBaudRate
+                                                             : BaudRateBitsPerSecond(s.BaudRate));
     dcb.fBinary = 1;
-    dcb.fParity = parity.Check() ? 1 : 0;
-    dcb.fOutxCtsFlow = flow.OutCTSFlow() ? 1 : 0;
-    dcb.fOutxDsrFlow = flow.OutDSRFlow() ? 1 : 0;
-    dcb.fDtrControl = DTRControlCode(flow.ControlDTR());
-    dcb.fDsrSensitivity = flow.DSRSensitivity() ? 1 : 0;
-    dcb.fTXContinueOnXoff = flow.TxContinueOnXoff() ? 1 : 0;
-    dcb.fOutX = flow.XonXoffOut() ? 1 : 0;
-    dcb.fInX = flow.XonXoffIn() ? 1 : 0;
-    dcb.fErrorChar = parity.Check() && parity.Replace() ? 1 : 0;
-    dcb.fNull = Port.DiscardNull() ? 1 : 0;
-    dcb.fRtsControl = RTSControlCode(flow.ControlRTS());
+    dcb.fParity = s.ParityCheck ? 1 : 0;
+    dcb.fOutxCtsFlow = s.OutCTSFlow ? 1 : 0;
+    dcb.fOutxDsrFlow = s.OutDSRFlow ? 1 : 0;
+    dcb.fDtrControl = DTRControlCode(s.ControlDTR);
+    dcb.fDsrSensitivity = s.DSRSensitivity ? 1 : 0;
+    dcb.fTXContinueOnXoff = s.TxContinueOnXoff ? 1 : 0;
+    dcb.fOutX = s.XonXoffOut ? 1 : 0;
+    dcb.fInX = s.XonXoffIn ? 1 : 0;
+    dcb.fErrorChar = s.ParityCheck && s.ParityReplace ? 1 : 0;
+    dcb.fNull = s.DiscardNull ? 1 : 0;
+    dcb.fRtsControl = RTSControlCode(s.ControlRTS);
     dcb.fAbortOnError = 0;
     // A quarter of the input buffer, kept to the 16 bits the record holds.
-    dcb.XonLim = static_cast<WORD>(Port.Buffer().InputSize() / 4);
+    dcb.XonLim = static_cast<WORD>(s.InputSize / 4);
     dcb.XoffLim = dcb.XonLim;
-    dcb.ByteSize = DataBitsCode(Port.DataBits());
-    dcb.Parity = ParityCode(parity.Bits());
-    dcb.StopBits = StopBitsCode(Port.StopBits());
-    dcb.XonChar = flow.XonChar();
-    dcb.XoffChar = flow.XoffChar();
-    dcb.ErrorChar = dcb.fErrorChar ? parity.ReplaceChar() : '\0';
+    dcb.ByteSize = DataBitsCode(s.DataBits);
+    dcb.Parity = ParityCode(s.ParityBits);
+    dcb.StopBits = StopBitsCode(s.StopBits);
+    dcb.XonChar = s.XonChar;
+    dcb.XoffChar = s.XoffChar;
+    dcb.ErrorChar = dcb.fErrorChar ? s.ReplaceChar : '\0';
     dcb.EofChar = '\0';
-    dcb.EvtChar = Port.EventChar();
+    dcb.EvtChar = s.EventChar;
     return dcb;
 }
 
-COMMTIMEOUTS BuildCommTimeouts(const TComTimeouts& Timeouts) {
+COMMTIMEOUTS BuildCommTimeouts(const TTimeoutValues& Timeouts) {
     COMMTIMEOUTS t{};
-    t.ReadIntervalTimeout = DeviceValue(Timeouts.ReadInterval());
-    t.ReadTotalTimeoutMultiplier = DeviceValue(Timeouts.ReadTotalMultiplier());
-    t.ReadTotalTimeoutConstant = DeviceValue(Timeouts.ReadTotalConstant());
-    t.WriteTotalTimeoutMultiplier = DeviceValue(Timeouts.WriteTotalMultiplier());
-    t.WriteTotalTimeoutConstant = DeviceValue(Timeouts.WriteTotalConstant());
+    t.ReadIntervalTimeout = DeviceValue(Timeouts.ReadInterval);
+    t.ReadTotalTimeoutMultiplier = DeviceValue(Timeouts.ReadTotalMultiplier);
+    t.ReadTotalTimeoutConstant = DeviceValue(Timeouts.ReadTotalConstant);
+    t.WriteTotalTimeoutMultiplier = DeviceValue(Timeouts.WriteTotalMultiplier);
+    t.WriteTotalTimeoutConstant = DeviceValue(Timeouts.WriteTotalConstant);
     return t;
 }
 

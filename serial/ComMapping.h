@@ -7,16 +7,10 @@
 #include <array>
 #include <cstdint>
 
-class TCustomComPort;
-class TComTimeouts;
-
-enum TModemSignal : std::uint8_t { msCTS, msDSR, msRing, msRLSD };
-using TModemSignals = TSet<TModemSignal, 4>;
-
-// The device control block for the port's line settings, built from the settings alone.
-DCB BuildDCB(const TCustomComPort& Port);
+// The device control block for a port's line settings, built from the settings alone.
+DCB BuildDCB(const TLineSettings& Settings);
 // The time-out record; -1 becomes MAXDWORD, every other value passes as its 32-bit pattern.
-COMMTIMEOUTS BuildCommTimeouts(const TComTimeouts& Timeouts);
+COMMTIMEOUTS BuildCommTimeouts(const TTimeoutValues& Timeouts);
 
 // The device event mask of an event set, and back; unknown mask bits are ignored.
 DWORD EventsToMask(TComEvents Events);

@@ -1,5 +1,6 @@
 // The event thread: one wait request on the device at a time, each batch handed to the port.
 #include "serial/CPort.h"
+#include "serial/ComMapping.h"
 
 namespace {
 struct TEventHandle {

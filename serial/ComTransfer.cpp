@@ -1,5 +1,6 @@
 // Overlapped transfers that block until done, and the queries of the device's state.
 #include "serial/CPort.h"
+#include "serial/ComMapping.h"
 
 #include <cstring>
 
@@ -48,7 +49,15 @@ std::int32_t TCustomComPort::StartWrite(const void* Buffer, std::int32_t Count,
                                         PTransferRecord& Rec) {
     if (!Rec)
         throw EComPort(peBadAsyncParam);
-    PrepareTransferRecord(tkWrite, Buffer, Count, Rec);
+    if (LinksWantTxData()) {
+        PrepareTransferRecord(tkWrite, Buffer, Count, Rec);
+    } else {
+        // The copy serves only the observers of written data: without one, a receipt is not
+        // copied on its way out.
+        Rec->Kind = tkWrite;
+        Rec->Data.reset();
+        Rec->Size = Count;
+    }
     DWORD written = 0;
     if (!Started(WriteFile(FDeviceHandle, Buffer, static_cast<DWORD>(Count), &written,
                            &Rec->Overlapped)))

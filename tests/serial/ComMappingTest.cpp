@@ -1,3 +1,4 @@
+#include "serial/ComMapping.h"
 #include "serial/CPort.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,7 @@ namespace {
 
 TEST(BuildDCB, InitialSettingsGiveAPlainLine) {
     TComPort port(nullptr);
-    const DCB dcb = BuildDCB(port);
+    const DCB dcb = BuildDCB(port.LineSettings());
     DCB expected{};
     expected.DCBlength = 28;
     expected.BaudRate = 9600;
@@ -27,12 +28,12 @@ TEST(BuildDCB, InitialSettingsGiveAPlainLine) {
 TEST(BuildDCB, FlowControlSummaryReachesTheFlags) {
     TComPort port(nullptr);
     port.FlowControl().SetFlowControl(fcHardware);
-    DCB dcb = BuildDCB(port);
+    DCB dcb = BuildDCB(port.LineSettings());
     EXPECT_EQ(dcb.fOutxCtsFlow, 1u);
     EXPECT_EQ(dcb.fRtsControl, RTS_CONTROL_HANDSHAKE);
     EXPECT_EQ(dcb.fOutX, 0u);
     port.FlowControl().SetFlowControl(fcSoftware);
-    dcb = BuildDCB(port);
+    dcb = BuildDCB(port.LineSettings());
     EXPECT_EQ(dcb.fOutX, 1u);
     EXPECT_EQ(dcb.fInX, 1u);
     EXPECT_EQ(dcb.fOutxCtsFlow, 0u);
@@ -44,7 +45,7 @@ TEST(BuildDCB, FlowControlSummaryReachesTheFlags) {
     port.FlowControl().SetTxContinueOnXoff(true);
     port.FlowControl().SetXonChar('a');
     port.FlowControl().SetXoffChar('b');
-    dcb = BuildDCB(port);
+    dcb = BuildDCB(port.LineSettings());
     EXPECT_EQ(dcb.fDtrControl, DTR_CONTROL_HANDSHAKE);
     EXPECT_EQ(dcb.fOutxDsrFlow, 1u);
     EXPECT_EQ(dcb.fDsrSensitivity, 1u);
@@ -59,7 +60,7 @@ TEST(BuildDCB, FlowLimitsAreAQuarterOfTheInputBufferIn16Bits) {
         {4096, 1024}, {2, 0}, {262144, 0}, {262148, 1}, {400000, 100000 - 65536}};
     for (auto [input, limit] : cases) {
         port.Buffer().SetInputSize(input);
-        const DCB dcb = BuildDCB(port);
+        const DCB dcb = BuildDCB(port.LineSettings());
         EXPECT_EQ(dcb.XonLim, limit) << input;
         EXPECT_EQ(dcb.XoffLim, limit) << input;
     }
@@ -68,18 +69,18 @@ TEST(BuildDCB, FlowLimitsAreAQuarterOfTheInputBufferIn16Bits) {
 TEST(BuildDCB, SpeedFrameAndParity) {
     TComPort port(nullptr);
     port.SetCustomBaudRate(7200);
-    EXPECT_EQ(BuildDCB(port).BaudRate, 9600u); // ignored unless brCustom
+    EXPECT_EQ(BuildDCB(port.LineSettings()).BaudRate, 9600u); // ignored unless brCustom
     port.SetBaudRate(brCustom);
-    EXPECT_EQ(BuildDCB(port).BaudRate, 7200u);
+    EXPECT_EQ(BuildDCB(port.LineSettings()).BaudRate, 7200u);
     port.SetBaudRate(br256000);
-    EXPECT_EQ(BuildDCB(port).BaudRate, 256000u);
+    EXPECT_EQ(BuildDCB(port.LineSettings()).BaudRate, 256000u);
 
     port.SetDataBits(dbFive);
     port.SetStopBits(sbOne5StopBits);
     port.Parity().SetBits(prMark);
     port.SetDiscardNull(true);
     port.SetEventChar('\n');
-    DCB dcb = BuildDCB(port);
+    DCB dcb = BuildDCB(port.LineSettings());
     EXPECT_EQ(dcb.ByteSize, 5);
     EXPECT_EQ(dcb.StopBits, ONE5STOPBITS);
     EXPECT_EQ(dcb.Parity, MARKPARITY);
@@ -89,16 +90,16 @@ TEST(BuildDCB, SpeedFrameAndParity) {
 
     port.Parity().SetReplaceChar('?');
     port.Parity().SetReplace(true);
-    dcb = BuildDCB(port);
+    dcb = BuildDCB(port.LineSettings());
     EXPECT_EQ(dcb.fErrorChar, 0u); // replace without check
     EXPECT_EQ(dcb.ErrorChar, 0);
     port.Parity().SetCheck(true);
-    dcb = BuildDCB(port);
+    dcb = BuildDCB(port.LineSettings());
     EXPECT_EQ(dcb.fParity, 1u);
     EXPECT_EQ(dcb.fErrorChar, 1u);
     EXPECT_EQ(dcb.ErrorChar, '?');
     port.Parity().SetReplace(false);
-    dcb = BuildDCB(port);
+    dcb = BuildDCB(port.LineSettings());
     EXPECT_EQ(dcb.fParity, 1u);
     EXPECT_EQ(dcb.fErrorChar, 0u);
     EXPECT_EQ(dcb.ErrorChar, 0);
@@ -106,7 +107,7 @@ TEST(BuildDCB, SpeedFrameAndParity) {
 
 TEST(BuildCommTimeouts, MinusOneMeansNoWaitingAndOthersPassAsBitPatterns) {
     TComTimeouts t;
-    COMMTIMEOUTS c = BuildCommTimeouts(t);
+    COMMTIMEOUTS c = BuildCommTimeouts(t.Values());
     EXPECT_EQ(c.ReadIntervalTimeout, 0xFFFFFFFFu);
     EXPECT_EQ(c.ReadTotalTimeoutMultiplier, 0u);
     EXPECT_EQ(c.ReadTotalTimeoutConstant, 0u);
@@ -117,7 +118,7 @@ TEST(BuildCommTimeouts, MinusOneMeansNoWaitingAndOthersPassAsBitPatterns) {
     t.SetReadTotalConstant(7);
     t.SetWriteTotalMultiplier(0);
     t.SetWriteTotalConstant(2147483647);
-    c = BuildCommTimeouts(t);
+    c = BuildCommTimeouts(t.Values());
     EXPECT_EQ(c.ReadIntervalTimeout, 0xFFFFFFFEu);
     EXPECT_EQ(c.ReadTotalTimeoutMultiplier, 0xFFFFFFFFu);
     EXPECT_EQ(c.ReadTotalTimeoutConstant, 7u);

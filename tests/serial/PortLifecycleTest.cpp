@@ -1,6 +1,7 @@
 #include "PortTestSupport.h"
 
 #include "runtime/Application.h"
+#include "serial/ComMapping.h"
 
 #include <gmock/gmock.h>
 
@@ -41,7 +42,7 @@ TEST(OpenPort, ConfiguresTheDeviceInOrderFromTheSettings) {
     const auto calls = sim.Device->Calls();
     EXPECT_EQ(calls[1].Value, 1024u);
     EXPECT_EQ(calls[1].Value2, 1024u);
-    const DCB expected = BuildDCB(port);
+    const DCB expected = BuildDCB(port.LineSettings());
     EXPECT_EQ(std::memcmp(&calls[2].Dcb, &expected, sizeof(DCB)), 0);
     EXPECT_EQ(calls[3].Timeouts.ReadIntervalTimeout, 0xFFFFFFFFu);
     EXPECT_EQ(calls[3].Timeouts.ReadTotalTimeoutMultiplier, 0u);
