@@ -1,39 +1,14 @@
-#include "cli/ConsoleActions.h"
+#include "console/PortMap.h"
 
-#include "cli/BaudRateTable.h"
-#include "cli/ParallelDevice.h"
 #include "platform/Win32.h"
 
 #include <algorithm>
 #include <cctype>
 #include <stdexcept>
 
-namespace cli {
+namespace console {
 
 namespace {
-
-// The printer port's settings in the stored form the component loads.
-const TStoredDescription ConsolePortSettings = {
-    {"BaudRate", "br9600"},
-    {"Port", "COM1"},
-    {"Parity.Bits", "prNone"},
-    {"StopBits", "sbOneStopBit"},
-    {"DataBits", "dbEight"},
-    {"Events",
-     "[evRxChar,evTxEmpty,evRxFlag,evRing,evBreak,evCTS,evDSR,evError,evRLSD,evRx80Full]"},
-    {"FlowControl.OutCTSFlow", "False"},
-    {"FlowControl.OutDSRFlow", "False"},
-    {"FlowControl.ControlDTR", "dtrDisable"},
-    {"FlowControl.ControlRTS", "rtsDisable"},
-    {"FlowControl.XonXoffOut", "False"},
-    {"FlowControl.XonXoffIn", "False"},
-};
-
-// The one step of every serial action outside its guard.
-void CloseIfConnected(TCustomComPort& Port) {
-    if (Port.Connected())
-        Port.ClosePort();
-}
 
 // A map value that holds no text.
 class ERegistryError : public std::runtime_error {
@@ -99,75 +74,6 @@ bool LessIgnoringCase(const std::string& A, const std::string& B) {
 
 } // namespace
 
-void LoadConsolePortSettings(TCustomComPort& Port) {
-    Port.LoadStoredDescription(ConsolePortSettings);
-}
-
-std::exception_ptr PrintSerial(TCustomComPort& Port, const SerialChoice& Choice,
-                               receipt::Language Lang, const std::string& DateStamp) {
-    std::exception_ptr caught;
-    try {
-        Port.ClosePort();
-        Port.SetPort(Choice.Port);
-        Port.SetBaudRate(BaudRateForItem(Choice.SpeedItem));
-        Port.OpenPort();
-        // The receipt, then the cut trailer, each as one write; a failed receipt leaves the
-        // paper uncut.
-        for (const std::string& write :
-             receipt::PrintWrites(Lang, receipt::Path::Serial, DateStamp))
-            Port.SendText(write);
-    } catch (...) {
-        caught = std::current_exception();
-    }
-    CloseIfConnected(Port);
-    return caught;
-}
-
-std::exception_ptr PrintParallel(receipt::Language Lang, const std::string& DateStamp) {
-    try {
-        TParallelDevice device;
-        IOCheck(device.Open());
-        for (const std::string& line :
-             receipt::PrintWrites(Lang, receipt::Path::Parallel, DateStamp))
-            IOCheck(device.WriteLine(line));
-        IOCheck(device.Close());
-    } catch (...) {
-        return std::current_exception();
-    }
-    return nullptr;
-}
-
-std::exception_ptr DrawerSerial(TCustomComPort& Port, const SerialChoice& Choice,
-                                receipt::Drawer Kind) {
-    std::exception_ptr caught;
-    try {
-        Port.ClosePort();
-        Port.SetPort(Choice.Port);
-        Port.SetBaudRate(BaudRateForItem(Choice.SpeedItem));
-        Port.SetDataBits(dbEight);
-        Port.Parity().SetBits(prNone);
-        if (!Port.Connected())
-            Port.OpenPort();
-        Port.SendText(receipt::DrawerWrite(Kind, receipt::Path::Serial));
-    } catch (...) {
-        caught = std::current_exception();
-    }
-    CloseIfConnected(Port);
-    return caught;
-}
-
-std::exception_ptr DrawerParallel(receipt::Drawer Kind) {
-    try {
-        TParallelDevice device;
-        IOCheck(device.Open());
-        IOCheck(device.WriteLine(receipt::DrawerWrite(Kind, receipt::Path::Parallel)));
-        IOCheck(device.Close());
-    } catch (...) {
-        return std::current_exception();
-    }
-    return nullptr;
-}
-
 PortMap ReadPortMap() {
     PortMap map;
     try {
@@ -192,4 +98,4 @@ std::vector<std::string> SortedPorts(std::vector<std::string> Ports) {
     return Ports;
 }
 
-} // namespace cli
+} // namespace console
