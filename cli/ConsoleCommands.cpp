@@ -5,7 +5,7 @@
 #include "console/ParallelDevice.h"
 #include "console/PortMap.h"
 #include "console/PortSettings.h"
-#include "platform/linux/PortInfo.h"
+#include "platform/PortInfo.h"
 #include "receipt/DateStamp.h"
 
 #include <CLI/CLI.hpp>
