@@ -1,8 +1,8 @@
 #include "app/MainWindow.h"
 
 #include "app/PrinterIcon.h"
-#include "cli/BaudRateTable.h"
-#include "cli/ConsoleActions.h"
+#include "console/BaudRateTable.h"
+#include "console/PortSettings.h"
 #include "runtime/Application.h"
 
 #include <QComboBox>
@@ -184,7 +184,7 @@ void TfrmMain::CreateControls() {
 void TfrmMain::CreateComPort() {
     ComPort1 = std::make_unique<TComPort>(nullptr);
     ComPort1->SetName("ComPort1");
-    cli::LoadConsolePortSettings(*ComPort1);
+    console::LoadConsolePortSettings(*ComPort1);
 }
 
 void TfrmMain::ConnectHandlers() {

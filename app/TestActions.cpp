@@ -3,7 +3,7 @@
 // outside a guard, closing a serial port left connected, lets its error reach the application's
 // handler. The sequences themselves are shared with the command line.
 #include "app/MainWindow.h"
-#include "cli/ConsoleActions.h"
+#include "console/ConsoleActions.h"
 #include "receipt/DateStamp.h"
 
 #include <QComboBox>
@@ -27,12 +27,12 @@ void TfrmMain::BBtnDisplayClick() {
 
 void TfrmMain::PrintSerial() {
     // Nothing is shown; the printer not printing is the result.
-    (void)cli::PrintSerial(*ComPort1, {ChosenPort(), CbPRNBAU->currentIndex()}, ChosenLanguage(),
-                           DateStamp);
+    (void)console::PrintSerial(*ComPort1, {ChosenPort(), CbPRNBAU->currentIndex()},
+                               ChosenLanguage(), DateStamp);
 }
 
 void TfrmMain::PrintParallel() {
-    (void)cli::PrintParallel(ChosenLanguage(), DateStamp);
+    (void)console::PrintParallel(ChosenLanguage(), DateStamp);
 }
 
 void TfrmMain::BtnBellClick() {
@@ -51,10 +51,10 @@ void TfrmMain::BBtnCashDrawerClick() {
 void TfrmMain::SendDrawerCommand(receipt::Drawer Kind) {
     // Nothing is shown; the printer not responding is the result.
     if (RbPrnSerial->isChecked()) {
-        (void)cli::DrawerSerial(*ComPort1, {ChosenPort(), CbPRNBAU->currentIndex()}, Kind);
+        (void)console::DrawerSerial(*ComPort1, {ChosenPort(), CbPRNBAU->currentIndex()}, Kind);
         return;
     }
-    (void)cli::DrawerParallel(Kind);
+    (void)console::DrawerParallel(Kind);
     if (ComPort1->Connected())
         ComPort1->ClosePort();
 }

@@ -1,9 +1,11 @@
 #include "cli/ConsoleCommands.h"
 
-#include "cli/BaudRateTable.h"
-#include "cli/ConsoleActions.h"
-#include "cli/ParallelDevice.h"
-#include "platform/linux/PortInfo.h"
+#include "console/BaudRateTable.h"
+#include "console/ConsoleActions.h"
+#include "console/ParallelDevice.h"
+#include "console/PortMap.h"
+#include "console/PortSettings.h"
+#include "platform/PortInfo.h"
 #include "receipt/DateStamp.h"
 
 #include <CLI/CLI.hpp>
@@ -98,16 +100,16 @@ int RunAction(Action What, const ActionOptions& Options, std::ostream& Out, std:
         Options.Parallel ? std::string("LPT1") : Options.Serial + " at " + Options.Baud + " bit/s";
     std::exception_ptr error;
     if (Options.Parallel) {
-        error = What == Action::Print ? PrintParallel(lang, receipt::LocalDateStamp())
-                                      : DrawerParallel(drawer);
+        error = What == Action::Print ? console::PrintParallel(lang, receipt::LocalDateStamp())
+                                      : console::DrawerParallel(drawer);
     } else {
         TComPort port(nullptr);
-        LoadConsolePortSettings(port);
-        const SerialChoice choice{Options.Serial, SpeedItem(Options.Baud)};
+        console::LoadConsolePortSettings(port);
+        const console::SerialChoice choice{Options.Serial, SpeedItem(Options.Baud)};
         // The close after the guard raises its own error; Run reports it.
         error = What == Action::Print
-                    ? cli::PrintSerial(port, choice, lang, receipt::LocalDateStamp())
-                    : DrawerSerial(port, choice, drawer);
+                    ? console::PrintSerial(port, choice, lang, receipt::LocalDateStamp())
+                    : console::DrawerSerial(port, choice, drawer);
     }
     if (error) {
         Err << "tillmark-cli " << Name(What) << ": " << where << ": " << ActionErrorMessage(error)
@@ -143,13 +145,13 @@ std::string Source(const std::string& ValueName) {
 }
 
 int RunPorts(std::ostream& Out, std::ostream& Err) {
-    const PortMap map = ReadPortMap();
+    const console::PortMap map = console::ReadPortMap();
     if (!map.Found) {
         Out << "no serial ports: the serial-port map is missing\n";
         return 0;
     }
     // The window's order, each with where it came from and what sysfs knows of it.
-    const std::vector<std::string> sorted = SortedPorts(map.Ports);
+    const std::vector<std::string> sorted = console::SortedPorts(map.Ports);
     std::vector<bool> used(map.Ports.size());
     for (const std::string& port : sorted) {
         std::size_t i = 0;

@@ -1,6 +1,6 @@
 // "tillmark-cli print", "bell", "drawer" and "ports": the console's buttons and port list on the
-// command line. They run the window's own sequences (ConsoleActions) and, unlike the window,
-// report every error with its message and a non-zero exit.
+// command line. They run the window's own sequences (console/ConsoleActions.h) and, unlike the
+// window, report every error with its message and a non-zero exit.
 #pragma once
 
 #include "cli/Command.h"

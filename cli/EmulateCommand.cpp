@@ -2,7 +2,7 @@
 
 #include "escpos/Profile.h"
 #include "escpos/VirtualPrinter.h"
-#include "platform/linux/VirtualPort.h"
+#include "platform/VirtualPort.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,5 +1,6 @@
 #include "runtime/Registry.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -23,11 +24,19 @@ std::string StoreProblem(LONG Result) {
 }
 } // namespace
 
-TRegistryKey::TRegistryKey(HKEY Root, const std::string& Path, bool CanCreate) {
+TRegistryKey::TRegistryKey(HKEY Root, const std::string& Path, bool CanCreate) : FPath(Path) {
     const REGSAM access = KEY_READ | KEY_WRITE;
     const LONG result = CanCreate ? RegCreateKeyExA(Root, Path.c_str(), 0, nullptr, 0, access,
                                                     nullptr, &FKey, nullptr)
                                   : RegOpenKeyExA(Root, Path.c_str(), 0, access, &FKey);
+    if (result == ERROR_SUCCESS)
+        return;
+    FKey = nullptr;
+    Fail("Failed to open key", Path, result);
+}
+
+TRegistryKey::TRegistryKey(HKEY Root, const std::string& Path, ReadOnlyAccess) : FPath(Path) {
+    const LONG result = RegOpenKeyExA(Root, Path.c_str(), 0, KEY_READ, &FKey);
     if (result == ERROR_SUCCESS)
         return;
     FKey = nullptr;
@@ -85,4 +94,40 @@ std::int32_t TRegistryKey::ReadInteger(const std::string& Name) {
     if (type != REG_DWORD || result == ERROR_MORE_DATA)
         Fail("Invalid data type for", Name);
     return static_cast<std::int32_t>(data);
+}
+
+std::vector<std::string> TRegistryKey::ValueNames() const {
+    DWORD count = 0;
+    DWORD longest = 0;
+    LONG result = RegQueryInfoKeyA(FKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   &count, &longest, nullptr, nullptr, nullptr);
+    if (result != ERROR_SUCCESS)
+        Fail("Failed to get info for key", FPath, result);
+    std::vector<std::string> names;
+    names.reserve(count);
+    for (DWORD i = 0; i < count; ++i) {
+        std::string name(longest + 1, '\0');
+        DWORD length = longest + 1;
+        result = RegEnumValueA(FKey, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_NO_MORE_ITEMS)
+            break; // values removed since the count
+        if (result == ERROR_MORE_DATA)
+            continue; // a name longer than any counted: renamed since
+        if (result != ERROR_SUCCESS)
+            Fail("Failed to get info for key", FPath, result);
+        name.resize(std::min<std::size_t>(length, longest));
+        names.push_back(std::move(name));
+    }
+    return names;
+}
+
+std::optional<TRegDataInfo> TRegistryKey::DataInfo(const std::string& Name) const {
+    TRegDataInfo info;
+    const LONG result =
+        RegQueryValueExA(FKey, Name.c_str(), nullptr, &info.RegData, nullptr, &info.DataSize);
+    if (result == ERROR_FILE_NOT_FOUND)
+        return std::nullopt;
+    if (result != ERROR_SUCCESS)
+        Fail("Failed to get data for", Name, result);
+    return info;
 }

@@ -4,8 +4,10 @@
 #include "platform/Win32.h"
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 class ERegistryException : public std::runtime_error {
 public:
@@ -27,12 +29,26 @@ public:
     virtual std::int32_t ReadInteger(const std::string& Name) = 0;
 };
 
+// A value's type (REG_SZ, REG_DWORD, ...) and the size of its data in bytes.
+struct TRegDataInfo {
+    DWORD RegData = REG_NONE;
+    DWORD DataSize = 0;
+};
+
 // A key opened (or created) under a root key through the platform's registry calls.
 class TRegistryKey : public RegistryKeyStore {
 public:
     // Raises ERegistryException naming the key, and on this platform the store's own problem
     // (a malformed file, say), when it cannot be opened.
     TRegistryKey(HKEY Root, const std::string& Path, bool CanCreate);
+
+    // Opens an existing key asking for read access only: keys that describe the machine, such
+    // as the serial-port map under HKEY_LOCAL_MACHINE, refuse anyone asking to write. Raises as
+    // above; the write calls then fail as the platform refuses them.
+    struct ReadOnlyAccess {};
+    static constexpr ReadOnlyAccess ReadOnly{};
+    TRegistryKey(HKEY Root, const std::string& Path, ReadOnlyAccess);
+
     ~TRegistryKey() override;
     TRegistryKey(const TRegistryKey&) = delete;
     TRegistryKey& operator=(const TRegistryKey&) = delete;
@@ -44,6 +60,15 @@ public:
     std::string ReadString(const std::string& Name) override;
     std::int32_t ReadInteger(const std::string& Name) override;
 
+    // The names of the key's values in the store's order, as they were when counted: a value
+    // added or renamed since is not listed, one removed since is left out. "Failed to get info
+    // for key '%s'" when the store cannot be read.
+    std::vector<std::string> ValueNames() const;
+    // The value's type and size; none when there is no such value. "Failed to get data for '%s'"
+    // when the store cannot be read.
+    std::optional<TRegDataInfo> DataInfo(const std::string& Name) const;
+
 private:
     HKEY FKey = nullptr;
+    std::string FPath;
 };

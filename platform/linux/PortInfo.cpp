@@ -1,4 +1,4 @@
-#include "platform/linux/PortInfo.h"
+#include "platform/PortInfo.h"
 
 #include "platform/linux/DeviceNames.h"
 

@@ -1,4 +1,4 @@
-#include "platform/linux/VirtualPort.h"
+#include "platform/VirtualPort.h"
 
 #include "platform/linux/DeviceNames.h"
 
@@ -64,7 +64,12 @@ bool StopOnSignals::Requested() {
     return StopSignal != 0;
 }
 
-VirtualPort::VirtualPort(const std::string& Name) {
+struct VirtualPort::Pair {
+    int Master = -1;
+    int Terminal = -1; // held open so the pair lives while programs come and go
+};
+
+VirtualPort::VirtualPort(const std::string& Name) : Pair_(std::make_unique<Pair>()) {
     std::string name;
     for (const char c : Name)
         name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -88,21 +93,21 @@ VirtualPort::VirtualPort(const std::string& Name) {
         ::unlink(Alias_.c_str());
     }
 
-    if (::openpty(&Master_, &Terminal_, nullptr, nullptr, nullptr) < 0)
+    if (::openpty(&Pair_->Master, &Pair_->Terminal, nullptr, nullptr, nullptr) < 0)
         throw SystemError("cannot make a pseudo-terminal");
-    ::fcntl(Master_, F_SETFD, FD_CLOEXEC);
-    ::fcntl(Terminal_, F_SETFD, FD_CLOEXEC);
+    ::fcntl(Pair_->Master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(Pair_->Terminal, F_SETFD, FD_CLOEXEC);
     // The bytes must reach the printer as they were written: no echo, no CR/LF changes.
     termios raw{};
-    ::tcgetattr(Terminal_, &raw);
+    ::tcgetattr(Pair_->Terminal, &raw);
     ::cfmakeraw(&raw);
-    ::tcsetattr(Terminal_, TCSANOW, &raw);
-    const char* device = ::ttyname(Terminal_);
+    ::tcsetattr(Pair_->Terminal, TCSANOW, &raw);
+    const char* device = ::ttyname(Pair_->Terminal);
     Device_ = device ? device : "";
     if (Device_.empty() || ::symlink(Device_.c_str(), Alias_.c_str()) < 0) {
         const auto failure = SystemError("cannot publish " + Alias_);
-        ::close(Master_);
-        ::close(Terminal_);
+        ::close(Pair_->Master);
+        ::close(Pair_->Terminal);
         throw failure;
     }
 }
@@ -113,8 +118,8 @@ VirtualPort::~VirtualPort() {
     const ssize_t length = ::readlink(Alias_.c_str(), target, sizeof target - 1);
     if (length > 0 && std::string(target, static_cast<std::size_t>(length)) == Device_)
         ::unlink(Alias_.c_str());
-    ::close(Terminal_);
-    ::close(Master_);
+    ::close(Pair_->Terminal);
+    ::close(Pair_->Master);
 }
 
 std::optional<std::string> VirtualPort::Read() {
@@ -123,7 +128,7 @@ std::optional<std::string> VirtualPort::Read() {
     sigdelset(&waiting, SIGINT);
     sigdelset(&waiting, SIGTERM);
     while (!StopOnSignals::Requested()) {
-        pollfd fd{Master_, POLLIN, 0};
+        pollfd fd{Pair_->Master, POLLIN, 0};
         const int ready = ::ppoll(&fd, 1, nullptr, &waiting);
         if (ready < 0) {
             if (errno == EINTR)
@@ -132,7 +137,7 @@ std::optional<std::string> VirtualPort::Read() {
         }
         if (fd.revents & POLLIN) {
             char buffer[4096];
-            const ssize_t got = ::read(Master_, buffer, sizeof buffer);
+            const ssize_t got = ::read(Pair_->Master, buffer, sizeof buffer);
             if (got > 0)
                 return std::string(buffer, static_cast<std::size_t>(got));
             if (got < 0 && (errno == EINTR || errno == EAGAIN))
@@ -147,7 +152,7 @@ std::optional<std::string> VirtualPort::Read() {
 
 void VirtualPort::Write(std::string_view Bytes) {
     while (!Bytes.empty()) {
-        const ssize_t put = ::write(Master_, Bytes.data(), Bytes.size());
+        const ssize_t put = ::write(Pair_->Master, Bytes.data(), Bytes.size());
         if (put < 0) {
             if (errno == EINTR)
                 continue;

@@ -1,17 +1,12 @@
-// Print, Bell and Epson with "Parallel" checked, against a pseudo-terminal published as LPT1, and
-// the parallel channel's buffering and errors on its own.
+// Print, Bell and Epson with "Parallel" checked, against a pseudo-terminal published as LPT1.
 #include "tests/app/ConsoleTestSupport.h"
 
-#include "cli/ParallelDevice.h"
 #include "platform/linux/SimulatedComm.h"
 
 #include <QComboBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -20,11 +15,6 @@ using consoletest::PtyPrinter;
 using platform::SimulatedComm;
 
 const std::string TrailerLine = "\r\n\r\n\r\n\r\n\x1DV1\r\n";
-
-std::string FileText(const std::filesystem::path& Path) {
-    std::ifstream in(Path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 std::size_t CountOf(const std::string& Text, const std::string& Part) {
     std::size_t n = 0;
@@ -127,60 +117,6 @@ TEST_F(ParallelActionsTest, MissingParallelPortMakesTheActionsDoNothingVisible) 
     EXPECT_TRUE(FBoxes.Texts().empty());
     EXPECT_TRUE(window->BBtnDisplay->isEnabled());
     EXPECT_EQ(window->DateStamp.size(), 20u);
-}
-
-using ParallelDeviceTest = ConsoleTest;
-
-TEST_F(ParallelDeviceTest, CharacterDeviceGetsEveryLineAtItsLineEnd) {
-    PtyPrinter lpt;
-    Alias("lpt1", lpt.Slave());
-    TParallelDevice device;
-    ASSERT_EQ(device.Open(), 0);
-    EXPECT_TRUE(device.FlushesLines());
-    ASSERT_EQ(device.WriteLine("abc"), 0);
-    // Arrives before the close: the line end sent the buffer.
-    EXPECT_EQ(lpt.WaitForBytes(5), "abc\r\n");
-    const std::string longLine(300, 'x');
-    ASSERT_EQ(device.WriteLine(longLine), 0);
-    EXPECT_EQ(lpt.WaitForBytes(307), "abc\r\n" + longLine + "\r\n");
-    EXPECT_EQ(device.Close(), 0);
-    EXPECT_FALSE(device.IsOpen());
-}
-
-TEST_F(ParallelDeviceTest, OtherDevicesGetFullBuffersAndTheRestAtClose) {
-    const auto file = AliasFolder().parent_path() / "spool";
-    std::ofstream(file).put('>');
-    Alias("lpt1", file.string());
-    TParallelDevice device;
-    ASSERT_EQ(device.Open(), 0);
-    EXPECT_FALSE(device.FlushesLines());
-    ASSERT_EQ(device.WriteLine(std::string(100, 'a')), 0);
-    EXPECT_EQ(FileText(file), ">");
-    ASSERT_EQ(device.WriteLine(std::string(100, 'b')), 0);
-    // 204 bytes given: one full buffer of 128 went out, 76 wait.
-    EXPECT_EQ(FileText(file), ">" + std::string(100, 'a') + "\r\n" + std::string(26, 'b'));
-    ASSERT_EQ(device.Close(), 0);
-    EXPECT_EQ(FileText(file),
-              ">" + std::string(100, 'a') + "\r\n" + std::string(100, 'b') + "\r\n");
-}
-
-TEST_F(ParallelDeviceTest, FailuresLeaveResultCodesThatRaiseIOErrors) {
-    Alias("lpt1", "/dev/tillmark-no-such-printer");
-    TParallelDevice missing;
-    const int openResult = missing.Open();
-    EXPECT_NE(openResult, 0);
-    EXPECT_FALSE(missing.IsOpen());
-    try {
-        IOCheck(openResult);
-        ADD_FAILURE() << "no error raised";
-    } catch (const EInOutError& error) {
-        EXPECT_EQ(error.ErrorCode(), openResult);
-    }
-    // Steps on a channel that is not open fail the same way and write nothing.
-    EXPECT_EQ(missing.WriteLine("x"), ioNotOpenForOutput);
-    EXPECT_EQ(missing.Close(), ioNotOpenForOutput);
-    EXPECT_NO_THROW(IOCheck(0));
-    EXPECT_THROW(IOCheck(ioNotOpenForOutput), EInOutError);
 }
 
 } // namespace

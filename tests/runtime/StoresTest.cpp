@@ -1,3 +1,4 @@
+#include "platform/linux/Registry.h"
 #include "runtime/IniFiles.h"
 #include "runtime/Registry.h"
 #include "runtime/SysUtils.h"
@@ -9,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -85,6 +88,7 @@ protected:
         ::setenv("XDG_CONFIG_HOME", Folder.Path().c_str(), 1);
     }
     void TearDown() override {
+        platform::RestoreSerialCommMap();
         if (Old.empty())
             ::unsetenv("XDG_CONFIG_HOME");
         else
@@ -155,8 +159,69 @@ TEST_F(RegistryKeyTest, AStoreThatBreaksUnderAnOpenKeyFailsEveryReadWithItsLine)
         }
     }
     EXPECT_THROW(key.ReadInteger("CustomBaudRate"), ERegistryException);
+    EXPECT_THROW(key.DataInfo("Port"), ERegistryException);
+    try {
+        key.ValueNames();
+        ADD_FAILURE() << "listed the values of a store that does not parse";
+    } catch (const ERegistryException& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Failed to get info for key 'Software\\Tillmark\\Test'" + where);
+    }
     EXPECT_THROW(key.WriteString("Port", "COM4"), ERegistryException);
     EXPECT_NE(ReadAll(file).find("\"Port\"=COM3\n"), std::string::npos); // never overwritten
+}
+
+TEST_F(RegistryKeyTest, ListsValueNamesInOrderWithEachTypeAndSize) {
+    {
+        TRegistryKey key(HKEY_CURRENT_USER, "Software\\Tillmark\\Names", true);
+        EXPECT_TRUE(key.ValueNames().empty());
+        key.WriteString("Port", "COM3");
+        key.WriteInteger("BaudRate", 9600);
+        key.WriteString("A rather longer value name", "");
+    }
+    const TRegistryKey key(HKEY_CURRENT_USER, "Software\\Tillmark\\Names", TRegistryKey::ReadOnly);
+    // Shorter names than the longest come back without padding.
+    EXPECT_EQ(key.ValueNames(),
+              (std::vector<std::string>{"Port", "BaudRate", "A rather longer value name"}));
+    const std::tuple<const char*, DWORD, DWORD> infos[] = {
+        {"Port", REG_SZ, 5}, {"baudrate", REG_DWORD, 4}, {"A rather longer value name", REG_SZ, 1}};
+    for (const auto& [name, type, size] : infos) {
+        const auto info = key.DataInfo(name);
+        ASSERT_TRUE(info) << name;
+        EXPECT_EQ(info->RegData, type) << name;
+        EXPECT_EQ(info->DataSize, size) << name;
+    }
+    EXPECT_FALSE(key.DataInfo("Missing"));
+    EXPECT_THROW(TRegistryKey(HKEY_CURRENT_USER, "Software\\Nobody", TRegistryKey::ReadOnly),
+                 ERegistryException);
+}
+
+TEST_F(RegistryKeyTest, ReadOnlyOpensTheSerialPortMapThatRefusesWriteAccess) {
+    const std::string path = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+    platform::InstallSerialCommMapForTest(
+        std::vector<platform::RegistryValue>{platform::TextValue("\\Device\\ttyUSB0", "ttyUSB0"),
+                                             platform::DwordValue("\\Device\\Odd", 7),
+                                             platform::TextValue("\\Device\\Alias\\com9", "COM9")});
+    try {
+        TRegistryKey(HKEY_LOCAL_MACHINE, path, false);
+        ADD_FAILURE() << "opened the serial-port map for writing";
+    } catch (const ERegistryException& e) {
+        EXPECT_EQ(std::string(e.what()), "Failed to open key '" + path + "'");
+    }
+
+    TRegistryKey map(HKEY_LOCAL_MACHINE, path, TRegistryKey::ReadOnly);
+    EXPECT_EQ(map.ValueNames(), (std::vector<std::string>{"\\Device\\ttyUSB0", "\\Device\\Odd",
+                                                          "\\Device\\Alias\\com9"}));
+    EXPECT_EQ(map.ReadString("\\Device\\Alias\\com9"), "COM9");
+    const auto odd = map.DataInfo("\\Device\\Odd");
+    ASSERT_TRUE(odd);
+    EXPECT_EQ(odd->RegData, REG_DWORD);
+    EXPECT_THROW(map.WriteString("\\Device\\ttyUSB0", "COM1"), ERegistryException);
+    EXPECT_EQ(map.ReadString("\\Device\\ttyUSB0"), "ttyUSB0");
+
+    platform::InstallSerialCommMapForTest(std::nullopt);
+    EXPECT_THROW(TRegistryKey(HKEY_LOCAL_MACHINE, path, TRegistryKey::ReadOnly),
+                 ERegistryException);
 }
 
 } // namespace

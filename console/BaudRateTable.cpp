@@ -1,4 +1,4 @@
-#include "cli/BaudRateTable.h"
+#include "console/BaudRateTable.h"
 
 #include <stdexcept>
 #include <string>

@@ -1,6 +1,6 @@
 // The device end of the virtual printer: a pseudo-terminal pair whose terminal side is published
 // in the alias folder, so programs open it by a port name ("com9", "lpt1") like a real printer.
-// Linux only, beside the Win32 surface: Windows has no pseudo-terminals of this kind.
+// Beside the Win32 surface, implemented on Linux: Windows has no pseudo-terminals of this kind.
 #pragma once
 
 #include <memory>
@@ -32,8 +32,8 @@ public:
     void Write(std::string_view Bytes);
 
 private:
-    int Master_ = -1;
-    int Terminal_ = -1; // held open so the pair lives while programs come and go
+    struct Pair; // the system's handles to both ends
+    std::unique_ptr<Pair> Pair_;
     std::string Device_;
     std::string Alias_;
 };

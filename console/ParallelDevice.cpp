@@ -1,4 +1,4 @@
-#include "cli/ParallelDevice.h"
+#include "console/ParallelDevice.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,6 +1,7 @@
-// What sysfs knows of a serial port, found by the name the port list shows ("COM1", "ttyUSB0",
-// an alias such as "com9"). Linux only, beside the Win32 surface: the registry's serial-port map
-// carries none of this. Nothing is opened: names are resolved and sysfs files read.
+// What the system knows of a serial port, found by the name the port list shows ("COM1",
+// "ttyUSB0", an alias such as "com9"). Beside the Win32 surface, as the registry's serial-port map
+// carries none of this; implemented on Linux, where names are resolved and sysfs files read.
+// Nothing is opened.
 #pragma once
 
 #include <string>
