@@ -157,9 +157,6 @@ Printer PrintAll(std::string_view Bytes, const Profile& P);
 // "[DRAWER pin 2: 510 ms on / 510 ms off]", one per line.
 std::string PageText(const Page& P);
 
-// The trace and warnings as JSON, with byte offsets.
-std::string TraceJson(const Printer& P);
-
 // Code point to UTF-8.
 void AppendUtf8(std::string& Out, char32_t Character);
 
