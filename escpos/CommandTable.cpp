@@ -1,5 +1,7 @@
 #include "escpos/CommandTable.h"
 
+#include "escpos/Printer.h"
+
 #include <iterator>
 
 namespace escpos {
@@ -172,111 +174,129 @@ Extent RealTimeCommandForm(std::string_view P) {
     }
 }
 
-using enum CommandId;
+} // namespace
 
 // The commands this printer knows, one row each. The name is the bytes that call the command up,
 // as the manuals write them, and the table is looked up by it; the id is what the decoder hands
-// out; the length rule says how many bytes the command takes.
+// out; the length rule says how many bytes the command takes; the handler is what the printer
+// does with it.
 //
-// To add a command: give it an id in Command.h and a row here. A command the printer only needs
-// to step over is Skipped.
-constexpr CommandRow Rows[] = {
-    // Single bytes.
-    {"LF", LineFeed, Fixed<1>},
-    {"CR", CarriageRet, Fixed<1>},
-    {"HT", Tab, Fixed<1>},
-    {"FF", FormFeed, Fixed<1>},
-    {"CAN", Cancel, Fixed<1>},
-    // How characters print.
-    {"ESC !", PrintMode, Fixed<3>},
-    {"ESC E", Emphasis, Fixed<3>},
-    {"ESC G", DoubleStrike, Fixed<3>},
-    {"ESC -", Underline, Fixed<3>},
-    {"ESC M", Font, Fixed<3>},
-    {"ESC SP", RightSpacing, Fixed<3>},
-    {"ESC {", UpsideDown, Fixed<3>},
-    {"ESC V", Rotate, Fixed<3>},
-    {"ESC t", CodePage, Fixed<3>},
-    {"ESC R", CharacterSet, Fixed<3>},
-    {"GS !", CharacterSize, Fixed<3>},
-    {"GS B", Reverse, Fixed<3>},
-    {"FS &", DoubleByteOn, Fixed<2>},
-    {"FS .", DoubleByteOff, Fixed<2>},
-    {"FS !", DoubleByteMode, Fixed<3>},
-    // Where characters go on the line.
-    {"ESC a", Justify, Fixed<3>},
-    {"ESC $", AbsolutePosition, Fixed<4>},
-    {"ESC \\", RelativePosition, Fixed<4>},
-    {"GS L", LeftMargin, Fixed<4>},
-    {"GS W", PrintWidth, Fixed<4>},
-    // Paper feed and cuts.
-    {"ESC 2", DefaultSpacing, Fixed<2>},
-    {"ESC 3", LineSpacing, Fixed<3>},
-    {"ESC d", FeedLines, Fixed<3>},
-    {"ESC J", FeedDots, Fixed<3>},
-    {"ESC i", OldCut, Fixed<2>},
-    {"ESC m", OldCut, Fixed<2>},
-    {"GS V", Cut, CutForm},
-    // The printer as a whole, the drawer, and answers to the host.
-    {"ESC @", Initialise, Fixed<2>},
-    {"ESC p", DrawerPulse, Fixed<5>},
-    {"GS r", StatusRequest, Fixed<3>},
-    {"GS I", PrinterId, Fixed<3>},
-    {"DLE EOT", RealTimeStatus, RealTimeStatusForm},
-    {"DLE ENQ", RealTimeRequest, Fixed<3>},
-    {"DLE DC4", RealTimePulse, RealTimeCommandForm},
-    // Bit images and bar codes: stepped over, not drawn.
-    {"ESC *", Skipped, BitImage},
-    {"GS *", Skipped, DownloadedImage},
-    {"GS /", Skipped, Fixed<3>},
-    {"GS v", Skipped, RasterImage},
-    {"GS 8", Skipped, LargeGraphics},
-    {"FS p", Skipped, Fixed<4>},
-    {"GS k", Skipped, BarCode},
-    {"GS H", Skipped, Fixed<3>},
-    {"GS h", Skipped, Fixed<3>},
-    {"GS w", Skipped, Fixed<3>},
-    {"GS f", Skipped, Fixed<3>},
-    // Families whose function byte follows: 2D codes, graphics, set-up, and more.
-    {"ESC (", Skipped, LengthPrefixed},
-    {"GS (", Skipped, LengthPrefixed},
-    {"FS (", Skipped, LengthPrefixed},
-    // User-defined and double-byte character set-up.
-    {"ESC %", Skipped, Fixed<3>},
-    {"ESC &", Skipped, UserCharacters},
-    {"ESC ?", Skipped, Fixed<3>},
-    {"FS -", Skipped, Fixed<3>},
-    {"FS W", Skipped, Fixed<3>},
-    {"FS C", Skipped, Fixed<3>},
-    {"FS S", Skipped, Fixed<4>},
-    {"FS ?", Skipped, Fixed<4>},
-    {"FS 2", Skipped, Fixed<4 + 72>},
-    // Page mode.
-    {"ESC L", Skipped, Fixed<2>},
-    {"ESC S", Skipped, Fixed<2>},
-    {"ESC W", Skipped, Fixed<10>},
-    {"ESC T", Skipped, Fixed<3>},
-    {"GS $", Skipped, Fixed<4>},
-    {"GS \\", Skipped, Fixed<4>},
-    // Other set-up, peripherals and reverse feeds.
-    {"ESC D", Skipped, UntilNul<2 + 32 + 1>},
-    {"ESC =", Skipped, Fixed<3>},
-    {"ESC c", Skipped, Fixed<4>},
-    {"ESC v", Skipped, Fixed<2>},
-    {"ESC u", Skipped, Fixed<3>},
-    {"ESC U", Skipped, Fixed<3>},
-    {"ESC r", Skipped, Fixed<3>},
-    {"ESC e", Skipped, Fixed<3>},
-    {"ESC K", Skipped, Fixed<3>},
-    {"GS P", Skipped, Fixed<4>},
-    {"GS :", Skipped, Fixed<2>},
-    {"GS ^", Skipped, Fixed<5>},
-    {"GS a", Skipped, Fixed<3>},
-    {"GS b", Skipped, Fixed<3>},
-    {"GS E", Skipped, Fixed<3>},
+// To add a command: give it an id in Command.h, a row here, and a handler, a Printer member in
+// the file of its family (TextCommands.cpp, PaperCommands.cpp ...) declared in Printer.h. A
+// command the printer only steps over is Skipped, with StepOver as its handler. The build stops
+// on a name that spells no bytes, a command named twice, or an id left without a handler.
+//
+// A struct, so that the printer can let it name the handlers it keeps private.
+struct CommandTable {
+    using enum CommandId;
+
+    static constexpr CommandRow Rows[] = {
+        // Single bytes.
+        {"LF", LineFeed, Fixed<1>, &Printer::PrintAndFeedLine},
+        {"CR", CarriageRet, Fixed<1>, &Printer::CarriageReturn},
+        {"HT", Tab, Fixed<1>, &Printer::HorizontalTab},
+        {"FF", FormFeed, Fixed<1>, &Printer::IgnoreFormFeed},
+        {"CAN", Cancel, Fixed<1>, &Printer::IgnoreCancel},
+        // How characters print.
+        {"ESC !", PrintMode, Fixed<3>, &Printer::SetPrintModes},
+        {"ESC E", Emphasis, Fixed<3>, &Printer::SetEmphasis},
+        {"ESC G", DoubleStrike, Fixed<3>, &Printer::SetEmphasis},
+        {"ESC -", Underline, Fixed<3>, &Printer::SetUnderline},
+        {"ESC M", Font, Fixed<3>, &Printer::SelectFont},
+        {"ESC SP", RightSpacing, Fixed<3>, &Printer::SetRightSpacing},
+        {"ESC {", UpsideDown, Fixed<3>, &Printer::SetUpsideDown},
+        {"ESC V", Rotate, Fixed<3>, &Printer::SetRotation},
+        {"ESC t", CodePage, Fixed<3>, &Printer::SelectCodePage},
+        {"ESC R", CharacterSet, Fixed<3>, &Printer::SelectCharacterSet},
+        {"GS !", CharacterSize, Fixed<3>, &Printer::SetCharacterSize},
+        {"GS B", Reverse, Fixed<3>, &Printer::SetReverse},
+        {"FS &", DoubleByteOn, Fixed<2>, &Printer::StartDoubleByte},
+        {"FS .", DoubleByteOff, Fixed<2>, &Printer::StopDoubleByte},
+        {"FS !", DoubleByteMode, Fixed<3>, &Printer::SetDoubleByteModes},
+        // Where characters go on the line.
+        {"ESC a", Justify, Fixed<3>, &Printer::SetJustification},
+        {"ESC $", AbsolutePosition, Fixed<4>, &Printer::MovePosition},
+        {"ESC \\", RelativePosition, Fixed<4>, &Printer::MovePosition},
+        {"GS L", LeftMargin, Fixed<4>, &Printer::SetLeftMargin},
+        {"GS W", PrintWidth, Fixed<4>, &Printer::SetPrintWidth},
+        // Paper feed and cuts.
+        {"ESC 2", DefaultSpacing, Fixed<2>, &Printer::SetDefaultSpacing},
+        {"ESC 3", LineSpacing, Fixed<3>, &Printer::SetLineSpacing},
+        {"ESC d", FeedLines, Fixed<3>, &Printer::PrintAndFeedLines},
+        {"ESC J", FeedDots, Fixed<3>, &Printer::PrintAndFeedDots},
+        {"ESC i", OldCut, Fixed<2>, &Printer::CutHere},
+        {"ESC m", OldCut, Fixed<2>, &Printer::CutHere},
+        {"GS V", Cut, CutForm, &Printer::FeedAndCut},
+        // The printer as a whole, the drawer, and answers to the host.
+        {"ESC @", Initialise, Fixed<2>, &Printer::Initialise},
+        {"ESC p", DrawerPulse, Fixed<5>, &Printer::KickDrawer},
+        {"GS r", StatusRequest, Fixed<3>, &Printer::AnswerStatus},
+        {"GS I", PrinterId, Fixed<3>, &Printer::AnswerPrinterId},
+        {"DLE EOT", RealTimeStatus, RealTimeStatusForm, &Printer::AnswerRealTimeStatus},
+        {"DLE ENQ", RealTimeRequest, Fixed<3>, &Printer::TakeRealTimeRequest},
+        {"DLE DC4", RealTimePulse, RealTimeCommandForm, &Printer::RealTimeFunction},
+        // Bit images and bar codes: stepped over, not drawn.
+        {"ESC *", Skipped, BitImage, &Printer::StepOver},
+        {"GS *", Skipped, DownloadedImage, &Printer::StepOver},
+        {"GS /", Skipped, Fixed<3>, &Printer::StepOver},
+        {"GS v", Skipped, RasterImage, &Printer::StepOver},
+        {"GS 8", Skipped, LargeGraphics, &Printer::StepOver},
+        {"FS p", Skipped, Fixed<4>, &Printer::StepOver},
+        {"GS k", Skipped, BarCode, &Printer::StepOver},
+        {"GS H", Skipped, Fixed<3>, &Printer::StepOver},
+        {"GS h", Skipped, Fixed<3>, &Printer::StepOver},
+        {"GS w", Skipped, Fixed<3>, &Printer::StepOver},
+        {"GS f", Skipped, Fixed<3>, &Printer::StepOver},
+        // Families whose function byte follows: 2D codes, graphics, set-up, and more.
+        {"ESC (", Skipped, LengthPrefixed, &Printer::StepOver},
+        {"GS (", Skipped, LengthPrefixed, &Printer::StepOver},
+        {"FS (", Skipped, LengthPrefixed, &Printer::StepOver},
+        // User-defined and double-byte character set-up.
+        {"ESC %", Skipped, Fixed<3>, &Printer::StepOver},
+        {"ESC &", Skipped, UserCharacters, &Printer::StepOver},
+        {"ESC ?", Skipped, Fixed<3>, &Printer::StepOver},
+        {"FS -", Skipped, Fixed<3>, &Printer::StepOver},
+        {"FS W", Skipped, Fixed<3>, &Printer::StepOver},
+        {"FS C", Skipped, Fixed<3>, &Printer::StepOver},
+        {"FS S", Skipped, Fixed<4>, &Printer::StepOver},
+        {"FS ?", Skipped, Fixed<4>, &Printer::StepOver},
+        {"FS 2", Skipped, Fixed<4 + 72>, &Printer::StepOver},
+        // Page mode.
+        {"ESC L", Skipped, Fixed<2>, &Printer::StepOver},
+        {"ESC S", Skipped, Fixed<2>, &Printer::StepOver},
+        {"ESC W", Skipped, Fixed<10>, &Printer::StepOver},
+        {"ESC T", Skipped, Fixed<3>, &Printer::StepOver},
+        {"GS $", Skipped, Fixed<4>, &Printer::StepOver},
+        {"GS \\", Skipped, Fixed<4>, &Printer::StepOver},
+        // Other set-up, peripherals and reverse feeds.
+        {"ESC D", Skipped, UntilNul<2 + 32 + 1>, &Printer::StepOver},
+        {"ESC =", Skipped, Fixed<3>, &Printer::StepOver},
+        {"ESC c", Skipped, Fixed<4>, &Printer::StepOver},
+        {"ESC v", Skipped, Fixed<2>, &Printer::StepOver},
+        {"ESC u", Skipped, Fixed<3>, &Printer::StepOver},
+        {"ESC U", Skipped, Fixed<3>, &Printer::StepOver},
+        {"ESC r", Skipped, Fixed<3>, &Printer::StepOver},
+        {"ESC e", Skipped, Fixed<3>, &Printer::StepOver},
+        {"ESC K", Skipped, Fixed<3>, &Printer::StepOver},
+        {"GS P", Skipped, Fixed<4>, &Printer::StepOver},
+        {"GS :", Skipped, Fixed<2>, &Printer::StepOver},
+        {"GS ^", Skipped, Fixed<5>, &Printer::StepOver},
+        {"GS a", Skipped, Fixed<3>, &Printer::StepOver},
+        {"GS b", Skipped, Fixed<3>, &Printer::StepOver},
+        {"GS E", Skipped, Fixed<3>, &Printer::StepOver},
+        // What the decoder makes of bytes no row above names. Text has no row: the printer prints
+        // it itself, a character at a time.
+        {"", Control, nullptr, &Printer::IgnoreControl},
+        {"", Unknown, nullptr, &Printer::SkipUnknown},
+        {"", Incomplete, nullptr, &Printer::ReportIncomplete},
+    };
 };
 
-constexpr std::size_t RowCount = std::size(Rows);
+namespace {
+
+constexpr const CommandRow* Rows = CommandTable::Rows;
+constexpr std::size_t RowCount = std::size(CommandTable::Rows);
+constexpr std::size_t IdCount = static_cast<std::size_t>(CommandId::Incomplete) + 1;
 
 // A byte by its name in a row: a control's name, SP, or the character itself.
 constexpr std::uint8_t ByteNamed(std::string_view Name) {
@@ -294,35 +314,55 @@ constexpr int IntroducerSlot(std::uint8_t B) {
     return B == ESC ? 0 : B == GS ? 1 : B == FS ? 2 : B == DLE ? 3 : -1;
 }
 
-// Row numbers (counted from 1; 0 for none) by the bytes that name them.
+// Row numbers (counted from 1; 0 for none) by the bytes that name them, and by id.
 struct Index {
     std::array<std::uint8_t, 256> Single{};
     std::array<std::array<std::uint8_t, 256>, 4> AfterIntroducer{};
+    std::array<std::uint8_t, IdCount> ById{}; // the first row of each id
 };
 
-// Builds the index, and stops the build on a row that names no command or one named twice.
+// Builds the index, and stops the build on a row that names no command, a command named twice,
+// or an id whose rows disagree on its handler or that has none.
 constexpr Index BuildIndex() {
     static_assert(RowCount < 255, "the index keeps row numbers in a byte");
     Index index;
     for (std::size_t r = 0; r < RowCount; ++r) {
-        const std::string_view name = Rows[r].Name;
-        const std::size_t space = name.find(' ');
-        const std::uint8_t first = ByteNamed(name.substr(0, space));
+        const CommandRow& row = Rows[r];
+        const auto number = static_cast<std::uint8_t>(r + 1);
+        std::uint8_t& first = index.ById[static_cast<std::size_t>(row.Id)];
+        if (!row.Do || (first && Rows[first - 1].Do != row.Do))
+            throw "every id has one handler";
+        if (!first)
+            first = number;
+        if (row.Name.empty()) {
+            if (row.Length)
+                throw "a row no bytes name has no length to read";
+            continue;
+        }
+        if (!row.Length)
+            throw "every named row says how its length is read";
+        const std::size_t space = row.Name.find(' ');
+        const std::uint8_t lead = ByteNamed(row.Name.substr(0, space));
         std::uint8_t* slot = nullptr;
         if (space == std::string_view::npos) {
-            if (first >= 0x20 || IsIntroducer(first))
+            if (lead >= 0x20 || IsIntroducer(lead))
                 throw "a single-byte command is a control byte that starts no longer one";
-            slot = &index.Single[first];
+            slot = &index.Single[lead];
         } else {
-            if (!IsIntroducer(first))
+            if (!IsIntroducer(lead))
                 throw "a longer command starts with ESC, GS, FS or DLE";
-            slot = &index.AfterIntroducer[IntroducerSlot(first)][ByteNamed(name.substr(space + 1))];
+            slot =
+                &index.AfterIntroducer[IntroducerSlot(lead)][ByteNamed(row.Name.substr(space + 1))];
         }
         if (*slot)
             throw "two rows name the same command";
-        if (!Rows[r].Length)
-            throw "every row says how its length is read";
-        *slot = static_cast<std::uint8_t>(r + 1);
+        *slot = number;
+    }
+    // Text is the one id without a row: the printer prints it itself.
+    for (std::size_t id = 0; id < IdCount; ++id) {
+        const bool text = id == static_cast<std::size_t>(CommandId::Char);
+        if ((index.ById[id] != 0) == text)
+            throw "every id but Char has a row";
     }
     return index;
 }
@@ -341,6 +381,11 @@ const CommandRow* FindCommand(std::string_view Prefix) {
     else if (Prefix.size() >= 2)
         row = Lookup.AfterIntroducer[IntroducerSlot(first)][Byte(Prefix, 1)];
     return row ? &Rows[row - 1] : nullptr;
+}
+
+Handler HandlerFor(CommandId Id) {
+    const std::uint8_t row = Lookup.ById[static_cast<std::size_t>(Id)];
+    return row ? Rows[row - 1].Do : nullptr;
 }
 
 Measurement MeasureCommand(std::string_view Prefix) {

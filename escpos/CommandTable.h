@@ -1,6 +1,7 @@
-// The command table: one row per command, with its name, how many bytes it takes and which id
-// the decoder hands out for it. The decoder measures commands by it and CommandName names them
-// by it. The rows are in CommandTable.cpp.
+// The command table: one row per command, with its name, the id the decoder hands out for it,
+// how many bytes it takes, and what the printer does with it. The decoder measures commands by
+// it, CommandName names them by it, and the printer carries them out by it. The rows are in
+// CommandTable.cpp.
 #pragma once
 
 #include "escpos/Command.h"
@@ -8,9 +9,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace escpos {
+
+class Printer;
 
 inline constexpr std::uint8_t DLE = 0x10, ESC = 0x1B, FS = 0x1C, GS = 0x1D;
 
@@ -39,15 +43,22 @@ struct Extent {
 // Reads a command's length from its first bytes, the ones that name it and whatever came after.
 using LengthRule = Extent (*)(std::string_view Prefix);
 
+// Carries a command out on the printer; gives what it did, for the trace and the log.
+using Handler = std::string (Printer::*)(const Command& C);
+
 struct CommandRow {
-    std::string_view Name; // the bytes that name it, "ESC !" or "LF"; the table looks it up by them
+    std::string_view Name; // the bytes that name it, "ESC !" or "LF"; empty for what no bytes name
     CommandId Id;
-    LengthRule Length;
+    LengthRule Length; // null where Name is empty
+    Handler Do;
 };
 
 // The row for the command Prefix starts with (its first byte, or its first two after ESC, GS,
 // FS or DLE), or null when no row names it.
 const CommandRow* FindCommand(std::string_view Prefix);
+
+// What the printer does with commands of Id; null for Char, text the printer prints itself.
+Handler HandlerFor(CommandId Id);
 
 // What the table says of a command prefix.
 struct Measurement {
