@@ -184,7 +184,7 @@ Extent RealTimeCommandForm(std::string_view P) {
 // To add a command: give it an id in Command.h, a row here, and a handler, a Printer member in
 // the file of its family (TextCommands.cpp, PaperCommands.cpp ...) declared in Printer.h. A
 // command the printer only steps over is Skipped, with StepOver as its handler. The build stops
-// on a name that spells no bytes, a command named twice, or an id left without a handler.
+// on a name that spells no bytes, a command named twice, or an id left without a row.
 //
 // A struct, so that the printer can let it name the handlers it keeps private.
 struct CommandTable {
@@ -321,8 +321,9 @@ struct Index {
     std::array<std::uint8_t, IdCount> ById{}; // the first row of each id
 };
 
-// Builds the index, and stops the build on a row that names no command, a command named twice,
-// or an id whose rows disagree on its handler or that has none.
+// Builds the index, and stops the build on a row whose name spells no command, a command named
+// twice, or an id without a row. Whether the rows' pointers are set is left to the tests: GCC's
+// null-pointer sanitizer makes comparing them no constant expression.
 constexpr Index BuildIndex() {
     static_assert(RowCount < 255, "the index keeps row numbers in a byte");
     Index index;
@@ -330,17 +331,10 @@ constexpr Index BuildIndex() {
         const CommandRow& row = Rows[r];
         const auto number = static_cast<std::uint8_t>(r + 1);
         std::uint8_t& first = index.ById[static_cast<std::size_t>(row.Id)];
-        if (!row.Do || (first && Rows[first - 1].Do != row.Do))
-            throw "every id has one handler";
         if (!first)
             first = number;
-        if (row.Name.empty()) {
-            if (row.Length)
-                throw "a row no bytes name has no length to read";
+        if (row.Name.empty())
             continue;
-        }
-        if (!row.Length)
-            throw "every named row says how its length is read";
         const std::size_t space = row.Name.find(' ');
         const std::uint8_t lead = ByteNamed(row.Name.substr(0, space));
         std::uint8_t* slot = nullptr;
@@ -370,6 +364,10 @@ constexpr Index BuildIndex() {
 constexpr Index Lookup = BuildIndex();
 
 } // namespace
+
+std::span<const CommandRow> CommandRows() {
+    return CommandTable::Rows;
+}
 
 const CommandRow* FindCommand(std::string_view Prefix) {
     if (Prefix.empty())

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -53,11 +54,15 @@ struct CommandRow {
     Handler Do;
 };
 
+// Every row, in the table's order.
+std::span<const CommandRow> CommandRows();
+
 // The row for the command Prefix starts with (its first byte, or its first two after ESC, GS,
 // FS or DLE), or null when no row names it.
 const CommandRow* FindCommand(std::string_view Prefix);
 
-// What the printer does with commands of Id; null for Char, text the printer prints itself.
+// What the printer does with commands of Id: the handler of its first row; null for Char, text
+// the printer prints itself.
 Handler HandlerFor(CommandId Id);
 
 // What the table says of a command prefix.
