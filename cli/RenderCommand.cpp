@@ -4,6 +4,7 @@
 #include "escpos/Printer.h"
 #include "escpos/Profile.h"
 #include "escpos/Raster.h"
+#include "escpos/TraceJson.h"
 
 #include <CLI/CLI.hpp>
 

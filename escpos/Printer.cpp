@@ -1,37 +1,14 @@
 #include "escpos/Printer.h"
 
 #include "escpos/Charset.h"
+#include "escpos/CommandTable.h"
+#include "escpos/Format.h"
+#include "escpos/PrinterDetail.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 namespace escpos {
-
-namespace {
-
-constexpr int FontAWidth = 12, FontAHeight = 24;
-constexpr int FontBWidth = 9, FontBHeight = 17;
-constexpr int DoubleByteSize = 24;
-constexpr int DefaultLineSpacing = 30; // 1/6 inch at 180 dpi
-constexpr int TabWidth = 8 * FontAWidth;
-
-std::string Format(const char* Pattern, auto... Args) {
-    char text[160];
-    std::snprintf(text, sizeof text, Pattern, Args...);
-    return text;
-}
-
-// Parameters that come either as 0, 1, 2 or as the digits "0", "1", "2".
-int Choice(std::uint8_t N) {
-    return N >= '0' && N <= '9' ? N - '0' : N;
-}
-
-const char* OnOff(bool On) {
-    return On ? "on" : "off";
-}
-
-} // namespace
 
 void AppendUtf8(std::string& Out, char32_t C) {
     if (C < 0x80) {
@@ -251,7 +228,7 @@ void Printer::Apply(const Command& C) {
     const bool quiet = (C.Id == CommandId::LineFeed && !Line_.Glyphs.empty()) ||
                        C.Id == CommandId::Control ||
                        (C.Id == CommandId::CarriageRet && !Profile_.CrFeeds);
-    const std::string detail = Do(C);
+    const std::string detail = (this->*HandlerFor(C.Id))(C);
     Record(C, detail);
     if (!quiet)
         Log(C.Offset, CommandName(C) + " [" + HexBytes(C) + "]: " + detail);
@@ -272,285 +249,30 @@ void Printer::RecordText(const Command& C, char32_t Character) {
         AppendUtf8(Trace_.back().Detail, Character);
 }
 
-std::string Printer::Do(const Command& C) {
-    using enum CommandId;
-    const std::size_t at = C.Offset;
-    const std::uint8_t n = C.At(2);
-    switch (C.Id) {
-    case Char:
-        return "";
-    case LineFeed: {
-        const bool empty = Line_.Glyphs.empty();
-        PrintLine(at, State_.LineSpacing);
-        return empty ? "feed one line" : "print and feed one line";
-    }
-    case CarriageRet:
-        if (Profile_.CrFeeds) {
-            PrintLine(at, State_.LineSpacing);
-            return "print and feed one line";
-        }
-        return "ignored";
-    case Tab: {
-        const int room = Room();
-        const int next = (Line_.X / TabWidth + 1) * TabWidth;
-        if (next > room)
-            return "tab past the print area: ignored";
-        const int spaces = (next - Line_.X + FontAWidth - 1) / FontAWidth;
-        if (Line_.Glyphs.empty()) {
-            Line_.Offset = at;
-            Line_.Justification = State_.Justification;
-        }
-        Line_.X = next;
-        Line_.Text.append(static_cast<std::size_t>(spaces), ' ');
-        return "horizontal tab";
-    }
-    case FormFeed:
-        return "form feed: ignored outside page mode";
-    case Cancel:
-        return "cancel: ignored outside page mode";
-    case Control:
-        return Format("control byte %02X: ignored", C.At(0));
-    case Initialise: {
-        const bool dropped = !Line_.Glyphs.empty();
-        Reset();
-        if (dropped)
-            Warn(at, "ESC @ cleared a line that was not printed");
-        return "initialise the printer";
-    }
-    case PrintMode:
-        State_.FontB = n & 0x01;
-        State_.Emphasised = n & 0x08;
-        State_.HeightMul = n & 0x10 ? 2 : 1;
-        State_.WidthMul = n & 0x20 ? 2 : 1;
-        State_.Underline = n & 0x80 ? 1 : 0;
-        return Format("print modes: font %c, emphasised %s, double height %s, double width %s, "
-                      "underline %s",
-                      State_.FontB ? 'B' : 'A', OnOff(State_.Emphasised),
-                      OnOff(State_.HeightMul == 2), OnOff(State_.WidthMul == 2),
-                      OnOff(State_.Underline));
-    case Emphasis:
-    case DoubleStrike:
-        State_.Emphasised = n & 0x01;
-        return Format("emphasised %s", OnOff(State_.Emphasised));
-    case Underline: {
-        const int v = Choice(n);
-        if (v > 2) {
-            Warn(at, Format("ESC - %u: no such underline mode; ignored", n));
-            return "ignored";
-        }
-        State_.Underline = v;
-        return v ? Format("underline %d dot%s", v, v == 1 ? "" : "s") : "underline off";
-    }
-    case Justify: {
-        const int v = Choice(n);
-        if (v > 2) {
-            Warn(at, Format("ESC a %u: no such justification; ignored", n));
-            return "ignored";
-        }
-        State_.Justification = v;
-        return v == 0 ? "justify left" : v == 1 ? "justify centre" : "justify right";
-    }
-    case DefaultSpacing:
-        State_.LineSpacing = DefaultLineSpacing;
-        return "line spacing 30 dots";
-    case LineSpacing:
-        State_.LineSpacing = n;
-        return Format("line spacing %u dots", n);
-    case CodePage:
-        if (!HasCodePage(n)) {
-            Warn(at, Format("ESC t %u: no such code page here; ignored", n));
-            return "ignored";
-        }
-        State_.CodePage = n;
-        return Format("code page %u", n);
-    case CharacterSet:
-        if (!HasCharacterSet(n)) {
-            Warn(at, Format("ESC R %u: no such character set; ignored", n));
-            return "ignored";
-        }
-        State_.CharacterSet = n;
-        return Format("international character set %u", n);
-    case DrawerPulse: {
-        const int m = Choice(n);
-        if (m > 1) {
-            Warn(at, Format("ESC p %u: no such connector pin; ignored", n));
-            return "ignored";
-        }
-        const int pin = m == 0 ? 2 : 5;
-        const int t1 = C.At(3), t2 = C.At(4);
-        // The off time is never shorter than the on time.
-        const int onMs = t1 * 2, offMs = std::max(t1, t2) * 2;
-        return Pulse(at, pin, onMs, offMs);
-    }
-    case FeedLines:
-        PrintLine(at, n ? State_.LineSpacing : 0);
-        Feed(at, State_.LineSpacing * std::max(0, n - 1));
-        return Format("print and feed %u lines", n);
-    case FeedDots:
-        PrintLine(at, n);
-        return Format("print and feed %u dots", n);
-    case Font: {
-        const int v = Choice(n);
-        if (v > 1) {
-            Warn(at, Format("ESC M %u: no such font; ignored", n));
-            return "ignored";
-        }
-        State_.FontB = v == 1;
-        return v ? "font B" : "font A";
-    }
-    case RightSpacing:
-        State_.RightSpacing = n;
-        return Format("right spacing %u dots", n);
-    case UpsideDown:
-        return Format("upside-down %s: not drawn", OnOff(n & 1));
-    case Rotate:
-        return Format("90-degree rotation %s: not drawn", OnOff(Choice(n) & 1));
-    case AbsolutePosition:
-    case RelativePosition: {
-        // A relative move is a signed count of dots from where the next character would go.
-        const int given = C.At(2) + 256 * C.At(3);
-        const int x = C.Id == AbsolutePosition
-                          ? given
-                          : Line_.X + (given >= 0x8000 ? given - 0x10000 : given);
-        if (x < 0 || x > Room())
-            return Format("position %d past the print area: ignored", x);
-        if (Line_.Glyphs.empty()) {
-            Line_.Offset = at;
-            Line_.Justification = State_.Justification;
-        }
-        if (x > Line_.X)
-            Line_.Text.append(static_cast<std::size_t>((x - Line_.X) / FontAWidth), ' ');
-        Line_.X = x;
-        return Format("print position %d dots", x);
-    }
-    case OldCut: {
-        const bool partial = C.At(1) == 'm';
-        CutPaper(at, partial, 0);
-        return partial ? "partial cut" : "full cut";
-    }
-    case CharacterSize: {
-        if (n & 0x88) {
-            Warn(at, Format("GS ! %02X: size out of range; ignored", n));
-            return "ignored";
-        }
-        State_.WidthMul = State_.DoubleByteWidthMul = (n >> 4) + 1;
-        State_.HeightMul = State_.DoubleByteHeightMul = (n & 7) + 1;
-        return Format("character size %d x %d", State_.WidthMul, State_.HeightMul);
-    }
-    case Reverse:
-        State_.Reverse = n & 1;
-        return Format("white on black %s", OnOff(State_.Reverse));
-    case Cut: {
-        const std::uint8_t m = C.At(2);
-        const bool partial = m == 1 || m == '1' || m == 66 || m == 98 || m == 104;
-        // Function B feeds n dots before it cuts; A cuts where the paper is.
-        const int feed = C.Length == 4 ? C.At(3) : 0;
-        CutPaper(at, partial, feed);
-        if (feed)
-            return Format("feed %d dots and %s cut", feed, partial ? "partial" : "full");
-        return partial ? "partial cut" : "full cut";
-    }
-    case StatusRequest: {
-        const int v = Choice(n);
-        // Pin 3 of the drawer connector reads high here, as DLE EOT 1 tells too.
-        if (v == 2) {
-            Reply("\x01");
-            return "drawer connector status: answered 01 (pin 3 high)";
-        }
-        if (v == 1 || v == 4) {
-            Reply(std::string(1, '\0'));
-            return v == 1 ? "paper sensor status: answered 00 (paper present)"
-                          : "ink status: answered 00";
-        }
-        Warn(at, Format("GS r %u: no such status; no answer", n));
-        return "ignored";
-    }
-    case PrinterId: {
-        const int v = n >= '1' && n <= '3' ? n - '0' : n;
-        switch (v) {
-        case 1:
-            Reply("\x20");
-            return "printer model ID: answered 20";
-        case 2: {
-            const char type = static_cast<char>(Profile_.TypeId);
-            Reply(std::string(1, type));
-            return Format("type ID: answered %02X", Profile_.TypeId);
-        }
-        case 3:
-            Reply("\x10");
-            return "ROM version ID: answered 10";
-        case 66:
-            Reply(std::string("_EPSON\0", 7));
-            return "maker name: answered \"EPSON\"";
-        case 67:
-            Reply(std::string("_TM-T88III\0", 11));
-            return "model name: answered \"TM-T88III\"";
-        default:
-            Warn(at, Format("GS I %u: no such information; no answer", n));
-            return "ignored";
-        }
-    }
-    case LeftMargin: {
-        const int dots = C.At(2) + 256 * C.At(3);
-        State_.LeftMargin = std::min(dots, Profile_.Width);
-        return Format("left margin %d dots", State_.LeftMargin);
-    }
-    case PrintWidth: {
-        const int dots = C.At(2) + 256 * C.At(3);
-        State_.PrintWidth = std::clamp(dots, 1, Profile_.Width - State_.LeftMargin);
-        return Format("print area width %d dots", State_.PrintWidth);
-    }
-    case DoubleByteOn:
-        State_.DoubleByte = true;
-        return "double-byte characters on";
-    case DoubleByteOff:
-        State_.DoubleByte = false;
-        return "double-byte characters off";
-    case DoubleByteMode:
-        State_.DoubleByteWidthMul = n & 0x04 ? 2 : 1;
-        State_.DoubleByteHeightMul = n & 0x08 ? 2 : 1;
-        State_.DoubleByteUnderline = n & 0x80 ? 1 : 0;
-        return Format("double-byte modes: double width %s, double height %s, underline %s",
-                      OnOff(n & 0x04), OnOff(n & 0x08), OnOff(n & 0x80));
-    case RealTimeStatus: {
-        // Online, no error, paper present; pin 3 of the drawer connector reads high.
-        static constexpr char answers[] = {0, 0x16, 0x12, 0x12, 0x12};
-        if (n >= 1 && n <= 4) {
-            Reply(std::string(1, answers[n]));
-            return Format("real-time status %u: answered %02X", n, answers[n]);
-        }
-        Warn(at, Format("DLE EOT %u: no such status here; no answer", n));
-        return "ignored";
-    }
-    case RealTimeRequest:
-        return Format("real-time request %u", n);
-    case RealTimePulse: {
-        const std::uint8_t fn = C.At(2);
-        if (fn == 1) {
-            const int m = C.At(3), t = C.At(4);
-            if (m > 1 || t < 1 || t > 8) {
-                Warn(at, "DLE DC4 1: pin or time out of range; ignored");
-                return "ignored";
-            }
-            const int pin = m == 0 ? 2 : 5;
-            return Pulse(at, pin, t * 100, t * 100);
-        }
-        if (fn == 8) {
-            Line_ = Pending{};
-            return "clear the buffers";
-        }
-        return fn == 2 ? "power-off sequence" : "real-time request";
-    }
-    case Skipped:
-        return "understood, not drawn";
-    case Unknown:
-        Warn(at, "unknown command " + CommandName(C) + " [" + HexBytes(C) + "] skipped");
-        return "unknown: skipped";
-    case Incomplete:
-        Warn(at, "the stream ended inside " + CommandName(C) + " [" + HexBytes(C) + "]");
-        return "incomplete";
-    }
-    return "";
+std::string Printer::Initialise(const Command& C) {
+    const bool dropped = !Line_.Glyphs.empty();
+    Reset();
+    if (dropped)
+        Warn(C.Offset, "ESC @ cleared a line that was not printed");
+    return "initialise the printer";
+}
+
+std::string Printer::IgnoreControl(const Command& C) {
+    return Format("control byte %02X: ignored", C.At(0));
+}
+
+std::string Printer::StepOver(const Command&) {
+    return "understood, not drawn";
+}
+
+std::string Printer::SkipUnknown(const Command& C) {
+    Warn(C.Offset, "unknown command " + CommandName(C) + " [" + HexBytes(C) + "] skipped");
+    return "unknown: skipped";
+}
+
+std::string Printer::ReportIncomplete(const Command& C) {
+    Warn(C.Offset, "the stream ended inside " + CommandName(C) + " [" + HexBytes(C) + "]");
+    return "incomplete";
 }
 
 void Printer::Finish() {
@@ -607,130 +329,6 @@ std::string PageText(const Page& P) {
         }
     }
     return text;
-}
-
-namespace {
-
-void JsonString(std::string& Out, std::string_view S) {
-    Out += '"';
-    for (const char c : S) {
-        switch (c) {
-        case '"':
-            Out += "\\\"";
-            break;
-        case '\\':
-            Out += "\\\\";
-            break;
-        case '\n':
-            Out += "\\n";
-            break;
-        case '\r':
-            Out += "\\r";
-            break;
-        case '\t':
-            Out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20)
-                Out += Format("\\u%04x", static_cast<unsigned char>(c));
-            else
-                Out += c;
-        }
-    }
-    Out += '"';
-}
-
-} // namespace
-
-std::string TraceJson(const Printer& P) {
-    std::string out = "{\n  \"profile\": ";
-    JsonString(out, P.Model().Name);
-    out += ",\n  \"commands\": [";
-    bool first = true;
-    for (const auto& e : P.Trace()) {
-        out += first ? "\n    " : ",\n    ";
-        first = false;
-        out += Format("{\"offset\": %zu, \"length\": %zu, \"name\": ", e.Offset, e.Length);
-        JsonString(out, e.Name);
-        out += ", \"bytes\": ";
-        JsonString(out, e.Name == "text" ? "" : e.Hex);
-        out += ", \"detail\": ";
-        JsonString(out, e.Detail);
-        out += "}";
-    }
-    out += first ? "],\n  \"pages\": [" : "\n  ],\n  \"pages\": [";
-    first = true;
-    for (const auto& page : P.Pages()) {
-        out += first ? "\n    {\"lines\": [" : ",\n    {\"lines\": [";
-        first = false;
-        bool firstLine = true;
-        for (const auto& item : page.Items) {
-            if (item.What != Item::Line)
-                continue;
-            out += firstLine ? "\n      " : ",\n      ";
-            firstLine = false;
-            out += Format("{\"offset\": %zu, \"text\": ", item.Offset);
-            JsonString(out, item.Text);
-            if (item.Wrapped)
-                out += ", \"wrapped\": true";
-            // Each run of one style, so sizes and emphasis can be checked without the picture.
-            out += ", \"runs\": [";
-            std::size_t i = 0;
-            bool firstRun = true;
-            while (i < item.Glyphs.size()) {
-                const Glyph& g = item.Glyphs[i];
-                std::size_t j = i;
-                std::string text;
-                while (j < item.Glyphs.size() && item.Glyphs[j].FontB == g.FontB &&
-                       item.Glyphs[j].Emphasised == g.Emphasised &&
-                       item.Glyphs[j].Underline == g.Underline &&
-                       item.Glyphs[j].WidthMul == g.WidthMul &&
-                       item.Glyphs[j].HeightMul == g.HeightMul &&
-                       item.Glyphs[j].Reverse == g.Reverse) {
-                    AppendUtf8(text,
-                               item.Glyphs[j].Character ? item.Glyphs[j].Character : U'\uFFFD');
-                    ++j;
-                }
-                out += firstRun ? "{" : ", {";
-                firstRun = false;
-                out += "\"text\": ";
-                JsonString(out, text);
-                out += Format(", \"font\": \"%c\", \"emphasised\": %s, \"underline\": %d, "
-                              "\"width\": %d, \"height\": %d, \"reverse\": %s}",
-                              g.FontB ? 'B' : 'A', g.Emphasised ? "true" : "false", g.Underline,
-                              g.WidthMul, g.HeightMul, g.Reverse ? "true" : "false");
-                i = j;
-            }
-            out += "]}";
-        }
-        out += firstLine ? "], \"cut\": " : "\n    ], \"cut\": ";
-        std::string cut = "null";
-        for (const auto& item : page.Items)
-            if (item.What == Item::Cut)
-                cut = item.Partial ? "\"partial\"" : "\"full\"";
-        out += cut + ", \"notes\": [";
-        bool firstNote = true;
-        for (const auto& item : page.Items) {
-            if (item.What != Item::Note)
-                continue;
-            if (!firstNote)
-                out += ", ";
-            firstNote = false;
-            JsonString(out, item.Text);
-        }
-        out += "]}";
-    }
-    out += first ? "],\n  \"warnings\": [" : "\n  ],\n  \"warnings\": [";
-    first = true;
-    for (const auto& w : P.Warnings()) {
-        out += first ? "\n    " : ",\n    ";
-        first = false;
-        out += Format("{\"offset\": %zu, \"message\": ", w.Offset);
-        JsonString(out, w.Message);
-        out += "}";
-    }
-    out += first ? "]\n}\n" : "\n  ]\n}\n";
-    return out;
 }
 
 } // namespace escpos

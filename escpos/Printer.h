@@ -131,13 +131,62 @@ private:
     std::string Pulse(std::size_t Offset, int Pin, int OnMs, int OffMs); // gives the note
     void Reply(std::string_view Bytes);
     void DropLead(std::size_t Offset, const char* Why);
-    std::string Do(const Command& C); // applies a command; gives its description
     void Warn(std::size_t Offset, std::string Message);
     void Record(const Command& C, const std::string& Detail);
     void RecordText(const Command& C, char32_t Character); // 0: a lead byte
     void Log(std::size_t Offset, const std::string& Line);
     Page& Current();
     int Room() const; // dots a line may take
+
+    // What each command does; each gives what it did, for the trace and the log. The command
+    // table (CommandTable.cpp) says which command each one carries out.
+    friend struct CommandTable;
+    // How characters print (TextCommands.cpp).
+    std::string SetPrintModes(const Command& C);
+    std::string SetEmphasis(const Command& C);
+    std::string SetUnderline(const Command& C);
+    std::string SelectFont(const Command& C);
+    std::string SetRightSpacing(const Command& C);
+    std::string SetUpsideDown(const Command& C);
+    std::string SetRotation(const Command& C);
+    std::string SetCharacterSize(const Command& C);
+    std::string SetReverse(const Command& C);
+    std::string SelectCodePage(const Command& C);
+    std::string SelectCharacterSet(const Command& C);
+    std::string StartDoubleByte(const Command& C);
+    std::string StopDoubleByte(const Command& C);
+    std::string SetDoubleByteModes(const Command& C);
+    // Where characters go on the line (LayoutCommands.cpp).
+    std::string HorizontalTab(const Command& C);
+    std::string MovePosition(const Command& C);
+    std::string SetJustification(const Command& C);
+    std::string SetLeftMargin(const Command& C);
+    std::string SetPrintWidth(const Command& C);
+    // Paper feed and cuts (PaperCommands.cpp).
+    std::string PrintAndFeedLine(const Command& C);
+    std::string CarriageReturn(const Command& C);
+    std::string SetDefaultSpacing(const Command& C);
+    std::string SetLineSpacing(const Command& C);
+    std::string PrintAndFeedLines(const Command& C);
+    std::string PrintAndFeedDots(const Command& C);
+    std::string CutHere(const Command& C);
+    std::string FeedAndCut(const Command& C);
+    std::string IgnoreFormFeed(const Command& C);
+    std::string IgnoreCancel(const Command& C);
+    // The drawer (DrawerCommands.cpp).
+    std::string KickDrawer(const Command& C);
+    std::string RealTimeFunction(const Command& C);
+    // Answers to the host (StatusCommands.cpp).
+    std::string AnswerStatus(const Command& C);
+    std::string AnswerPrinterId(const Command& C);
+    std::string AnswerRealTimeStatus(const Command& C);
+    std::string TakeRealTimeRequest(const Command& C);
+    // The printer as a whole, and what it makes of bytes it does not act on (Printer.cpp).
+    std::string Initialise(const Command& C);
+    std::string StepOver(const Command& C);
+    std::string IgnoreControl(const Command& C);
+    std::string SkipUnknown(const Command& C);
+    std::string ReportIncomplete(const Command& C);
 
     Profile Profile_;
     PrinterState State_;
@@ -156,9 +205,6 @@ Printer PrintAll(std::string_view Bytes, const Profile& P);
 // again), cuts and drawer pulses as "[partial cut]", "[full cut]" and
 // "[DRAWER pin 2: 510 ms on / 510 ms off]", one per line.
 std::string PageText(const Page& P);
-
-// The trace and warnings as JSON, with byte offsets.
-std::string TraceJson(const Printer& P);
 
 // Code point to UTF-8.
 void AppendUtf8(std::string& Out, char32_t Character);

@@ -3,6 +3,7 @@
 #include "escpos/Decoder.h"
 #include "escpos/Printer.h"
 #include "escpos/Profile.h"
+#include "escpos/TraceJson.h"
 
 #include <cstdint>
 #include <cstdlib>

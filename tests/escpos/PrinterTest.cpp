@@ -1,4 +1,5 @@
 #include "escpos/Printer.h"
+#include "escpos/TraceJson.h"
 
 #include <gtest/gtest.h>
 

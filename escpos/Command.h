@@ -1,0 +1,85 @@
+// A command as the decoder cuts it from the stream: which one it is, where it was, its bytes,
+// and its name and bytes as a log or trace shows them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace escpos {
+
+enum class CommandId {
+    // Single bytes.
+    Char,        // a byte that prints (0x20 and above, outside any command)
+    LineFeed,    // LF
+    CarriageRet, // CR
+    Tab,         // HT
+    FormFeed,    // FF
+    Cancel,      // CAN
+    Control,     // any other control byte: no effect
+    // ESC
+    Initialise,       // ESC @
+    PrintMode,        // ESC ! n
+    Emphasis,         // ESC E n
+    DoubleStrike,     // ESC G n
+    Underline,        // ESC - n
+    Justify,          // ESC a n
+    DefaultSpacing,   // ESC 2
+    LineSpacing,      // ESC 3 n
+    CodePage,         // ESC t n
+    CharacterSet,     // ESC R n
+    DrawerPulse,      // ESC p m t1 t2
+    FeedLines,        // ESC d n
+    FeedDots,         // ESC J n
+    Font,             // ESC M n
+    RightSpacing,     // ESC SP n
+    UpsideDown,       // ESC { n
+    Rotate,           // ESC V n
+    AbsolutePosition, // ESC $ nL nH
+    RelativePosition, // ESC \ nL nH
+    OldCut,           // ESC i (full) / ESC m (partial)
+    // GS
+    CharacterSize, // GS ! n
+    Reverse,       // GS B n
+    Cut,           // GS V m [n]
+    StatusRequest, // GS r n
+    PrinterId,     // GS I n
+    LeftMargin,    // GS L nL nH
+    PrintWidth,    // GS W nL nH
+    // FS
+    DoubleByteOn,   // FS &
+    DoubleByteOff,  // FS .
+    DoubleByteMode, // FS ! n
+    // DLE
+    RealTimeStatus,  // DLE EOT n [a]
+    RealTimeRequest, // DLE ENQ n
+    RealTimePulse,   // DLE DC4 fn ...
+    // Understood by length, not drawn: bit images, bar codes, set-up.
+    Skipped,
+    // Not in the table: skipped by a length guessed from its family.
+    Unknown,
+    // The stream ended inside this command. Stays last: the command table counts the ids by it.
+    Incomplete,
+};
+
+struct Command {
+    CommandId Id = CommandId::Char;
+    std::size_t Offset = 0; // of its first byte in the stream
+    std::size_t Length = 0; // bytes it took in the stream
+    std::string Bytes;      // its bytes; a long payload is kept only up to KeptBytes
+
+    static constexpr std::size_t KeptBytes = 64;
+
+    // Byte I of the command (0 is the first), or 0 past what is kept.
+    std::uint8_t At(std::size_t I) const {
+        return I < Bytes.size() ? static_cast<std::uint8_t>(Bytes[I]) : 0;
+    }
+};
+
+// "ESC !", "GS V", "LF", "text" ...: the command's name as the manuals write it.
+std::string CommandName(const Command& C);
+
+// The bytes in hex, "1B 21 08", with "..." when the payload was cut.
+std::string HexBytes(const Command& C);
+
+} // namespace escpos

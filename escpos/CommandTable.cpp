@@ -1,0 +1,415 @@
+#include "escpos/CommandTable.h"
+
+#include "escpos/Printer.h"
+
+#include <iterator>
+
+namespace escpos {
+
+namespace {
+
+std::uint8_t Byte(std::string_view S, std::size_t I) {
+    return static_cast<std::uint8_t>(S[I]);
+}
+
+// Length rules. Each is given at least the bytes that name its command.
+
+Extent More() {
+    return {};
+}
+Extent Total(std::size_t Length) {
+    return {Extent::Total, Length};
+}
+Extent NoSuch(std::size_t Length) {
+    return {Extent::NoSuch, Length};
+}
+
+template <std::size_t Length>
+Extent Fixed(std::string_view) {
+    return Total(Length);
+}
+
+template <std::size_t Limit>
+Extent UntilNul(std::string_view) {
+    return {Extent::UntilNul, Limit};
+}
+
+// "x ( fn pL pH ...": a two-byte length after the function byte.
+Extent LengthPrefixed(std::string_view P) {
+    if (P.size() < 5)
+        return More();
+    return Total(5 + Byte(P, 3) + 256u * Byte(P, 4));
+}
+
+// ESC & y c1 c2, then for each code from c1 to c2 a width x and y * x bytes.
+Extent UserCharacters(std::string_view P) {
+    if (P.size() < 5)
+        return More();
+    const unsigned y = Byte(P, 2), c1 = Byte(P, 3), c2 = Byte(P, 4);
+    if (c2 < c1)
+        return NoSuch(5);
+    std::size_t at = 5;
+    for (unsigned code = c1; code <= c2; ++code) {
+        if (P.size() <= at)
+            return More();
+        at += 1 + std::size_t(y) * Byte(P, at);
+    }
+    return Total(at);
+}
+
+// ESC * m nL nH: n columns of one byte (8-dot modes 0, 1) or three (24-dot modes 32, 33).
+Extent BitImage(std::string_view P) {
+    if (P.size() < 3)
+        return More();
+    const std::uint8_t m = Byte(P, 2);
+    if (m != 0 && m != 1 && m != 32 && m != 33)
+        return NoSuch(3);
+    if (P.size() < 5)
+        return More();
+    const std::size_t n = Byte(P, 3) + 256u * Byte(P, 4);
+    return Total(5 + (m < 32 ? n : 3 * n));
+}
+
+// GS * x y: x * 8 columns of y bytes.
+Extent DownloadedImage(std::string_view P) {
+    if (P.size() < 4)
+        return More();
+    return Total(4 + std::size_t(Byte(P, 2)) * Byte(P, 3) * 8);
+}
+
+// GS v 0 m xL xH yL yH: x bytes across, y rows.
+Extent RasterImage(std::string_view P) {
+    if (P.size() < 3)
+        return More();
+    if (Byte(P, 2) != '0')
+        return NoSuch(3);
+    if (P.size() < 8)
+        return More();
+    const std::size_t x = Byte(P, 4) + 256u * Byte(P, 5);
+    const std::size_t y = Byte(P, 6) + 256u * Byte(P, 7);
+    return Total(8 + x * y);
+}
+
+// GS 8 L p1 p2 p3 p4: a four-byte length.
+Extent LargeGraphics(std::string_view P) {
+    if (P.size() < 3)
+        return More();
+    if (Byte(P, 2) != 'L')
+        return NoSuch(3);
+    if (P.size() < 7)
+        return More();
+    const std::size_t n = Byte(P, 3) | std::size_t(Byte(P, 4)) << 8 |
+                          std::size_t(Byte(P, 5)) << 16 | std::size_t(Byte(P, 6)) << 24;
+    return Total(7 + n);
+}
+
+// GS k m: forms 0 to 6 end in a NUL; forms 65 to 79 give their length.
+Extent BarCode(std::string_view P) {
+    if (P.size() < 3)
+        return More();
+    const std::uint8_t m = Byte(P, 2);
+    if (m <= 6)
+        return {Extent::UntilNul, 3 + 255 + 1};
+    if (m >= 65 && m <= 79) {
+        if (P.size() < 4)
+            return More();
+        return Total(4 + Byte(P, 3));
+    }
+    return NoSuch(3);
+}
+
+// GS V m: function A cuts at once; function B (65, 66) and the later ones take a feed byte.
+Extent CutForm(std::string_view P) {
+    if (P.size() < 3)
+        return More();
+    switch (Byte(P, 2)) {
+    case 0:
+    case 1:
+    case '0':
+    case '1':
+        return Total(3);
+    case 65:
+    case 66:
+    case 97:
+    case 98:
+    case 103:
+    case 104:
+        return Total(4);
+    default:
+        return NoSuch(3);
+    }
+}
+
+// DLE EOT n [a]: statuses 7 and 8 take a further byte.
+Extent RealTimeStatusForm(std::string_view P) {
+    if (P.size() < 3)
+        return More();
+    switch (Byte(P, 2)) {
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+        return Total(3);
+    case 7:
+    case 8:
+        return Total(4);
+    default:
+        return NoSuch(3);
+    }
+}
+
+// DLE DC4 fn ...: the pulse, power-off and buffer-clear functions.
+Extent RealTimeCommandForm(std::string_view P) {
+    if (P.size() < 3)
+        return More();
+    switch (Byte(P, 2)) {
+    case 1:
+    case 2:
+    case 7:
+        return Total(5);
+    case 8:
+        return Total(10);
+    default:
+        return NoSuch(3);
+    }
+}
+
+} // namespace
+
+// The commands this printer knows, one row each. The name is the bytes that call the command up,
+// as the manuals write them, and the table is looked up by it; the id is what the decoder hands
+// out; the length rule says how many bytes the command takes; the handler is what the printer
+// does with it.
+//
+// To add a command: give it an id in Command.h, a row here, and a handler, a Printer member in
+// the file of its family (TextCommands.cpp, PaperCommands.cpp ...) declared in Printer.h. A
+// command the printer only steps over is Skipped, with StepOver as its handler. The build stops
+// on a name that spells no bytes, a command named twice, or an id left without a row.
+//
+// A struct, so that the printer can let it name the handlers it keeps private.
+struct CommandTable {
+    using enum CommandId;
+
+    static constexpr CommandRow Rows[] = {
+        // Single bytes.
+        {"LF", LineFeed, Fixed<1>, &Printer::PrintAndFeedLine},
+        {"CR", CarriageRet, Fixed<1>, &Printer::CarriageReturn},
+        {"HT", Tab, Fixed<1>, &Printer::HorizontalTab},
+        {"FF", FormFeed, Fixed<1>, &Printer::IgnoreFormFeed},
+        {"CAN", Cancel, Fixed<1>, &Printer::IgnoreCancel},
+        // How characters print.
+        {"ESC !", PrintMode, Fixed<3>, &Printer::SetPrintModes},
+        {"ESC E", Emphasis, Fixed<3>, &Printer::SetEmphasis},
+        {"ESC G", DoubleStrike, Fixed<3>, &Printer::SetEmphasis},
+        {"ESC -", Underline, Fixed<3>, &Printer::SetUnderline},
+        {"ESC M", Font, Fixed<3>, &Printer::SelectFont},
+        {"ESC SP", RightSpacing, Fixed<3>, &Printer::SetRightSpacing},
+        {"ESC {", UpsideDown, Fixed<3>, &Printer::SetUpsideDown},
+        {"ESC V", Rotate, Fixed<3>, &Printer::SetRotation},
+        {"ESC t", CodePage, Fixed<3>, &Printer::SelectCodePage},
+        {"ESC R", CharacterSet, Fixed<3>, &Printer::SelectCharacterSet},
+        {"GS !", CharacterSize, Fixed<3>, &Printer::SetCharacterSize},
+        {"GS B", Reverse, Fixed<3>, &Printer::SetReverse},
+        {"FS &", DoubleByteOn, Fixed<2>, &Printer::StartDoubleByte},
+        {"FS .", DoubleByteOff, Fixed<2>, &Printer::StopDoubleByte},
+        {"FS !", DoubleByteMode, Fixed<3>, &Printer::SetDoubleByteModes},
+        // Where characters go on the line.
+        {"ESC a", Justify, Fixed<3>, &Printer::SetJustification},
+        {"ESC $", AbsolutePosition, Fixed<4>, &Printer::MovePosition},
+        {"ESC \\", RelativePosition, Fixed<4>, &Printer::MovePosition},
+        {"GS L", LeftMargin, Fixed<4>, &Printer::SetLeftMargin},
+        {"GS W", PrintWidth, Fixed<4>, &Printer::SetPrintWidth},
+        // Paper feed and cuts.
+        {"ESC 2", DefaultSpacing, Fixed<2>, &Printer::SetDefaultSpacing},
+        {"ESC 3", LineSpacing, Fixed<3>, &Printer::SetLineSpacing},
+        {"ESC d", FeedLines, Fixed<3>, &Printer::PrintAndFeedLines},
+        {"ESC J", FeedDots, Fixed<3>, &Printer::PrintAndFeedDots},
+        {"ESC i", OldCut, Fixed<2>, &Printer::CutHere},
+        {"ESC m", OldCut, Fixed<2>, &Printer::CutHere},
+        {"GS V", Cut, CutForm, &Printer::FeedAndCut},
+        // The printer as a whole, the drawer, and answers to the host.
+        {"ESC @", Initialise, Fixed<2>, &Printer::Initialise},
+        {"ESC p", DrawerPulse, Fixed<5>, &Printer::KickDrawer},
+        {"GS r", StatusRequest, Fixed<3>, &Printer::AnswerStatus},
+        {"GS I", PrinterId, Fixed<3>, &Printer::AnswerPrinterId},
+        {"DLE EOT", RealTimeStatus, RealTimeStatusForm, &Printer::AnswerRealTimeStatus},
+        {"DLE ENQ", RealTimeRequest, Fixed<3>, &Printer::TakeRealTimeRequest},
+        {"DLE DC4", RealTimePulse, RealTimeCommandForm, &Printer::RealTimeFunction},
+        // Bit images and bar codes: stepped over, not drawn.
+        {"ESC *", Skipped, BitImage, &Printer::StepOver},
+        {"GS *", Skipped, DownloadedImage, &Printer::StepOver},
+        {"GS /", Skipped, Fixed<3>, &Printer::StepOver},
+        {"GS v", Skipped, RasterImage, &Printer::StepOver},
+        {"GS 8", Skipped, LargeGraphics, &Printer::StepOver},
+        {"FS p", Skipped, Fixed<4>, &Printer::StepOver},
+        {"GS k", Skipped, BarCode, &Printer::StepOver},
+        {"GS H", Skipped, Fixed<3>, &Printer::StepOver},
+        {"GS h", Skipped, Fixed<3>, &Printer::StepOver},
+        {"GS w", Skipped, Fixed<3>, &Printer::StepOver},
+        {"GS f", Skipped, Fixed<3>, &Printer::StepOver},
+        // Families whose function byte follows: 2D codes, graphics, set-up, and more.
+        {"ESC (", Skipped, LengthPrefixed, &Printer::StepOver},
+        {"GS (", Skipped, LengthPrefixed, &Printer::StepOver},
+        {"FS (", Skipped, LengthPrefixed, &Printer::StepOver},
+        // User-defined and double-byte character set-up.
+        {"ESC %", Skipped, Fixed<3>, &Printer::StepOver},
+        {"ESC &", Skipped, UserCharacters, &Printer::StepOver},
+        {"ESC ?", Skipped, Fixed<3>, &Printer::StepOver},
+        {"FS -", Skipped, Fixed<3>, &Printer::StepOver},
+        {"FS W", Skipped, Fixed<3>, &Printer::StepOver},
+        {"FS C", Skipped, Fixed<3>, &Printer::StepOver},
+        {"FS S", Skipped, Fixed<4>, &Printer::StepOver},
+        {"FS ?", Skipped, Fixed<4>, &Printer::StepOver},
+        {"FS 2", Skipped, Fixed<4 + 72>, &Printer::StepOver},
+        // Page mode.
+        {"ESC L", Skipped, Fixed<2>, &Printer::StepOver},
+        {"ESC S", Skipped, Fixed<2>, &Printer::StepOver},
+        {"ESC W", Skipped, Fixed<10>, &Printer::StepOver},
+        {"ESC T", Skipped, Fixed<3>, &Printer::StepOver},
+        {"GS $", Skipped, Fixed<4>, &Printer::StepOver},
+        {"GS \\", Skipped, Fixed<4>, &Printer::StepOver},
+        // Other set-up, peripherals and reverse feeds.
+        {"ESC D", Skipped, UntilNul<2 + 32 + 1>, &Printer::StepOver},
+        {"ESC =", Skipped, Fixed<3>, &Printer::StepOver},
+        {"ESC c", Skipped, Fixed<4>, &Printer::StepOver},
+        {"ESC v", Skipped, Fixed<2>, &Printer::StepOver},
+        {"ESC u", Skipped, Fixed<3>, &Printer::StepOver},
+        {"ESC U", Skipped, Fixed<3>, &Printer::StepOver},
+        {"ESC r", Skipped, Fixed<3>, &Printer::StepOver},
+        {"ESC e", Skipped, Fixed<3>, &Printer::StepOver},
+        {"ESC K", Skipped, Fixed<3>, &Printer::StepOver},
+        {"GS P", Skipped, Fixed<4>, &Printer::StepOver},
+        {"GS :", Skipped, Fixed<2>, &Printer::StepOver},
+        {"GS ^", Skipped, Fixed<5>, &Printer::StepOver},
+        {"GS a", Skipped, Fixed<3>, &Printer::StepOver},
+        {"GS b", Skipped, Fixed<3>, &Printer::StepOver},
+        {"GS E", Skipped, Fixed<3>, &Printer::StepOver},
+        // What the decoder makes of bytes no row above names. Text has no row: the printer prints
+        // it itself, a character at a time.
+        {"", Control, nullptr, &Printer::IgnoreControl},
+        {"", Unknown, nullptr, &Printer::SkipUnknown},
+        {"", Incomplete, nullptr, &Printer::ReportIncomplete},
+    };
+};
+
+namespace {
+
+constexpr const CommandRow* Rows = CommandTable::Rows;
+constexpr std::size_t RowCount = std::size(CommandTable::Rows);
+constexpr std::size_t IdCount = static_cast<std::size_t>(CommandId::Incomplete) + 1;
+
+// A byte by its name in a row: a control's name, SP, or the character itself.
+constexpr std::uint8_t ByteNamed(std::string_view Name) {
+    if (Name == "SP")
+        return 0x20;
+    if (Name.size() == 1 && Name[0] > 0x20 && Name[0] < 0x7F)
+        return static_cast<std::uint8_t>(Name[0]);
+    for (std::size_t b = 0; b < ControlNames.size(); ++b)
+        if (ControlNames[b] == Name)
+            return static_cast<std::uint8_t>(b);
+    throw "a row's name is not made of byte names";
+}
+
+constexpr int IntroducerSlot(std::uint8_t B) {
+    return B == ESC ? 0 : B == GS ? 1 : B == FS ? 2 : B == DLE ? 3 : -1;
+}
+
+// Row numbers (counted from 1; 0 for none) by the bytes that name them, and by id.
+struct Index {
+    std::array<std::uint8_t, 256> Single{};
+    std::array<std::array<std::uint8_t, 256>, 4> AfterIntroducer{};
+    std::array<std::uint8_t, IdCount> ById{}; // the first row of each id
+};
+
+// Builds the index, and stops the build on a row whose name spells no command, a command named
+// twice, or an id without a row. Whether the rows' pointers are set is left to the tests: GCC's
+// null-pointer sanitizer makes comparing them no constant expression.
+constexpr Index BuildIndex() {
+    static_assert(RowCount < 255, "the index keeps row numbers in a byte");
+    Index index;
+    for (std::size_t r = 0; r < RowCount; ++r) {
+        const CommandRow& row = Rows[r];
+        const auto number = static_cast<std::uint8_t>(r + 1);
+        std::uint8_t& first = index.ById[static_cast<std::size_t>(row.Id)];
+        if (!first)
+            first = number;
+        if (row.Name.empty())
+            continue;
+        const std::size_t space = row.Name.find(' ');
+        const std::uint8_t lead = ByteNamed(row.Name.substr(0, space));
+        std::uint8_t* slot = nullptr;
+        if (space == std::string_view::npos) {
+            if (lead >= 0x20 || IsIntroducer(lead))
+                throw "a single-byte command is a control byte that starts no longer one";
+            slot = &index.Single[lead];
+        } else {
+            if (!IsIntroducer(lead))
+                throw "a longer command starts with ESC, GS, FS or DLE";
+            slot =
+                &index.AfterIntroducer[IntroducerSlot(lead)][ByteNamed(row.Name.substr(space + 1))];
+        }
+        if (*slot)
+            throw "two rows name the same command";
+        *slot = number;
+    }
+    // Text is the one id without a row: the printer prints it itself.
+    for (std::size_t id = 0; id < IdCount; ++id) {
+        const bool text = id == static_cast<std::size_t>(CommandId::Char);
+        if ((index.ById[id] != 0) == text)
+            throw "every id but Char has a row";
+    }
+    return index;
+}
+
+constexpr Index Lookup = BuildIndex();
+
+} // namespace
+
+std::span<const CommandRow> CommandRows() {
+    return CommandTable::Rows;
+}
+
+const CommandRow* FindCommand(std::string_view Prefix) {
+    if (Prefix.empty())
+        return nullptr;
+    const std::uint8_t first = Byte(Prefix, 0);
+    std::uint8_t row = 0;
+    if (!IsIntroducer(first))
+        row = Lookup.Single[first];
+    else if (Prefix.size() >= 2)
+        row = Lookup.AfterIntroducer[IntroducerSlot(first)][Byte(Prefix, 1)];
+    return row ? &Rows[row - 1] : nullptr;
+}
+
+Handler HandlerFor(CommandId Id) {
+    const std::uint8_t row = Lookup.ById[static_cast<std::size_t>(Id)];
+    return row ? Rows[row - 1].Do : nullptr;
+}
+
+Measurement MeasureCommand(std::string_view Prefix) {
+    if (Prefix.empty())
+        return {};
+    const std::uint8_t first = Byte(Prefix, 0);
+    if (IsIntroducer(first) && Prefix.size() < 2)
+        return {};
+    const CommandRow* row = FindCommand(Prefix);
+    if (!row) {
+        // A lone DLE is not a command: the byte after it is read afresh.
+        const std::size_t skipped = first == ESC || first == GS || first == FS ? 2 : 1;
+        return {Measurement::Total, skipped, CommandId::Unknown};
+    }
+    const Extent extent = row->Length(Prefix);
+    switch (extent.What) {
+    case Extent::More:
+        return {};
+    case Extent::Total:
+        return {Measurement::Total, extent.Length, row->Id};
+    case Extent::UntilNul:
+        return {Measurement::UntilNul, extent.Length, row->Id};
+    case Extent::NoSuch:
+        break;
+    }
+    return {Measurement::Total, extent.Length, CommandId::Unknown};
+}
+
+} // namespace escpos

@@ -1,0 +1,75 @@
+// Moving the paper: line feeds, line spacing, feeds by lines and dots, and cuts. Page mode's form
+// feed and cancel come here too, to be ignored.
+#include "escpos/Printer.h"
+
+#include "escpos/Format.h"
+#include "escpos/PrinterDetail.h"
+
+#include <algorithm>
+
+namespace escpos {
+
+std::string Printer::PrintAndFeedLine(const Command& C) {
+    const bool empty = Line_.Glyphs.empty();
+    PrintLine(C.Offset, State_.LineSpacing);
+    return empty ? "feed one line" : "print and feed one line";
+}
+
+std::string Printer::CarriageReturn(const Command& C) {
+    if (Profile_.CrFeeds) {
+        PrintLine(C.Offset, State_.LineSpacing);
+        return "print and feed one line";
+    }
+    return "ignored";
+}
+
+std::string Printer::SetDefaultSpacing(const Command&) {
+    State_.LineSpacing = DefaultLineSpacing;
+    return "line spacing 30 dots";
+}
+
+std::string Printer::SetLineSpacing(const Command& C) {
+    const std::uint8_t n = C.At(2);
+    State_.LineSpacing = n;
+    return Format("line spacing %u dots", n);
+}
+
+std::string Printer::PrintAndFeedLines(const Command& C) {
+    const std::uint8_t n = C.At(2);
+    PrintLine(C.Offset, n ? State_.LineSpacing : 0);
+    Feed(C.Offset, State_.LineSpacing * std::max(0, n - 1));
+    return Format("print and feed %u lines", n);
+}
+
+std::string Printer::PrintAndFeedDots(const Command& C) {
+    const std::uint8_t n = C.At(2);
+    PrintLine(C.Offset, n);
+    return Format("print and feed %u dots", n);
+}
+
+std::string Printer::CutHere(const Command& C) {
+    const bool partial = C.At(1) == 'm';
+    CutPaper(C.Offset, partial, 0);
+    return partial ? "partial cut" : "full cut";
+}
+
+std::string Printer::FeedAndCut(const Command& C) {
+    const std::uint8_t m = C.At(2);
+    const bool partial = m == 1 || m == '1' || m == 66 || m == 98 || m == 104;
+    // Function B feeds n dots before it cuts; A cuts where the paper is.
+    const int feed = C.Length == 4 ? C.At(3) : 0;
+    CutPaper(C.Offset, partial, feed);
+    if (feed)
+        return Format("feed %d dots and %s cut", feed, partial ? "partial" : "full");
+    return partial ? "partial cut" : "full cut";
+}
+
+std::string Printer::IgnoreFormFeed(const Command&) {
+    return "form feed: ignored outside page mode";
+}
+
+std::string Printer::IgnoreCancel(const Command&) {
+    return "cancel: ignored outside page mode";
+}
+
+} // namespace escpos

@@ -1,0 +1,24 @@
+// What the printer's source files share: the character cells in dots, and how the commands'
+// parameters are read and described.
+#pragma once
+
+#include <cstdint>
+
+namespace escpos {
+
+inline constexpr int FontAWidth = 12, FontAHeight = 24;
+inline constexpr int FontBWidth = 9, FontBHeight = 17;
+inline constexpr int DoubleByteSize = 24;
+inline constexpr int DefaultLineSpacing = 30; // 1/6 inch at 180 dpi
+inline constexpr int TabWidth = 8 * FontAWidth;
+
+// Parameters that come either as 0, 1, 2 or as the digits "0", "1", "2".
+inline int Choice(std::uint8_t N) {
+    return N >= '0' && N <= '9' ? N - '0' : N;
+}
+
+inline const char* OnOff(bool On) {
+    return On ? "on" : "off";
+}
+
+} // namespace escpos
