@@ -288,3 +288,7 @@ void Sleep(DWORD dwMilliseconds) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds));
 }
+
+DWORD GetCurrentThreadId() {
+    return static_cast<DWORD>(::gettid());
+}
