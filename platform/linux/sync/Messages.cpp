@@ -105,24 +105,27 @@ Window* FindWindow(State& S, HWND Handle) {
     return it == S.Windows.end() ? nullptr : &it->second;
 }
 
-// Under the lock: answers Message unless it was answered already; returns the sender's reply
-// event to set once the lock is released, or null.
-HANDLE Answer(SentMessage& Message, LRESULT Result) {
+// Under the lock: answers Message unless it was answered already; returns the sender's queue,
+// whose reply event to set once the lock is released, or null. Held until then, it keeps the
+// event open should the sender go on and its thread end meanwhile.
+std::shared_ptr<ThreadQueue> Answer(SentMessage& Message, LRESULT Result) {
     if (Message.Answered)
         return nullptr;
     Message.Result = Result;
     Message.Answered = true;
-    return Message.Sender->Reply;
+    return Message.Sender;
 }
+
+using Replies = std::vector<std::shared_ptr<ThreadQueue>>;
 
 // Under the lock: takes every message for the window (every one, for null) out of Queue and
 // answers it with 0; adds the reply events to set.
-void DropQueued(ThreadQueue& Queue, HWND Window, std::vector<HANDLE>& Replies) {
+void DropQueued(ThreadQueue& Queue, HWND Window, Replies& ToSet) {
     std::erase_if(Queue.Queue, [&](const std::shared_ptr<SentMessage>& m) {
         if (Window && m->Window != Window)
             return false;
-        if (HANDLE reply = Answer(*m, 0))
-            Replies.push_back(reply);
+        if (auto sender = Answer(*m, 0))
+            ToSet.push_back(std::move(sender));
         return true;
     });
     if (Queue.Queue.empty())
@@ -138,16 +141,16 @@ void RemoveWindow(State& S, std::uintptr_t Handle) {
     S.Windows.erase(it);
 }
 
-void SetReplies(const std::vector<HANDLE>& Replies) {
-    for (HANDLE reply : Replies)
-        SetEvent(reply);
+void SetReplies(const Replies& ToSet) {
+    for (const auto& sender : ToSet)
+        SetEvent(sender->Reply);
 }
 
 QueueSlot::~QueueSlot() {
     if (!Queue)
         return;
     State& s = Shared();
-    std::vector<HANDLE> replies;
+    Replies replies;
     {
         std::lock_guard g(s.Lock);
         std::vector<std::uintptr_t> owned;
@@ -170,13 +173,13 @@ void Deliver(const std::shared_ptr<SentMessage>& Message, WNDPROC Proc) {
         LRESULT Result = 0;
         ~Handling() {
             handling = std::move(Saved);
-            HANDLE reply = nullptr;
+            std::shared_ptr<ThreadQueue> sender;
             {
                 std::lock_guard g(Shared().Lock);
-                reply = Answer(*Message, Result);
+                sender = Answer(*Message, Result);
             }
-            if (reply)
-                SetEvent(reply);
+            if (sender)
+                SetEvent(sender->Reply);
         }
     } scope{std::exchange(handling, Message), Message};
     scope.Result = Proc(Message->Window, Message->Msg, Message->WParam, Message->LParam);
@@ -275,7 +278,7 @@ HWND CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR, DWORD, int, int, int, in
 
 BOOL DestroyWindow(HWND hWnd) {
     State& s = Shared();
-    std::vector<HANDLE> replies;
+    Replies replies;
     {
         std::lock_guard g(s.Lock);
         Window* window = FindWindow(s, hWnd);
@@ -379,14 +382,14 @@ BOOL InSendMessage() {
 BOOL ReplyMessage(LRESULT lResult) {
     if (!handling)
         return FALSE;
-    HANDLE reply = nullptr;
+    std::shared_ptr<ThreadQueue> sender;
     {
         std::lock_guard g(Shared().Lock);
-        reply = Answer(*handling, lResult);
+        sender = Answer(*handling, lResult);
     }
-    if (!reply)
+    if (!sender)
         return FALSE;
-    SetEvent(reply);
+    SetEvent(sender->Reply);
     return TRUE;
 }
 
