@@ -16,4 +16,5 @@
 #include "platform/linux/Win32Registry.h"
 #include "platform/linux/Win32Sync.h"
 #include "platform/linux/Win32Time.h"
+#include "platform/linux/Win32Window.h"
 #endif

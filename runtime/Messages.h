@@ -1,25 +1,11 @@
 // Hidden message windows: a window belongs to the thread that allocates it, and a message sent
-// to it from another thread waits until that thread has taken it (or replied early).
+// to it from another thread waits until that thread has taken it (or replied early). The window
+// calls themselves (SendMessageA, InSendMessage, ReplyMessage ...) are the platform's.
 #pragma once
 
 #include "platform/Win32.h"
 
-#include <cstdint>
 #include <functional>
-
-#ifndef _WIN32
-using WPARAM = std::uintptr_t;
-using LPARAM = std::intptr_t;
-using LRESULT = std::intptr_t;
-inline constexpr UINT WM_USER = 0x0400;
-
-LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
-// Nonzero while the calling thread handles a message sent from another thread.
-BOOL InSendMessage();
-// Lets the sender of the message being handled go on; FALSE when there is none to release.
-BOOL ReplyMessage(LRESULT lResult);
-LRESULT DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
-#endif
 
 struct TMessage {
     UINT Msg;
@@ -29,7 +15,9 @@ struct TMessage {
 };
 using TWndMethod = std::function<void(TMessage& Message)>;
 
-// A hidden window owned by the calling thread whose messages go to Method.
+// A hidden window owned by the calling thread whose messages go to Method. An error Method
+// raises while it handles a message sent from another thread goes to the application's
+// handler. Throws std::runtime_error when no window can be made.
 HWND AllocateHWnd(TWndMethod Method);
-// Destroys a hidden window; senders still waiting on it get 0.
+// Destroys a hidden window, from the thread that allocated it; senders still waiting on it get 0.
 void DeallocateHWnd(HWND Wnd);

@@ -1,6 +1,7 @@
 // Events and waits. All events share one lock; each blocked wait has its own condition variable
 // and is registered on the events it waits for, so SetEvent wakes exactly the waits concerned and
-// nothing ever polls in a loop. A wait on an event that a device will signal sleeps in poll() on
+// nothing ever polls in a loop. SetEvent wakes them after it has released the lock, so they do
+// not wake only to wait for it. A wait on an event that a device will signal sleeps in poll() on
 // that device as well and does the device's work itself (see WaitHelper).
 #include "platform/linux/Sync.h"
 
@@ -31,6 +32,8 @@ std::function<void()>& WaitBlockedHook() {
     return hook;
 }
 
+// Shared by the waiting thread and a SetEvent that wakes it after releasing the lock, when the
+// wait may have ended already.
 struct Waiter {
     std::condition_variable Wake;
     int PollFd = -1; // while the waiter sleeps in poll(): its wake-up descriptor
@@ -44,7 +47,7 @@ public:
     // Guarded by SyncLock().
     const bool ManualReset;
     bool Signalled;
-    std::vector<Waiter*> Waiters;
+    std::vector<std::shared_ptr<Waiter>> Waiters;
     std::weak_ptr<WaitHelper> Helper;
 };
 
@@ -62,16 +65,23 @@ int ThreadWakeFd() {
     return owner.Fd;
 }
 
-void WakeWaiter(Waiter& W) {
-    if (W.PollFd < 0) {
-        W.Wake.notify_one();
-        return;
-    }
+// Under SyncLock(): wakes a waiter asleep in poll(); false for one on its condition variable,
+// which the caller notifies.
+bool WakePollingWaiter(const Waiter& W) {
+    if (W.PollFd < 0)
+        return false;
     // A helper signalling its own waiter's event finds the waiter awake already.
     if (W.Thread == std::this_thread::get_id())
-        return;
+        return true;
+    // Under the lock: the descriptor is the thread's own and goes when the thread ends.
     const std::uint64_t one = 1;
     [[maybe_unused]] const auto written = ::write(W.PollFd, &one, sizeof one);
+    return true;
+}
+
+void WakeWaiter(Waiter& W) {
+    if (!WakePollingWaiter(W))
+        W.Wake.notify_one();
 }
 
 // Under SyncLock(): a helper offered on one of the events.
@@ -137,9 +147,10 @@ DWORD WaitForEvents(const std::vector<std::shared_ptr<Event>>& Events, bool All,
     if (Milliseconds == 0)
         return WAIT_TIMEOUT;
 
-    Waiter self;
+    const auto shared = std::make_shared<Waiter>();
+    Waiter& self = *shared;
     for (const auto& e : Events)
-        e->Waiters.push_back(&self);
+        e->Waiters.push_back(shared);
     if (WaitBlockedHook())
         WaitBlockedHook()();
 
@@ -161,7 +172,7 @@ DWORD WaitForEvents(const std::vector<std::shared_ptr<Event>>& Events, bool All,
         }
     }
     for (const auto& e : Events)
-        std::erase(e->Waiters, &self);
+        std::erase(e->Waiters, shared);
     return result.value_or(WAIT_TIMEOUT);
 }
 
@@ -194,7 +205,7 @@ void SetEventHelper(HANDLE Handle, std::weak_ptr<WaitHelper> Helper) {
     event->Helper = std::move(Helper);
     // A waiter already asleep on the condition variable comes round to help.
     if (!event->Helper.expired())
-        for (auto* waiter : event->Waiters)
+        for (const auto& waiter : event->Waiters)
             WakeWaiter(*waiter);
 }
 
@@ -217,14 +228,29 @@ BOOL SetEvent(HANDLE hEvent) {
     auto event = FindHandleAs<Event>(hEvent);
     if (!event)
         return FALSE;
-    std::lock_guard lock(platform::SyncLock());
-    event->Signalled = true;
-    // The work it stood for is done.
-    event->Helper.reset();
-    // Every waiter is woken: the first to take the lock consumes an auto-reset event, the others
-    // find it reset and sleep again.
-    for (auto* waiter : event->Waiters)
-        platform::WakeWaiter(*waiter);
+    // Usually one waiter or none.
+    std::shared_ptr<platform::Waiter> first;
+    std::vector<std::shared_ptr<platform::Waiter>> others;
+    {
+        std::lock_guard lock(platform::SyncLock());
+        event->Signalled = true;
+        // The work it stood for is done.
+        event->Helper.reset();
+        // Every waiter is woken: the first to take the lock consumes an auto-reset event, the
+        // others find it reset and sleep again.
+        for (const auto& waiter : event->Waiters) {
+            if (platform::WakePollingWaiter(*waiter))
+                continue;
+            if (!first)
+                first = waiter;
+            else
+                others.push_back(waiter);
+        }
+    }
+    if (first)
+        first->Wake.notify_one();
+    for (const auto& waiter : others)
+        waiter->Wake.notify_one();
     return TRUE;
 }
 
@@ -287,4 +313,8 @@ void Sleep(DWORD dwMilliseconds) {
             std::this_thread::sleep_for(std::chrono::hours(24));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds));
+}
+
+DWORD GetCurrentThreadId() {
+    return static_cast<DWORD>(::gettid());
 }

@@ -23,3 +23,6 @@ DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAl
                              DWORD dwMilliseconds);
 BOOL CloseHandle(HANDLE hObject);
 void Sleep(DWORD dwMilliseconds);
+
+// The calling thread's id, unique among the threads alive in the system.
+DWORD GetCurrentThreadId();

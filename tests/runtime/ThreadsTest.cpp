@@ -1,6 +1,6 @@
 #include "runtime/Threads.h"
+#include "ThreadTestSupport.h"
 #include "runtime/Application.h"
-#include "runtime/Messages.h"
 
 #include <gtest/gtest.h>
 
@@ -14,20 +14,7 @@
 
 namespace {
 
-// A thread whose body is a function, for tests.
-class TLambdaThread : public TThread {
-public:
-    explicit TLambdaThread(std::function<void(TLambdaThread&)> Body)
-        : TThread(true), FBody(std::move(Body)) {}
-    ~TLambdaThread() override { WaitFor(); }
-    using TThread::Synchronize;
-
-protected:
-    void Execute() override { FBody(*this); }
-
-private:
-    std::function<void(TLambdaThread&)> FBody;
-};
+using runtimetest::TLambdaThread;
 
 TEST(Threads, TheTestRunnerIsTheMainThread) {
     EXPECT_TRUE(IsMainThread());
@@ -95,70 +82,6 @@ TEST(CheckSynchronize, ReturnsFalseWhenNothingIsQueuedAndCanBeWoken) {
     std::thread waker([] { WakeMainThread(); });
     EXPECT_FALSE(CheckSynchronize(INFINITE)); // returns because of the wake, not a time-out
     waker.join();
-}
-
-TEST(HiddenWindow, ASentMessageRunsOnTheOwnerThreadWithItsResult) {
-    std::thread::id handledOn;
-    BOOL inSend = FALSE;
-    HWND wnd = AllocateHWnd([&](TMessage& m) {
-        handledOn = std::this_thread::get_id();
-        inSend = InSendMessage();
-        m.Result = static_cast<LRESULT>(m.WParam + 1);
-    });
-    LRESULT result = 0;
-    TLambdaThread sender([&](TLambdaThread&) { result = SendMessageA(wnd, WM_USER + 1, 41, 0); });
-    sender.Start();
-    sender.WaitFor(); // serves the sent message
-    EXPECT_EQ(result, 42);
-    EXPECT_EQ(handledOn, std::this_thread::get_id());
-    EXPECT_TRUE(inSend);
-
-    // From the owner thread itself the window procedure is called directly.
-    EXPECT_EQ(SendMessageA(wnd, WM_USER + 1, 1, 0), 2);
-    EXPECT_FALSE(inSend);
-    DeallocateHWnd(wnd);
-    EXPECT_EQ(SendMessageA(wnd, WM_USER + 1, 1, 0), 0);
-}
-
-TEST(HiddenWindow, ReplyMessageLetsTheSenderGoOnBeforeHandlingEnds) {
-    std::promise<void> senderReturned;
-    auto returned = senderReturned.get_future();
-    BOOL secondReply = TRUE;
-    HWND wnd = AllocateHWnd([&](TMessage&) {
-        EXPECT_TRUE(ReplyMessage(5));
-        secondReply = ReplyMessage(6);
-        // Handling goes on only after the sender has returned, which needs the early reply.
-        returned.wait();
-    });
-    LRESULT result = 0;
-    TLambdaThread sender([&](TLambdaThread&) {
-        result = SendMessageA(wnd, WM_USER + 1, 0, 0);
-        senderReturned.set_value();
-    });
-    sender.Start();
-    sender.WaitFor();
-    EXPECT_EQ(result, 5);
-    EXPECT_FALSE(secondReply);
-    EXPECT_FALSE(ReplyMessage(1)); // nothing to reply to outside a sent message
-    DeallocateHWnd(wnd);
-}
-
-TEST(HiddenWindow, DestroyingItReleasesSendersStillQueued) {
-    HWND wnd = AllocateHWnd([](TMessage& m) { m.Result = 9; });
-    std::promise<void> queued;
-    std::atomic<int> wakes{0};
-    SetWakeMainThread([&] {
-        if (++wakes == 1)
-            queued.set_value();
-    });
-    std::promise<LRESULT> result;
-    std::thread sender([&] { result.set_value(SendMessageA(wnd, WM_USER + 1, 0, 0)); });
-    queued.get_future().wait(); // the message is in the main thread's queue
-    DeallocateHWnd(wnd);
-    EXPECT_EQ(result.get_future().get(), 0);
-    sender.join();
-    SetWakeMainThread(nullptr);
-    EXPECT_FALSE(CheckSynchronize(0));
 }
 
 TEST(ApplicationErrors, GoToTheHandlerOrToStandardError) {
