@@ -1,7 +1,7 @@
 // Internal to the Linux backend: how CreateFileA reaches comm devices.
 #pragma once
 
-#include "platform/linux/Handles.h"
+#include "platform/linux/sync/Handles.h"
 
 #include <memory>
 #include <string>

@@ -7,9 +7,9 @@
 #include "platform/linux/CommReactor.h"
 #include "platform/linux/CommTimeouts.h"
 #include "platform/linux/DcbMapping.h"
-#include "platform/linux/Handles.h"
-#include "platform/linux/Sync.h"
 #include "platform/linux/Win32Comm.h"
+#include "platform/linux/sync/Handles.h"
+#include "platform/linux/sync/Sync.h"
 
 #include <condition_variable>
 #include <cstddef>

@@ -5,8 +5,8 @@
 // plugs in as another RegistryKey whose Values reads that store.
 #pragma once
 
-#include "platform/linux/Handles.h"
 #include "platform/linux/Win32Registry.h"
+#include "platform/linux/sync/Handles.h"
 
 #include <optional>
 #include <string>

@@ -4,7 +4,7 @@
 
 #include "platform/Win32.h"
 #include "platform/linux/CommDevice.h"
-#include "platform/linux/Handles.h"
+#include "platform/linux/sync/Handles.h"
 
 #include <fcntl.h>
 #include <poll.h>

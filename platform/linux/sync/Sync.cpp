@@ -2,7 +2,7 @@
 // and is registered on the events it waits for, so SetEvent wakes exactly the waits concerned and
 // nothing ever polls in a loop. A wait on an event that a device will signal sleeps in poll() on
 // that device as well and does the device's work itself (see WaitHelper).
-#include "platform/linux/Sync.h"
+#include "platform/linux/sync/Sync.h"
 
 #include "platform/Win32.h"
 
