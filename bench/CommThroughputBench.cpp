@@ -3,7 +3,7 @@
 #include "BenchPty.h"
 
 #include "platform/Win32.h"
-#include "platform/linux/CommDevice.h"
+#include "platform/linux/comm/CommDevice.h"
 #include "platform/linux/sync/Handles.h"
 
 #include <benchmark/benchmark.h>

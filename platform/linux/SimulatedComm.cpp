@@ -1,7 +1,7 @@
 #include "platform/linux/SimulatedComm.h"
 
-#include "platform/linux/CommDevice.h"
 #include "platform/linux/DeviceNames.h"
+#include "platform/linux/comm/CommDevice.h"
 
 #include <algorithm>
 #include <cctype>

@@ -5,7 +5,7 @@
 // and reads back every call the port made with its arguments, in order.
 #pragma once
 
-#include "platform/linux/CommEngine.h"
+#include "platform/linux/comm/CommEngine.h"
 
 #include <functional>
 #include <memory>

@@ -4,10 +4,10 @@
 // device or a deadline is finished by the process's comm reactor.
 #pragma once
 
-#include "platform/linux/CommReactor.h"
-#include "platform/linux/CommTimeouts.h"
-#include "platform/linux/DcbMapping.h"
 #include "platform/linux/Win32Comm.h"
+#include "platform/linux/comm/CommReactor.h"
+#include "platform/linux/comm/CommTimeouts.h"
+#include "platform/linux/comm/DcbMapping.h"
 #include "platform/linux/sync/Handles.h"
 #include "platform/linux/sync/Sync.h"
 

@@ -1,4 +1,4 @@
-#include "platform/linux/CommEngine.h"
+#include "platform/linux/comm/CommEngine.h"
 
 #include "platform/linux/Win32Sync.h"
 
