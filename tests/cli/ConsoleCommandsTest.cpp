@@ -3,7 +3,7 @@
 #include "tests/cli/EmulatorProcess.h"
 
 #include "platform/linux/DeviceNames.h"
-#include "platform/linux/Registry.h"
+#include "platform/linux/registry/Registry.h"
 #include "tests/cli/CliRun.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/linux/UserRegistry.h"
+#include "platform/linux/registry/UserRegistry.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,5 +1,5 @@
-#include "platform/linux/Registry.h"
-#include "platform/linux/UserRegistry.h"
+#include "platform/linux/registry/Registry.h"
+#include "platform/linux/registry/UserRegistry.h"
 
 #include "platform/linux/DeviceNames.h"
 
