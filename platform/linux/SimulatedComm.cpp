@@ -1,7 +1,7 @@
 #include "platform/linux/SimulatedComm.h"
 
-#include "platform/linux/DeviceNames.h"
 #include "platform/linux/comm/CommDevice.h"
+#include "platform/linux/files/DeviceNames.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,9 +1,9 @@
 // Terminals as comm devices: opening them exclusively and the engine's backend for them.
 #include "platform/linux/comm/CommDevice.h"
 
-#include "platform/linux/DeviceNames.h"
 #include "platform/linux/SimulatedComm.h"
 #include "platform/linux/comm/CommEngine.h"
+#include "platform/linux/files/DeviceNames.h"
 
 #include <atomic>
 #include <cerrno>

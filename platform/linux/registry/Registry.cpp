@@ -1,7 +1,7 @@
 #include "platform/linux/registry/Registry.h"
 #include "platform/linux/registry/UserRegistry.h"
 
-#include "platform/linux/DeviceNames.h"
+#include "platform/linux/files/DeviceNames.h"
 
 #include "platform/Win32.h"
 

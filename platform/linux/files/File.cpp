@@ -1,6 +1,6 @@
 // CreateFileA and the file calls that dispatch to the object behind a handle.
-#include "platform/linux/DeviceNames.h"
 #include "platform/linux/comm/CommDevice.h"
+#include "platform/linux/files/DeviceNames.h"
 
 #include "platform/Win32.h"
 
