@@ -1,8 +1,8 @@
 // An open comm device with a WaitCommEvent pending and nothing happening must cost no CPU: the
 // engine sleeps in poll() and nothing wakes it. Reports the process's CPU time over a few seconds.
 #include "platform/Win32.h"
-#include "platform/linux/CommDevice.h"
-#include "platform/linux/Handles.h"
+#include "platform/linux/comm/CommDevice.h"
+#include "platform/linux/sync/Handles.h"
 
 #include <benchmark/benchmark.h>
 #include <pty.h>

@@ -3,8 +3,8 @@
 #include "BenchPty.h"
 
 #include "platform/Win32.h"
-#include "platform/linux/CommDevice.h"
-#include "platform/linux/Handles.h"
+#include "platform/linux/comm/CommDevice.h"
+#include "platform/linux/sync/Handles.h"
 
 #include <benchmark/benchmark.h>
 #include <termios.h>

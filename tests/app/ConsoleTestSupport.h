@@ -5,7 +5,7 @@
 
 #include "app/MainWindow.h"
 #include "app/QtRuntime.h"
-#include "platform/linux/Registry.h"
+#include "platform/linux/registry/Registry.h"
 #include "tests/support/PtyPrinter.h"
 #include "tests/support/TempDir.h"
 

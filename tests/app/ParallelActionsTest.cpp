@@ -1,7 +1,7 @@
 // Print, Bell and Epson with "Parallel" checked, against a pseudo-terminal published as LPT1.
 #include "tests/app/ConsoleTestSupport.h"
 
-#include "platform/linux/SimulatedComm.h"
+#include "platform/linux/sim/SimulatedComm.h"
 
 #include <QComboBox>
 #include <QPushButton>

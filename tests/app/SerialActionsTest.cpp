@@ -3,7 +3,7 @@
 // failures are seen on the simulated comm device.
 #include "tests/app/ConsoleTestSupport.h"
 
-#include "platform/linux/SimulatedComm.h"
+#include "platform/linux/sim/SimulatedComm.h"
 #include "serial/ComError.h"
 
 #include <QComboBox>

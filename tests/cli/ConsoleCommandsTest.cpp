@@ -2,8 +2,8 @@
 // into "tillmark-cli emulate" running as a process of its own; ports over a made-up device tree.
 #include "tests/cli/EmulatorProcess.h"
 
-#include "platform/linux/DeviceNames.h"
-#include "platform/linux/Registry.h"
+#include "platform/linux/files/DeviceNames.h"
+#include "platform/linux/registry/Registry.h"
 #include "tests/cli/CliRun.h"
 
 #include <gtest/gtest.h>

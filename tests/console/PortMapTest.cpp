@@ -1,7 +1,7 @@
 // The serial-port map as the console reads it: every value's name and text in the map's order,
 // what a value without text does to the reading, and the order the port list shows.
 #include "console/PortMap.h"
-#include "platform/linux/Registry.h"
+#include "platform/linux/registry/Registry.h"
 
 #include <gtest/gtest.h>
 

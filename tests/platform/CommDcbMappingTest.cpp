@@ -1,5 +1,5 @@
 // DCB to terminal settings: every speed the port offers, every framing, flow control, refusals.
-#include "platform/linux/DcbMapping.h"
+#include "platform/linux/comm/DcbMapping.h"
 
 #include <termios.h>
 

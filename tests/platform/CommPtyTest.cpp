@@ -2,7 +2,7 @@
 // far side, exclusive opening.
 #include "CommTestSupport.h"
 
-#include "platform/linux/Termios2.h"
+#include "platform/linux/comm/Termios2.h"
 
 #include <sys/stat.h>
 

@@ -1,6 +1,6 @@
 // The reactor behind every open comm device, driven with pipes: calls reach the client whose
 // descriptor or deadline is due, and no other.
-#include "platform/linux/CommReactor.h"
+#include "platform/linux/comm/CommReactor.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The receive ring: order kept across the wrap, and resizing never loses what is queued.
-#include "platform/linux/CommEngine.h"
+#include "platform/linux/comm/CommEngine.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // on DSR and CTS, the receive ring's limits) and the call record the port's own tests rely on.
 #include "CommTestSupport.h"
 
-#include "platform/linux/SimulatedComm.h"
+#include "platform/linux/sim/SimulatedComm.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // The time-out rules of comm reads and writes, driven by hand-made time points: no sleeping.
-#include "platform/linux/CommTimeouts.h"
+#include "platform/linux/comm/CommTimeouts.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "DeviceTestSupport.h"
 
 #include "platform/Win32.h"
-#include "platform/linux/SimulatedComm.h"
+#include "platform/linux/sim/SimulatedComm.h"
 
 #include <sys/stat.h>
 

@@ -2,7 +2,7 @@
 // test runs against its own temporary folders; nothing touches the machine's real ports.
 #pragma once
 
-#include "platform/linux/DeviceNames.h"
+#include "platform/linux/files/DeviceNames.h"
 #include "tests/support/TempDir.h"
 
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 // The file calls' dispatch and GetOverlappedResult over prefilled records.
 #include "platform/Win32.h"
-#include "platform/linux/Sync.h"
+#include "platform/linux/sync/Sync.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "DeviceTestSupport.h"
 
 #include "platform/Win32.h"
-#include "platform/linux/Registry.h"
+#include "platform/linux/registry/Registry.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

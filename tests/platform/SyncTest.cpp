@@ -1,4 +1,4 @@
-#include "platform/linux/Sync.h"
+#include "platform/linux/sync/Sync.h"
 #include "platform/Win32.h"
 
 #include <gtest/gtest.h>

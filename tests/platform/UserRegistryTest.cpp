@@ -1,4 +1,4 @@
-#include "platform/linux/UserRegistry.h"
+#include "platform/linux/registry/UserRegistry.h"
 #include "DeviceTestSupport.h"
 #include "platform/Win32.h"
 

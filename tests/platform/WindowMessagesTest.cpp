@@ -1,6 +1,6 @@
 #include "platform/Win32.h"
-#include "platform/linux/Sync.h"
 #include "platform/linux/Win32Window.h"
+#include "platform/linux/sync/Sync.h"
 
 #include <gtest/gtest.h>
 

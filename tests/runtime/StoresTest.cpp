@@ -1,4 +1,4 @@
-#include "platform/linux/Registry.h"
+#include "platform/linux/registry/Registry.h"
 #include "runtime/IniFiles.h"
 #include "runtime/Registry.h"
 #include "runtime/SysUtils.h"

@@ -2,7 +2,7 @@
 // recorder for the port's published events, and a bounded way to serve the main thread's queue.
 #pragma once
 
-#include "platform/linux/SimulatedComm.h"
+#include "platform/linux/sim/SimulatedComm.h"
 #include "runtime/Threads.h"
 #include "serial/CPort.h"
 

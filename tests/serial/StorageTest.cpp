@@ -1,7 +1,7 @@
 #include "PortTestSupport.h"
 
 #include "../platform/DeviceTestSupport.h"
-#include "platform/linux/UserRegistry.h"
+#include "platform/linux/registry/UserRegistry.h"
 #include "runtime/IniFiles.h"
 #include "runtime/Registry.h"
 

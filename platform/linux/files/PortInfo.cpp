@@ -1,6 +1,6 @@
 #include "platform/PortInfo.h"
 
-#include "platform/linux/DeviceNames.h"
+#include "platform/linux/files/DeviceNames.h"
 
 #include <filesystem>
 #include <fstream>

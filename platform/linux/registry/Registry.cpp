@@ -1,7 +1,8 @@
-#include "platform/linux/Registry.h"
-#include "platform/linux/UserRegistry.h"
+#include "platform/linux/registry/Registry.h"
+#include "platform/linux/registry/RegistryKey.h"
+#include "platform/linux/registry/UserRegistry.h"
 
-#include "platform/linux/DeviceNames.h"
+#include "platform/linux/files/DeviceNames.h"
 
 #include "platform/Win32.h"
 
@@ -16,13 +17,6 @@
 #include <set>
 
 namespace platform {
-
-bool SameText(const std::string& A, const std::string& B) {
-    return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
-}
 
 namespace {
 
@@ -114,18 +108,6 @@ std::string Upper(std::string Text) {
 }
 
 } // namespace
-
-RegistryValue TextValue(std::string Name, const std::string& Text, DWORD Type) {
-    RegistryValue value{std::move(Name), Type, std::vector<BYTE>(Text.begin(), Text.end())};
-    value.Data.push_back(0);
-    return value;
-}
-
-RegistryValue DwordValue(std::string Name, DWORD Value) {
-    RegistryValue value{std::move(Name), REG_DWORD, std::vector<BYTE>(sizeof Value)};
-    std::memcpy(value.Data.data(), &Value, sizeof Value);
-    return value;
-}
 
 std::vector<RegistryValue> BuildSerialCommMap() {
     const DWORD savedError = GetLastError();

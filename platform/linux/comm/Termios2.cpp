@@ -1,6 +1,6 @@
 // Only this file sees <asm/termbits.h>: it defines struct termios2 and BOTHER, and clashes with
 // glibc's <termios.h>.
-#include "platform/linux/Termios2.h"
+#include "platform/linux/comm/Termios2.h"
 
 #include <asm/ioctls.h>
 #include <asm/termbits.h>

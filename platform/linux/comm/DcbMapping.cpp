@@ -1,4 +1,4 @@
-#include "platform/linux/DcbMapping.h"
+#include "platform/linux/comm/DcbMapping.h"
 
 #include <termios.h>
 

@@ -5,7 +5,7 @@
 // caller's thread rather than a wake-up of another.
 #pragma once
 
-#include "platform/linux/Sync.h"
+#include "platform/linux/sync/Sync.h"
 
 #include <cstdint>
 #include <memory>

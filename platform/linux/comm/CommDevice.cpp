@@ -1,9 +1,8 @@
 // Terminals as comm devices: opening them exclusively and the engine's backend for them.
-#include "platform/linux/CommDevice.h"
+#include "platform/linux/comm/CommDevice.h"
 
-#include "platform/linux/CommEngine.h"
-#include "platform/linux/DeviceNames.h"
-#include "platform/linux/SimulatedComm.h"
+#include "platform/linux/comm/CommEngine.h"
+#include "platform/linux/files/DeviceNames.h"
 
 #include <atomic>
 #include <cerrno>
@@ -250,7 +249,20 @@ private:
     bool WatcherDone = false;
 };
 
+std::atomic<CommDeviceProvider> provider{nullptr};
+
 } // namespace
+
+void SetCommDeviceProvider(CommDeviceProvider Provider) {
+    provider.store(Provider);
+}
+
+std::optional<std::shared_ptr<KernelObject>> OpenProvidedComm(const std::string& Name) {
+    const CommDeviceProvider open = provider.load();
+    if (!open)
+        return std::nullopt;
+    return open(Name);
+}
 
 std::shared_ptr<KernelObject> OpenCommDevice(const std::string& DevicePath) {
     const int fd = ::open(DevicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

@@ -1,12 +1,13 @@
-#include "platform/linux/SimulatedComm.h"
+#include "platform/linux/sim/SimulatedComm.h"
 
-#include "platform/linux/CommDevice.h"
-#include "platform/linux/DeviceNames.h"
+#include "platform/linux/comm/CommDevice.h"
+#include "platform/linux/files/DeviceNames.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <map>
+#include <optional>
 #include <termios.h>
 
 namespace platform {
@@ -20,6 +21,22 @@ struct Installed {
 Installed& Registry() {
     static Installed registry;
     return registry;
+}
+
+// The open path's view of the installed devices: a device installed under Name answers for it,
+// refusals included.
+std::optional<std::shared_ptr<KernelObject>> OpenInstalled(const std::string& Name) {
+    std::shared_ptr<SimulatedComm> device;
+    {
+        auto& registry = Registry();
+        std::lock_guard lock(registry.Lock);
+        auto it = registry.Devices.find(LowerName(Name));
+        if (it != registry.Devices.end())
+            device = it->second.lock();
+    }
+    if (!device)
+        return std::nullopt;
+    return device->Open();
 }
 } // namespace
 
@@ -146,6 +163,10 @@ std::shared_ptr<SimulatedComm> SimulatedComm::Install(const std::string& Name) {
     device->Current.Cflag = CS8 | CREAD | CLOCAL;
     device->Current.Cc[VSTART] = 0x11;
     device->Current.Cc[VSTOP] = 0x13;
+    // Plugged into the open path by the first device a test installs: a program that installs
+    // none never asks.
+    static std::once_flag plugged;
+    std::call_once(plugged, [] { SetCommDeviceProvider(OpenInstalled); });
     auto& registry = Registry();
     std::lock_guard lock(registry.Lock);
     registry.Devices[LowerName(Name)] = device;
@@ -313,27 +334,6 @@ void SimulatedComm::FailCall(CommCallKind Kind, int Nth, DWORD Error) {
 void SimulatedComm::FailOpen(DWORD Error) {
     std::lock_guard lock(Lock);
     OpenError = Error;
-}
-
-bool IsSimulatedComm(const std::string& Name) {
-    auto& registry = Registry();
-    std::lock_guard lock(registry.Lock);
-    auto it = registry.Devices.find(LowerName(Name));
-    return it != registry.Devices.end() && !it->second.expired();
-}
-
-std::shared_ptr<KernelObject> OpenSimulatedComm(const std::string& Name) {
-    std::shared_ptr<SimulatedComm> device;
-    {
-        auto& registry = Registry();
-        std::lock_guard lock(registry.Lock);
-        auto it = registry.Devices.find(LowerName(Name));
-        if (it != registry.Devices.end())
-            device = it->second.lock();
-    }
-    if (!device)
-        return nullptr;
-    return device->Open();
 }
 
 } // namespace platform

@@ -4,7 +4,7 @@
 // not parse is never overwritten.
 #pragma once
 
-#include "platform/linux/Registry.h"
+#include "platform/linux/registry/RegistryKey.h"
 
 #include <functional>
 #include <string>

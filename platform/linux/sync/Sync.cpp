@@ -3,7 +3,7 @@
 // nothing ever polls in a loop. SetEvent wakes them after it has released the lock, so they do
 // not wake only to wait for it. A wait on an event that a device will signal sleeps in poll() on
 // that device as well and does the device's work itself (see WaitHelper).
-#include "platform/linux/Sync.h"
+#include "platform/linux/sync/Sync.h"
 
 #include "platform/Win32.h"
 

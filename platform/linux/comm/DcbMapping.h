@@ -2,8 +2,8 @@
 // does itself for the members the kernel has no flag for. Pure, so every member is table-tested.
 #pragma once
 
-#include "platform/linux/Termios2.h"
 #include "platform/linux/Win32Comm.h"
+#include "platform/linux/comm/Termios2.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/linux/CommReactor.h"
+#include "platform/linux/comm/CommReactor.h"
 
 #include <cerrno>
 #include <chrono>

@@ -1,6 +1,6 @@
 // The line printer behind "LPTn": a plain descriptor written synchronously.
-#include "platform/linux/DeviceNames.h"
-#include "platform/linux/Sync.h"
+#include "platform/linux/files/DeviceNames.h"
+#include "platform/linux/sync/Sync.h"
 
 #include "platform/Win32.h"
 

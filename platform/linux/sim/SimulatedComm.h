@@ -3,9 +3,12 @@
 // reads, writes, waits and events behave alike. The test drives the far side: it feeds received
 // bytes, raises and drops modem lines, rings, breaks, injects line errors, fails chosen calls,
 // and reads back every call the port made with its arguments, in order.
+//
+// Only tests link it (the platform_simulated library): the first Install plugs it into the open
+// path (SetCommDeviceProvider), so the programs neither carry it nor ask it on a real open.
 #pragma once
 
-#include "platform/linux/CommEngine.h"
+#include "platform/linux/comm/CommEngine.h"
 
 #include <functional>
 #include <memory>

@@ -2,7 +2,7 @@
 // and a hook tests use to observe waits.
 #pragma once
 
-#include "platform/linux/Handles.h"
+#include "platform/linux/sync/Handles.h"
 
 #include <chrono>
 #include <functional>

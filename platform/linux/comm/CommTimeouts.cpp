@@ -1,4 +1,4 @@
-#include "platform/linux/CommTimeouts.h"
+#include "platform/linux/comm/CommTimeouts.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // device: not a file, not a directory, nothing outside /dev, and never the kernel's console.
 #pragma once
 
-#include "platform/linux/Handles.h"
+#include "platform/linux/sync/Handles.h"
 
 #include <sys/types.h>
 

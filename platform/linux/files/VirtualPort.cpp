@@ -1,6 +1,6 @@
 #include "platform/VirtualPort.h"
 
-#include "platform/linux/DeviceNames.h"
+#include "platform/linux/files/DeviceNames.h"
 
 #include <fcntl.h>
 #include <poll.h>

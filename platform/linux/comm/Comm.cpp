@@ -1,5 +1,5 @@
 // The comm calls: each finds the engine behind the handle and asks it.
-#include "platform/linux/CommEngine.h"
+#include "platform/linux/comm/CommEngine.h"
 
 using platform::CommEngine;
 

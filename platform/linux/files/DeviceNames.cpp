@@ -1,4 +1,4 @@
-#include "platform/linux/DeviceNames.h"
+#include "platform/linux/files/DeviceNames.h"
 
 #include "platform/Win32.h"
 

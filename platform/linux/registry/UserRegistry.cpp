@@ -1,4 +1,4 @@
-#include "platform/linux/UserRegistry.h"
+#include "platform/linux/registry/UserRegistry.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <sstream>
 
 namespace platform {

@@ -1,15 +1,16 @@
 // Internal to the Linux backend: the comm device engine. One engine per open comm handle owns the
 // device through a CommBackend (a terminal, or the simulated device) and serves overlapped reads,
 // writes and event waits. Callers' threads do all they can at once; what has to wait for the
-// device or a deadline is finished by the process's comm reactor.
+// device or a deadline is finished by the process's comm reactor. The engine's code is spread over
+// one file per subject, which CommEngineShared.h lists.
 #pragma once
 
-#include "platform/linux/CommReactor.h"
-#include "platform/linux/CommTimeouts.h"
-#include "platform/linux/DcbMapping.h"
-#include "platform/linux/Handles.h"
-#include "platform/linux/Sync.h"
 #include "platform/linux/Win32Comm.h"
+#include "platform/linux/comm/CommReactor.h"
+#include "platform/linux/comm/CommTimeouts.h"
+#include "platform/linux/comm/DcbMapping.h"
+#include "platform/linux/sync/Handles.h"
+#include "platform/linux/sync/Sync.h"
 
 #include <condition_variable>
 #include <cstddef>

@@ -1,11 +1,12 @@
 // CreateFileA and the file calls that dispatch to the object behind a handle.
-#include "platform/linux/CommDevice.h"
-#include "platform/linux/DeviceNames.h"
+#include "platform/linux/comm/CommDevice.h"
+#include "platform/linux/files/DeviceNames.h"
 
 #include "platform/Win32.h"
 
 #include <atomic>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -18,10 +19,10 @@ HANDLE Publish(std::shared_ptr<platform::KernelObject> Object) {
 }
 
 HANDLE OpenComm(const std::string& Name) {
-    // An installed simulated device answers for its name, refusals included: a test that makes
-    // the open fail must not end up on a real device of the same name.
-    if (platform::IsSimulatedComm(Name))
-        return Publish(platform::OpenSimulatedComm(Name));
+    // A provided device answers for its name, refusals included: a test that makes the open
+    // fail must not end up on a real device of the same name.
+    if (auto provided = platform::OpenProvidedComm(Name))
+        return Publish(std::move(*provided));
     auto device = platform::ResolveCommName(Name);
     if (!device)
         return INVALID_HANDLE_VALUE;

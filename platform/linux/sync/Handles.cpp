@@ -1,4 +1,4 @@
-#include "platform/linux/Handles.h"
+#include "platform/linux/sync/Handles.h"
 #include "platform/linux/Win32File.h"
 
 #include <cerrno>

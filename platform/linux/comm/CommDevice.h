@@ -1,0 +1,31 @@
+// Internal to the Linux backend: how CreateFileA reaches comm devices.
+#pragma once
+
+#include "platform/linux/sync/Handles.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// Opens a comm device that is no node under /dev, such as one a test made. None when Name (what
+// follows "\\.\") is not one of its devices; otherwise the device opened, or null with the last
+// error set when it refuses the open, which then stands: a refused open never goes on to a real
+// device of the same name.
+using CommDeviceProvider =
+    std::optional<std::shared_ptr<KernelObject>> (*)(const std::string& Name);
+
+// Installs the provider CreateFileA asks for every comm name before it looks under /dev; null
+// removes it. The programs install none: a device made for tests plugs in here when a test
+// installs one, so the programs never carry it.
+void SetCommDeviceProvider(CommDeviceProvider Provider);
+
+// The installed provider's answer for Name; none when no provider is installed.
+std::optional<std::shared_ptr<KernelObject>> OpenProvidedComm(const std::string& Name);
+
+// Opens a terminal device (already resolved and checked to lie under /dev) exclusively, for
+// overlapped I/O; null with the last error set on failure.
+std::shared_ptr<KernelObject> OpenCommDevice(const std::string& DevicePath);
+
+} // namespace platform

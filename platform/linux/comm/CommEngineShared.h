@@ -1,0 +1,32 @@
+// Internal to the comm engine's own source files: what the files that serve its calls share.
+// CommEngine.cpp holds the receive ring, the engine's state and its service loop;
+// CommTransfers.cpp reads and writes with their time-outs; CommEvents.cpp event waits, the modem
+// lines and line errors; CommControl.cpp settings, purges and escape functions.
+#pragma once
+
+#include "platform/linux/comm/CommEngine.h"
+
+namespace platform::commengine {
+
+inline constexpr DWORD LineErrors = CE_FRAME | CE_OVERRUN | CE_RXPARITY | CE_RXOVER;
+
+inline CommClock::time_point Now() {
+    return CommClock::now();
+}
+
+inline BOOL Fail(DWORD Error) {
+    SetLastError(Error);
+    return FALSE;
+}
+
+} // namespace platform::commengine
+
+// Takes the lock and lets the device record or fail the call, whose CommCall fields are the
+// macro's arguments (designated initializers).
+#define TILLMARK_COMM_ENTER(...)                                                                   \
+    const CommCall call{__VA_ARGS__};                                                              \
+    std::unique_lock held(Lock);                                                                   \
+    if (Closed)                                                                                    \
+        return commengine::Fail(ERROR_INVALID_HANDLE);                                             \
+    if (const DWORD injected = Device->Intercept(call))                                            \
+    return commengine::Fail(injected)
