@@ -13,6 +13,7 @@
 #include <array>
 #include <exception>
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace cli {
@@ -28,6 +29,7 @@ constexpr std::array<AddCommand, 9> Commands = {
 int Run(int argc, const char* const* argv, std::ostream& Out, std::ostream& Err) {
     CLI::App app{"Tillmark: a test console for ESC/POS receipt printers and their cash drawer",
                  "tillmark-cli"};
+    app.set_version_flag("--version", std::string("tillmark-cli ") + TILLMARK_VERSION);
     app.require_subcommand(1);
     std::vector<Command> commands;
     for (AddCommand add : Commands)

@@ -28,14 +28,17 @@ inline constexpr DWORD ERROR_BROKEN_PIPE = 109;
 // InternalHigh, then stores the Win32 status in Internal (ERROR_IO_PENDING while it runs) through
 // std::atomic_ref with release order, then signals hEvent. GetOverlappedResult loads Internal
 // with acquire order and reads InternalHigh only once the status is no longer pending.
+// Named outside the union: a type declared inside an anonymous union is an extension that clang
+// warns about.
+struct _OVERLAPPED_POSITION {
+    DWORD Offset;
+    DWORD OffsetHigh;
+};
 struct _OVERLAPPED {
     ULONG_PTR Internal;
     ULONG_PTR InternalHigh;
     union {
-        struct {
-            DWORD Offset;
-            DWORD OffsetHigh;
-        } Position;
+        _OVERLAPPED_POSITION Position;
         void* Pointer;
     };
     HANDLE hEvent;
