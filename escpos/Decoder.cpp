@@ -14,7 +14,7 @@ constexpr std::size_t MeasureLimit = 4096;
 
 } // namespace
 
-Decoder::Decoder(Sink Out) : Out_(std::move(Out)) {}
+Decoder::Decoder(Sink Out) : FOut(std::move(Out)) {}
 
 void Decoder::Feed(std::string_view Bytes) {
     for (const char c : Bytes)
@@ -22,31 +22,31 @@ void Decoder::Feed(std::string_view Bytes) {
 }
 
 void Decoder::Feed(std::uint8_t B) {
-    const std::size_t at = Offset_++;
-    switch (Mode_) {
+    const std::size_t at = FOffset++;
+    switch (FMode) {
     case Mode::Idle:
-        Pending_.Offset = at;
-        Pending_.Bytes.assign(1, static_cast<char>(B));
-        Pending_.Length = 1;
+        FPending.Offset = at;
+        FPending.Bytes.assign(1, static_cast<char>(B));
+        FPending.Length = 1;
         Start(B);
         return;
     case Mode::Measuring:
-        Pending_.Bytes.push_back(static_cast<char>(B));
-        Pending_.Length++;
+        FPending.Bytes.push_back(static_cast<char>(B));
+        FPending.Length++;
         Measure();
         return;
     case Mode::Counting:
-        if (Pending_.Bytes.size() < Command::KeptBytes)
-            Pending_.Bytes.push_back(static_cast<char>(B));
-        if (++Pending_.Length == Total_)
-            Emit(PendingId_);
+        if (FPending.Bytes.size() < Command::KeptBytes)
+            FPending.Bytes.push_back(static_cast<char>(B));
+        if (++FPending.Length == FTotal)
+            Emit(FPendingId);
         return;
     case Mode::UntilNul:
-        Pending_.Bytes.push_back(static_cast<char>(B));
-        Pending_.Length++;
+        FPending.Bytes.push_back(static_cast<char>(B));
+        FPending.Length++;
         if (B == 0)
-            Emit(PendingId_);
-        else if (Pending_.Length >= NulLimit_)
+            Emit(FPendingId);
+        else if (FPending.Length >= FNulLimit)
             Emit(CommandId::Unknown); // no terminator where one must be: not a command we know
         return;
     }
@@ -56,55 +56,55 @@ void Decoder::Start(std::uint8_t B) {
     // A command's first byte: the table measures it, a single byte or the start of a longer one.
     const char first = static_cast<char>(B);
     if (IsIntroducer(B) || FindCommand(std::string_view(&first, 1))) {
-        Mode_ = Mode::Measuring;
+        FMode = Mode::Measuring;
         return Measure();
     }
     Emit(B < 0x20 || B == 0x7F ? CommandId::Control : CommandId::Char);
 }
 
 void Decoder::Measure() {
-    const Measurement m = MeasureCommand(Pending_.Bytes);
+    const Measurement m = MeasureCommand(FPending.Bytes);
     switch (m.What) {
     case Measurement::More:
-        if (Pending_.Length >= MeasureLimit)
+        if (FPending.Length >= MeasureLimit)
             Emit(CommandId::Unknown);
         return;
     case Measurement::Total:
-        PendingId_ = m.Id;
-        if (Pending_.Length >= m.Length) {
+        FPendingId = m.Id;
+        if (FPending.Length >= m.Length) {
             // A lone DLE (length 1) gives back the byte read past it.
-            if (Pending_.Length > m.Length) {
-                const std::uint8_t next = static_cast<std::uint8_t>(Pending_.Bytes.back());
-                Pending_.Bytes.resize(m.Length);
-                Pending_.Length = m.Length;
+            if (FPending.Length > m.Length) {
+                const std::uint8_t next = static_cast<std::uint8_t>(FPending.Bytes.back());
+                FPending.Bytes.resize(m.Length);
+                FPending.Length = m.Length;
                 Emit(m.Id);
-                Pending_.Offset = Offset_ - 1;
-                Pending_.Bytes.assign(1, static_cast<char>(next));
-                Pending_.Length = 1;
+                FPending.Offset = FOffset - 1;
+                FPending.Bytes.assign(1, static_cast<char>(next));
+                FPending.Length = 1;
                 Start(next);
                 return;
             }
             return Emit(m.Id);
         }
-        Total_ = m.Length;
-        Mode_ = Mode::Counting;
+        FTotal = m.Length;
+        FMode = Mode::Counting;
         return;
     case Measurement::UntilNul:
-        PendingId_ = m.Id;
-        NulLimit_ = m.Length;
-        Mode_ = Mode::UntilNul;
+        FPendingId = m.Id;
+        FNulLimit = m.Length;
+        FMode = Mode::UntilNul;
         return;
     }
 }
 
 void Decoder::Emit(CommandId Id) {
-    Pending_.Id = Id;
-    Mode_ = Mode::Idle;
-    Out_(Pending_);
+    FPending.Id = Id;
+    FMode = Mode::Idle;
+    FOut(FPending);
 }
 
 void Decoder::Finish() {
-    if (Mode_ == Mode::Idle)
+    if (FMode == Mode::Idle)
         return;
     Emit(CommandId::Incomplete);
 }

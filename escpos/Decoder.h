@@ -24,7 +24,7 @@ public:
     void Finish();
 
     // How many bytes were fed so far.
-    std::size_t Offset() const { return Offset_; }
+    std::size_t Offset() const { return FOffset; }
 
 private:
     enum class Mode { Idle, Measuring, Counting, UntilNul };
@@ -33,13 +33,13 @@ private:
     void Emit(CommandId Id);
     void Measure();
 
-    Sink Out_;
-    std::size_t Offset_ = 0;
-    Mode Mode_ = Mode::Idle;
-    Command Pending_;
-    std::size_t Total_ = 0;    // the command's length, once known (Counting)
-    std::size_t NulLimit_ = 0; // UntilNul: most bytes before the command is given up
-    CommandId PendingId_ = CommandId::Unknown;
+    Sink FOut;
+    std::size_t FOffset = 0;
+    Mode FMode = Mode::Idle;
+    Command FPending;
+    std::size_t FTotal = 0;    // the command's length, once known (Counting)
+    std::size_t FNulLimit = 0; // UntilNul: most bytes before the command is given up
+    CommandId FPendingId = CommandId::Unknown;
 };
 
 } // namespace escpos

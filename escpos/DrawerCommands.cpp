@@ -35,7 +35,7 @@ std::string Printer::RealTimeFunction(const Command& C) {
         return Pulse(C.Offset, pin, t * 100, t * 100);
     }
     if (fn == 8) {
-        Line_ = Pending{};
+        FLine = Pending{};
         return "clear the buffers";
     }
     return fn == 2 ? "power-off sequence" : "real-time request";

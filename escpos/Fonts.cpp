@@ -61,8 +61,8 @@ struct Fonts::Loaded {
     }
 };
 
-Fonts::Fonts(const std::string& Folder) : Loaded_(std::make_unique<Loaded>()) {
-    if (FT_Init_FreeType(&Loaded_->Library))
+Fonts::Fonts(const std::string& Folder) : FLoaded(std::make_unique<Loaded>()) {
+    if (FT_Init_FreeType(&FLoaded->Library))
         throw std::runtime_error("cannot start the font engine");
     for (std::size_t i = 0; i < FileCount; ++i) {
         const FontFile& f = Files[i];
@@ -70,9 +70,9 @@ Fonts::Fonts(const std::string& Folder) : Loaded_(std::make_unique<Loaded>()) {
             Folder.empty() ? std::string("/usr/share/fonts/X11/") + f.Folder + "/" + f.Name
                            : Folder + "/" + f.Name;
         FT_Face face = nullptr;
-        if (!std::filesystem::exists(path) || FT_New_Face(Loaded_->Library, path.c_str(), 0, &face))
+        if (!std::filesystem::exists(path) || FT_New_Face(FLoaded->Library, path.c_str(), 0, &face))
             throw std::runtime_error("font " + path + " not found (install " + f.Package + ")");
-        Loaded_->Faces[IndexOf(f.Which, f.Bold)] = face;
+        FLoaded->Faces[IndexOf(f.Which, f.Bold)] = face;
         if (face->num_fixed_sizes > 0)
             FT_Select_Size(face, 0);
         // Terminus is indexed by Unicode; the Korean font by its own KS X 1001 codes.
@@ -96,17 +96,17 @@ Fonts& Fonts::Shared() {
 }
 
 const Cell& Fonts::Glyph(Face F, bool Bold, std::uint32_t Code) {
-    const std::lock_guard guard(Lock_);
+    const std::lock_guard guard(FLock);
     const auto key = std::make_tuple(F, Bold, Code);
-    auto it = Cache_.find(key);
-    if (it == Cache_.end())
-        it = Cache_.emplace(key, Draw(F, Bold, Code)).first;
+    auto it = FCache.find(key);
+    if (it == FCache.end())
+        it = FCache.emplace(key, Draw(F, Bold, Code)).first;
     return it->second;
 }
 
 Cell Fonts::Draw(Face F, bool Bold, std::uint32_t Code) {
     const FontFile& file = Files[IndexOf(F, Bold)];
-    FT_Face face = Loaded_->Faces[IndexOf(F, Bold)];
+    FT_Face face = FLoaded->Faces[IndexOf(F, Bold)];
     Cell cell{
         file.CellWidth, file.CellHeight,
         std::vector<std::uint8_t>(static_cast<std::size_t>(file.CellWidth * file.CellHeight))};

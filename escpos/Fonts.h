@@ -42,9 +42,9 @@ private:
     struct Loaded;
     Cell Draw(Face F, bool Bold, std::uint32_t Code);
 
-    std::unique_ptr<Loaded> Loaded_;
-    std::mutex Lock_;
-    std::map<std::tuple<Face, bool, std::uint32_t>, Cell> Cache_;
+    std::unique_ptr<Loaded> FLoaded;
+    std::mutex FLock;
+    std::map<std::tuple<Face, bool, std::uint32_t>, Cell> FCache;
 };
 
 } // namespace escpos

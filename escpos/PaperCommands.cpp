@@ -10,34 +10,34 @@
 namespace escpos {
 
 std::string Printer::PrintAndFeedLine(const Command& C) {
-    const bool empty = Line_.Glyphs.empty();
-    PrintLine(C.Offset, State_.LineSpacing);
+    const bool empty = FLine.Glyphs.empty();
+    PrintLine(C.Offset, FState.LineSpacing);
     return empty ? "feed one line" : "print and feed one line";
 }
 
 std::string Printer::CarriageReturn(const Command& C) {
-    if (Profile_.CrFeeds) {
-        PrintLine(C.Offset, State_.LineSpacing);
+    if (FProfile.CrFeeds) {
+        PrintLine(C.Offset, FState.LineSpacing);
         return "print and feed one line";
     }
     return "ignored";
 }
 
 std::string Printer::SetDefaultSpacing(const Command&) {
-    State_.LineSpacing = DefaultLineSpacing;
+    FState.LineSpacing = DefaultLineSpacing;
     return "line spacing 30 dots";
 }
 
 std::string Printer::SetLineSpacing(const Command& C) {
     const std::uint8_t n = C.At(2);
-    State_.LineSpacing = n;
+    FState.LineSpacing = n;
     return Format("line spacing %u dots", n);
 }
 
 std::string Printer::PrintAndFeedLines(const Command& C) {
     const std::uint8_t n = C.At(2);
-    PrintLine(C.Offset, n ? State_.LineSpacing : 0);
-    Feed(C.Offset, State_.LineSpacing * std::max(0, n - 1));
+    PrintLine(C.Offset, n ? FState.LineSpacing : 0);
+    Feed(C.Offset, FState.LineSpacing * std::max(0, n - 1));
     return Format("print and feed %u lines", n);
 }
 

@@ -28,32 +28,32 @@ void AppendUtf8(std::string& Out, char32_t C) {
     }
 }
 
-Printer::Printer(Profile P) : Profile_(std::move(P)) {
+Printer::Printer(Profile P) : FProfile(std::move(P)) {
     Reset();
-    Pages_.emplace_back();
+    FPages.emplace_back();
 }
 
 void Printer::Reset() {
-    State_ = PrinterState{};
-    State_.DoubleByte = Profile_.DoubleByteAtPowerUp;
-    State_.CharacterSet = Profile_.CharacterSetAtPowerUp;
-    State_.PrintWidth = Profile_.Width;
-    Line_ = Pending{};
+    FState = PrinterState{};
+    FState.DoubleByte = FProfile.DoubleByteAtPowerUp;
+    FState.CharacterSet = FProfile.CharacterSetAtPowerUp;
+    FState.PrintWidth = FProfile.Width;
+    FLine = Pending{};
 }
 
 int Printer::Room() const {
-    return std::max(0, std::min(State_.PrintWidth, Profile_.Width - State_.LeftMargin));
+    return std::max(0, std::min(FState.PrintWidth, FProfile.Width - FState.LeftMargin));
 }
 
 Page& Printer::Current() {
-    if (Pages_.empty() || Pages_.back().Cut)
-        Pages_.emplace_back();
-    return Pages_.back();
+    if (FPages.empty() || FPages.back().Cut)
+        FPages.emplace_back();
+    return FPages.back();
 }
 
 void Printer::Warn(std::size_t Offset, std::string Message) {
     Log(Offset, "warning: " + Message);
-    Warnings_.push_back({Offset, std::move(Message)});
+    FWarnings.push_back({Offset, std::move(Message)});
 }
 
 void Printer::Log(std::size_t Offset, const std::string& Line) {
@@ -62,16 +62,16 @@ void Printer::Log(std::size_t Offset, const std::string& Line) {
 }
 
 void Printer::Record(const Command& C, const std::string& Detail) {
-    if (!KeepTrace_)
+    if (!FKeepTrace)
         return;
-    Trace_.push_back({C.Offset, C.Length, CommandName(C), HexBytes(C), Detail});
+    FTrace.push_back({C.Offset, C.Length, CommandName(C), HexBytes(C), Detail});
 }
 
 std::vector<Page> Printer::TakeCutPages() {
     std::vector<Page> cut;
-    auto firstOpen = std::find_if(Pages_.begin(), Pages_.end(), [](auto& p) { return !p.Cut; });
-    std::move(Pages_.begin(), firstOpen, std::back_inserter(cut));
-    Pages_.erase(Pages_.begin(), firstOpen);
+    auto firstOpen = std::find_if(FPages.begin(), FPages.end(), [](auto& p) { return !p.Cut; });
+    std::move(FPages.begin(), firstOpen, std::back_inserter(cut));
+    FPages.erase(FPages.begin(), firstOpen);
     return cut;
 }
 
@@ -80,73 +80,73 @@ void Printer::Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::
     g.Character = Character;
     g.DoubleByte = DoubleByte;
     g.KsCode = Code;
-    g.Emphasised = State_.Emphasised;
-    g.Reverse = State_.Reverse;
+    g.Emphasised = FState.Emphasised;
+    g.Reverse = FState.Reverse;
     if (DoubleByte) {
-        g.WidthMul = State_.DoubleByteWidthMul;
-        g.HeightMul = State_.DoubleByteHeightMul;
-        g.Underline = State_.DoubleByteUnderline ? State_.DoubleByteUnderline : State_.Underline;
+        g.WidthMul = FState.DoubleByteWidthMul;
+        g.HeightMul = FState.DoubleByteHeightMul;
+        g.Underline = FState.DoubleByteUnderline ? FState.DoubleByteUnderline : FState.Underline;
         g.Width = DoubleByteSize * g.WidthMul;
         g.Height = DoubleByteSize * g.HeightMul;
     } else {
-        g.FontB = State_.FontB;
-        g.WidthMul = State_.WidthMul;
-        g.HeightMul = State_.HeightMul;
-        g.Underline = State_.Underline;
+        g.FontB = FState.FontB;
+        g.WidthMul = FState.WidthMul;
+        g.HeightMul = FState.HeightMul;
+        g.Underline = FState.Underline;
         g.Width = (g.FontB ? FontBWidth : FontAWidth) * g.WidthMul;
         g.Height = (g.FontB ? FontBHeight : FontAHeight) * g.HeightMul;
     }
-    g.Advance = g.Width + State_.RightSpacing * g.WidthMul;
+    g.Advance = g.Width + FState.RightSpacing * g.WidthMul;
     const int room = Room();
     if (g.Width > room) {
         Warn(Offset, "character wider than the print area: not printed");
         return;
     }
     // A character that does not fit prints the line first and starts the next one.
-    if (Line_.X + g.Width > room) {
-        PrintLine(Offset, State_.LineSpacing);
-        Line_.Wrapped = true;
+    if (FLine.X + g.Width > room) {
+        PrintLine(Offset, FState.LineSpacing);
+        FLine.Wrapped = true;
     }
-    if (Line_.Glyphs.empty()) {
-        Line_.Offset = Offset;
-        Line_.Justification = State_.Justification;
+    if (FLine.Glyphs.empty()) {
+        FLine.Offset = Offset;
+        FLine.Justification = FState.Justification;
     }
-    g.X = Line_.X;
-    Line_.X += g.Advance;
-    Line_.Glyphs.push_back(g);
+    g.X = FLine.X;
+    FLine.X += g.Advance;
+    FLine.Glyphs.push_back(g);
     if (Character)
-        AppendUtf8(Line_.Text, Character);
+        AppendUtf8(FLine.Text, Character);
     else
-        Line_.Text += "\xEF\xBF\xBD"; // U+FFFD
+        FLine.Text += "\xEF\xBF\xBD"; // U+FFFD
 }
 
 void Printer::PrintLine(std::size_t Offset, int MinimumAdvance) {
-    if (Line_.Glyphs.empty()) {
-        Line_.X = 0;
+    if (FLine.Glyphs.empty()) {
+        FLine.X = 0;
         Feed(Offset, MinimumAdvance);
         return;
     }
     Item line;
     line.What = Item::Line;
-    line.Offset = Line_.Offset;
-    line.Glyphs = std::move(Line_.Glyphs);
-    line.Text = std::move(Line_.Text);
-    line.Wrapped = Line_.Wrapped;
+    line.Offset = FLine.Offset;
+    line.Glyphs = std::move(FLine.Glyphs);
+    line.Text = std::move(FLine.Text);
+    line.Wrapped = FLine.Wrapped;
     int used = 0;
     for (const auto& g : line.Glyphs) {
         line.Box = std::max(line.Box, g.Height);
         used = std::max(used, g.X + g.Width);
     }
     const int room = Room();
-    line.Indent = State_.LeftMargin;
-    if (Line_.Justification == 1)
+    line.Indent = FState.LeftMargin;
+    if (FLine.Justification == 1)
         line.Indent += (room - used) / 2;
-    else if (Line_.Justification == 2)
+    else if (FLine.Justification == 2)
         line.Indent += room - used;
     line.Advance = std::max(MinimumAdvance, line.Box);
     Log(line.Offset, "print \"" + line.Text + "\"");
     Current().Items.push_back(std::move(line));
-    Line_ = Pending{};
+    FLine = Pending{};
 }
 
 void Printer::Feed(std::size_t Offset, int Dots) {
@@ -160,8 +160,8 @@ void Printer::Feed(std::size_t Offset, int Dots) {
 }
 
 void Printer::CutPaper(std::size_t Offset, bool Partial, int FeedDots) {
-    if (!Line_.Glyphs.empty())
-        PrintLine(Offset, State_.LineSpacing);
+    if (!FLine.Glyphs.empty())
+        PrintLine(Offset, FState.LineSpacing);
     Feed(Offset, FeedDots);
     Item cut;
     cut.What = Item::Cut;
@@ -189,20 +189,20 @@ void Printer::Reply(std::string_view Bytes) {
 }
 
 void Printer::DropLead(std::size_t Offset, const char* Why) {
-    if (State_.PendingLead < 0)
+    if (FState.PendingLead < 0)
         return;
-    Warn(Offset, Format("lead byte %02X dropped: %s", State_.PendingLead, Why));
-    State_.PendingLead = -1;
+    Warn(Offset, Format("lead byte %02X dropped: %s", FState.PendingLead, Why));
+    FState.PendingLead = -1;
 }
 
 void Printer::Apply(const Command& C) {
     if (C.Id == CommandId::Char) {
         const std::uint8_t b = C.At(0);
-        if (State_.DoubleByte) {
-            if (State_.PendingLead >= 0) {
-                const auto lead = static_cast<std::uint8_t>(State_.PendingLead);
+        if (FState.DoubleByte) {
+            if (FState.PendingLead >= 0) {
+                const auto lead = static_cast<std::uint8_t>(FState.PendingLead);
                 if (IsCp949Trail(b)) {
-                    State_.PendingLead = -1;
+                    FState.PendingLead = -1;
                     const char32_t c = Cp949Character(lead, b);
                     if (!c)
                         Warn(C.Offset - 1, Format("%02X %02X is no character", lead, b));
@@ -213,21 +213,21 @@ void Printer::Apply(const Command& C) {
                 DropLead(C.Offset, "the next byte cannot follow it");
             }
             if (IsCp949Lead(b)) {
-                State_.PendingLead = b;
+                FState.PendingLead = b;
                 RecordText(C, 0);
                 return;
             }
         }
-        const char32_t c = SingleByteCharacter(b, State_.CodePage, State_.CharacterSet);
+        const char32_t c = SingleByteCharacter(b, FState.CodePage, FState.CharacterSet);
         Put(C.Offset, c, false, 0);
         RecordText(C, c ? c : U'\uFFFD');
         return;
     }
     DropLead(C.Offset, "a command came before its trail byte");
     // A line feed that prints is logged as the printed line; ignored bytes are not logged.
-    const bool quiet = (C.Id == CommandId::LineFeed && !Line_.Glyphs.empty()) ||
+    const bool quiet = (C.Id == CommandId::LineFeed && !FLine.Glyphs.empty()) ||
                        C.Id == CommandId::Control ||
-                       (C.Id == CommandId::CarriageRet && !Profile_.CrFeeds);
+                       (C.Id == CommandId::CarriageRet && !FProfile.CrFeeds);
     const std::string detail = (this->*HandlerFor(C.Id))(C);
     Record(C, detail);
     if (!quiet)
@@ -235,22 +235,22 @@ void Printer::Apply(const Command& C) {
 }
 
 void Printer::RecordText(const Command& C, char32_t Character) {
-    if (!KeepTrace_)
+    if (!FKeepTrace)
         return;
     // Runs of text make one trace entry; a lead byte adds its byte now and its character with
     // the trail byte.
-    if (!Trace_.empty() && Trace_.back().Name == "text" &&
-        Trace_.back().Offset + Trace_.back().Length == C.Offset) {
-        Trace_.back().Length++;
+    if (!FTrace.empty() && FTrace.back().Name == "text" &&
+        FTrace.back().Offset + FTrace.back().Length == C.Offset) {
+        FTrace.back().Length++;
     } else {
         Record(C, "");
     }
     if (Character)
-        AppendUtf8(Trace_.back().Detail, Character);
+        AppendUtf8(FTrace.back().Detail, Character);
 }
 
 std::string Printer::Initialise(const Command& C) {
-    const bool dropped = !Line_.Glyphs.empty();
+    const bool dropped = !FLine.Glyphs.empty();
     Reset();
     if (dropped)
         Warn(C.Offset, "ESC @ cleared a line that was not printed");
@@ -276,17 +276,17 @@ std::string Printer::ReportIncomplete(const Command& C) {
 }
 
 void Printer::Finish() {
-    if (Finished_)
+    if (FFinished)
         return;
-    Finished_ = true;
-    if (State_.PendingLead >= 0)
-        DropLead(Pages_.empty() ? 0 : Line_.Offset, "the stream ended");
-    if (!Line_.Glyphs.empty())
-        Warn(Line_.Offset,
-             "the stream ended with \"" + Line_.Text + "\" in the line buffer: not printed");
+    FFinished = true;
+    if (FState.PendingLead >= 0)
+        DropLead(FPages.empty() ? 0 : FLine.Offset, "the stream ended");
+    if (!FLine.Glyphs.empty())
+        Warn(FLine.Offset,
+             "the stream ended with \"" + FLine.Text + "\" in the line buffer: not printed");
     // Paper fed after the last cut is no receipt.
-    if (!Pages_.empty() && Pages_.back().Blank() && !Pages_.back().Cut)
-        Pages_.pop_back();
+    if (!FPages.empty() && FPages.back().Blank() && !FPages.back().Cut)
+        FPages.pop_back();
 }
 
 bool Page::Blank() const {

@@ -94,17 +94,17 @@ public:
     // print it, and the current page is closed.
     void Finish();
 
-    const Profile& Model() const { return Profile_; }
-    const PrinterState& State() const { return State_; }
+    const Profile& Model() const { return FProfile; }
+    const PrinterState& State() const { return FState; }
 
     // Pages so far; the last one is still being printed unless Finish was called.
-    const std::vector<Page>& Pages() const { return Pages_; }
+    const std::vector<Page>& Pages() const { return FPages; }
     // Removes the pages that ended with a cut and gives them back.
     std::vector<Page> TakeCutPages();
 
-    const std::vector<Warning>& Warnings() const { return Warnings_; }
-    const std::vector<TraceEntry>& Trace() const { return Trace_; }
-    void KeepTrace(bool Keep) { KeepTrace_ = Keep; }
+    const std::vector<Warning>& Warnings() const { return FWarnings; }
+    const std::vector<TraceEntry>& Trace() const { return FTrace; }
+    void KeepTrace(bool Keep) { FKeepTrace = Keep; }
 
     // Bytes the printer sends back (status answers).
     std::function<void(std::string_view Bytes)> OnReply;
@@ -188,14 +188,14 @@ private:
     std::string SkipUnknown(const Command& C);
     std::string ReportIncomplete(const Command& C);
 
-    Profile Profile_;
-    PrinterState State_;
-    Pending Line_;
-    std::vector<Page> Pages_;
-    std::vector<Warning> Warnings_;
-    std::vector<TraceEntry> Trace_;
-    bool KeepTrace_ = true;
-    bool Finished_ = false;
+    Profile FProfile;
+    PrinterState FState;
+    Pending FLine;
+    std::vector<Page> FPages;
+    std::vector<Warning> FWarnings;
+    std::vector<TraceEntry> FTrace;
+    bool FKeepTrace = true;
+    bool FFinished = false;
 };
 
 // Decodes Bytes on a fresh printer of Profile P to the end.

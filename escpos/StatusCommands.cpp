@@ -32,9 +32,9 @@ std::string Printer::AnswerPrinterId(const Command& C) {
         Reply("\x20");
         return "printer model ID: answered 20";
     case 2: {
-        const char type = static_cast<char>(Profile_.TypeId);
+        const char type = static_cast<char>(FProfile.TypeId);
         Reply(std::string(1, type));
-        return Format("type ID: answered %02X", Profile_.TypeId);
+        return Format("type ID: answered %02X", FProfile.TypeId);
     }
     case 3:
         Reply("\x10");

@@ -10,20 +10,20 @@ namespace escpos {
 
 std::string Printer::SetPrintModes(const Command& C) {
     const std::uint8_t n = C.At(2);
-    State_.FontB = n & 0x01;
-    State_.Emphasised = n & 0x08;
-    State_.HeightMul = n & 0x10 ? 2 : 1;
-    State_.WidthMul = n & 0x20 ? 2 : 1;
-    State_.Underline = n & 0x80 ? 1 : 0;
+    FState.FontB = n & 0x01;
+    FState.Emphasised = n & 0x08;
+    FState.HeightMul = n & 0x10 ? 2 : 1;
+    FState.WidthMul = n & 0x20 ? 2 : 1;
+    FState.Underline = n & 0x80 ? 1 : 0;
     return Format("print modes: font %c, emphasised %s, double height %s, double width %s, "
                   "underline %s",
-                  State_.FontB ? 'B' : 'A', OnOff(State_.Emphasised), OnOff(State_.HeightMul == 2),
-                  OnOff(State_.WidthMul == 2), OnOff(State_.Underline));
+                  FState.FontB ? 'B' : 'A', OnOff(FState.Emphasised), OnOff(FState.HeightMul == 2),
+                  OnOff(FState.WidthMul == 2), OnOff(FState.Underline));
 }
 
 std::string Printer::SetEmphasis(const Command& C) {
-    State_.Emphasised = C.At(2) & 0x01;
-    return Format("emphasised %s", OnOff(State_.Emphasised));
+    FState.Emphasised = C.At(2) & 0x01;
+    return Format("emphasised %s", OnOff(FState.Emphasised));
 }
 
 std::string Printer::SetUnderline(const Command& C) {
@@ -33,7 +33,7 @@ std::string Printer::SetUnderline(const Command& C) {
         Warn(C.Offset, Format("ESC - %u: no such underline mode; ignored", n));
         return "ignored";
     }
-    State_.Underline = v;
+    FState.Underline = v;
     return v ? Format("underline %d dot%s", v, v == 1 ? "" : "s") : "underline off";
 }
 
@@ -44,13 +44,13 @@ std::string Printer::SelectFont(const Command& C) {
         Warn(C.Offset, Format("ESC M %u: no such font; ignored", n));
         return "ignored";
     }
-    State_.FontB = v == 1;
+    FState.FontB = v == 1;
     return v ? "font B" : "font A";
 }
 
 std::string Printer::SetRightSpacing(const Command& C) {
     const std::uint8_t n = C.At(2);
-    State_.RightSpacing = n;
+    FState.RightSpacing = n;
     return Format("right spacing %u dots", n);
 }
 
@@ -68,14 +68,14 @@ std::string Printer::SetCharacterSize(const Command& C) {
         Warn(C.Offset, Format("GS ! %02X: size out of range; ignored", n));
         return "ignored";
     }
-    State_.WidthMul = State_.DoubleByteWidthMul = (n >> 4) + 1;
-    State_.HeightMul = State_.DoubleByteHeightMul = (n & 7) + 1;
-    return Format("character size %d x %d", State_.WidthMul, State_.HeightMul);
+    FState.WidthMul = FState.DoubleByteWidthMul = (n >> 4) + 1;
+    FState.HeightMul = FState.DoubleByteHeightMul = (n & 7) + 1;
+    return Format("character size %d x %d", FState.WidthMul, FState.HeightMul);
 }
 
 std::string Printer::SetReverse(const Command& C) {
-    State_.Reverse = C.At(2) & 1;
-    return Format("white on black %s", OnOff(State_.Reverse));
+    FState.Reverse = C.At(2) & 1;
+    return Format("white on black %s", OnOff(FState.Reverse));
 }
 
 std::string Printer::SelectCodePage(const Command& C) {
@@ -84,7 +84,7 @@ std::string Printer::SelectCodePage(const Command& C) {
         Warn(C.Offset, Format("ESC t %u: no such code page here; ignored", n));
         return "ignored";
     }
-    State_.CodePage = n;
+    FState.CodePage = n;
     return Format("code page %u", n);
 }
 
@@ -94,25 +94,25 @@ std::string Printer::SelectCharacterSet(const Command& C) {
         Warn(C.Offset, Format("ESC R %u: no such character set; ignored", n));
         return "ignored";
     }
-    State_.CharacterSet = n;
+    FState.CharacterSet = n;
     return Format("international character set %u", n);
 }
 
 std::string Printer::StartDoubleByte(const Command&) {
-    State_.DoubleByte = true;
+    FState.DoubleByte = true;
     return "double-byte characters on";
 }
 
 std::string Printer::StopDoubleByte(const Command&) {
-    State_.DoubleByte = false;
+    FState.DoubleByte = false;
     return "double-byte characters off";
 }
 
 std::string Printer::SetDoubleByteModes(const Command& C) {
     const std::uint8_t n = C.At(2);
-    State_.DoubleByteWidthMul = n & 0x04 ? 2 : 1;
-    State_.DoubleByteHeightMul = n & 0x08 ? 2 : 1;
-    State_.DoubleByteUnderline = n & 0x80 ? 1 : 0;
+    FState.DoubleByteWidthMul = n & 0x04 ? 2 : 1;
+    FState.DoubleByteHeightMul = n & 0x08 ? 2 : 1;
+    FState.DoubleByteUnderline = n & 0x80 ? 1 : 0;
     return Format("double-byte modes: double width %s, double height %s, underline %s",
                   OnOff(n & 0x04), OnOff(n & 0x08), OnOff(n & 0x80));
 }

@@ -29,50 +29,50 @@ unsigned NextNumber(const std::string& Folder) {
 } // namespace
 
 VirtualPrinter::VirtualPrinter(Profile Model, std::string Folder, LogLine Log)
-    : Folder_(std::move(Folder)), Log_(std::move(Log)), Printer_(std::move(Model)),
-      Decoder_([this](const Command& C) { Printer_.Apply(C); }) {
-    Printer_.KeepTrace(false); // a long session would only grow it
-    Printer_.OnReply = [this](std::string_view Bytes) { Replies_ += Bytes; };
-    Printer_.OnLog = [this](std::size_t Offset, const std::string& Line) {
-        if (Log_) {
+    : FFolder(std::move(Folder)), FLog(std::move(Log)), FPrinter(std::move(Model)),
+      FDecoder([this](const Command& C) { FPrinter.Apply(C); }) {
+    FPrinter.KeepTrace(false); // a long session would only grow it
+    FPrinter.OnReply = [this](std::string_view Bytes) { FReplies += Bytes; };
+    FPrinter.OnLog = [this](std::size_t Offset, const std::string& Line) {
+        if (FLog) {
             char at[24];
             std::snprintf(at, sizeof at, "%08zu ", Offset);
-            Log_(at + Line);
+            FLog(at + Line);
         }
     };
-    Next_ = NextNumber(Folder_);
+    FNext = NextNumber(FFolder);
 }
 
 std::string VirtualPrinter::Feed(std::string_view Bytes) {
-    Decoder_.Feed(Bytes);
-    for (const Page& page : Printer_.TakeCutPages())
+    FDecoder.Feed(Bytes);
+    for (const Page& page : FPrinter.TakeCutPages())
         File(page);
-    return std::exchange(Replies_, {});
+    return std::exchange(FReplies, {});
 }
 
 void VirtualPrinter::Finish() {
-    Decoder_.Finish();
-    Printer_.Finish();
-    for (const Page& page : Printer_.TakeCutPages())
+    FDecoder.Finish();
+    FPrinter.Finish();
+    for (const Page& page : FPrinter.TakeCutPages())
         File(page);
-    for (const Page& page : Printer_.Pages())
+    for (const Page& page : FPrinter.Pages())
         if (!page.Blank())
             File(page);
 }
 
 void VirtualPrinter::File(const Page& P) {
     char stem[32];
-    std::snprintf(stem, sizeof stem, "/receipt-%04u", Next_++);
-    const std::string png = Folder_ + stem + ".png";
-    const Bitmap picture = RenderPage(P, Printer_.Model().Width, Fonts::Shared());
-    if (picture.Truncated && Log_)
-        Log_("warning: the receipt is longer than " + std::to_string(MaxPageHeight) +
+    std::snprintf(stem, sizeof stem, "/receipt-%04u", FNext++);
+    const std::string png = FFolder + stem + ".png";
+    const Bitmap picture = RenderPage(P, FPrinter.Model().Width, Fonts::Shared());
+    if (picture.Truncated && FLog)
+        FLog("warning: the receipt is longer than " + std::to_string(MaxPageHeight) +
              " dots; its picture stops there");
     WriteFile(png, EncodePng(picture));
-    WriteFile(Folder_ + stem + ".txt", PageText(P));
-    Written_.push_back(png);
-    if (Log_)
-        Log_(std::string(P.Cut ? "receipt " : "uncut paper ") + png);
+    WriteFile(FFolder + stem + ".txt", PageText(P));
+    FWritten.push_back(png);
+    if (FLog)
+        FLog(std::string(P.Cut ? "receipt " : "uncut paper ") + png);
 }
 
 } // namespace escpos

@@ -28,18 +28,18 @@ public:
     void Finish();
 
     // The pictures written so far.
-    const std::vector<std::string>& Written() const { return Written_; }
+    const std::vector<std::string>& Written() const { return FWritten; }
 
 private:
     void File(const Page& P);
 
-    std::string Folder_;
-    LogLine Log_;
-    Printer Printer_;
-    Decoder Decoder_;
-    std::string Replies_;
-    unsigned Next_ = 1;
-    std::vector<std::string> Written_;
+    std::string FFolder;
+    LogLine FLog;
+    Printer FPrinter;
+    Decoder FDecoder;
+    std::string FReplies;
+    unsigned FNext = 1;
+    std::vector<std::string> FWritten;
 };
 
 } // namespace escpos

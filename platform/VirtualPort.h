@@ -21,8 +21,8 @@ public:
     VirtualPort(const VirtualPort&) = delete;
     VirtualPort& operator=(const VirtualPort&) = delete;
 
-    const std::string& Device() const { return Device_; } // "/dev/pts/N"
-    const std::string& Alias() const { return Alias_; }   // the link in the alias folder
+    const std::string& Device() const { return FDevice; } // "/dev/pts/N"
+    const std::string& Alias() const { return FAlias; }   // the link in the alias folder
 
     // Waits for bytes written to the terminal side and gives them; nullopt once SIGINT or
     // SIGTERM arrived (see StopOnSignals) or the pair broke.
@@ -33,9 +33,9 @@ public:
 
 private:
     struct Pair; // the system's handles to both ends
-    std::unique_ptr<Pair> Pair_;
-    std::string Device_;
-    std::string Alias_;
+    std::unique_ptr<Pair> FPair;
+    std::string FDevice;
+    std::string FAlias;
 };
 
 // While alive, SIGINT and SIGTERM no longer end the process but make VirtualPort::Read return
@@ -51,7 +51,7 @@ public:
 
 private:
     struct Saved;
-    std::unique_ptr<Saved> Saved_;
+    std::unique_ptr<Saved> FSaved;
 };
 
 } // namespace platform

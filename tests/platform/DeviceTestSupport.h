@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/linux/files/DeviceNames.h"
+#include "tests/support/RawPty.h"
 #include "tests/support/TempDir.h"
 
 #include <fcntl.h>
@@ -77,16 +78,7 @@ private:
 // A pseudo-terminal pair in raw mode; Slave is the path a port name can lead to.
 class Pty {
 public:
-    Pty() {
-        Master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (Master < 0 || ::grantpt(Master) != 0 || ::unlockpt(Master) != 0)
-            throw std::runtime_error("no pseudo-terminal");
-        Slave = ::ptsname(Master);
-        termios raw{};
-        ::tcgetattr(Master, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(Master, TCSANOW, &raw);
-    }
+    Pty() { Master = OpenRawPty(Slave); }
     ~Pty() { ::close(Master); }
     // The slave's name relative to /dev ("pts/5").
     std::string RelativeName() const { return Slave.substr(5); }

@@ -2,6 +2,8 @@
 // terminal side is collected, so a test can wait for bytes without touching a real device.
 #pragma once
 
+#include "tests/support/RawPty.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -23,14 +25,7 @@ namespace testsupport {
 class PtyPrinter {
 public:
     PtyPrinter() {
-        FMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (FMaster < 0 || ::grantpt(FMaster) != 0 || ::unlockpt(FMaster) != 0)
-            throw std::runtime_error("no pseudo-terminal");
-        FSlave = ::ptsname(FMaster);
-        termios raw{};
-        ::tcgetattr(FMaster, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(FMaster, TCSANOW, &raw);
+        FMaster = OpenRawPty(FSlave);
         // Holding the slave open keeps the master readable between the console's opens.
         FKeepOpen = ::open(FSlave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (::pipe2(FStop, O_CLOEXEC) != 0)

@@ -39,25 +39,25 @@ struct StopOnSignals::Saved {
     sigset_t Mask{};
 };
 
-StopOnSignals::StopOnSignals() : Saved_(std::make_unique<Saved>()) {
+StopOnSignals::StopOnSignals() : FSaved(std::make_unique<Saved>()) {
     StopSignal = 0;
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &Saved_->Int);
-    sigaction(SIGTERM, &action, &Saved_->Term);
+    sigaction(SIGINT, &action, &FSaved->Int);
+    sigaction(SIGTERM, &action, &FSaved->Term);
     // Blocked except inside the wait, so a signal cannot slip in between a check and the wait.
     sigset_t block;
     sigemptyset(&block);
     sigaddset(&block, SIGINT);
     sigaddset(&block, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &block, &Saved_->Mask);
+    pthread_sigmask(SIG_BLOCK, &block, &FSaved->Mask);
 }
 
 StopOnSignals::~StopOnSignals() {
-    pthread_sigmask(SIG_SETMASK, &Saved_->Mask, nullptr);
-    sigaction(SIGINT, &Saved_->Int, nullptr);
-    sigaction(SIGTERM, &Saved_->Term, nullptr);
+    pthread_sigmask(SIG_SETMASK, &FSaved->Mask, nullptr);
+    sigaction(SIGINT, &FSaved->Int, nullptr);
+    sigaction(SIGTERM, &FSaved->Term, nullptr);
 }
 
 bool StopOnSignals::Requested() {
@@ -69,7 +69,7 @@ struct VirtualPort::Pair {
     int Terminal = -1; // held open so the pair lives while programs come and go
 };
 
-VirtualPort::VirtualPort(const std::string& Name) : Pair_(std::make_unique<Pair>()) {
+VirtualPort::VirtualPort(const std::string& Name) : FPair(std::make_unique<Pair>()) {
     std::string name;
     for (const char c : Name)
         name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -83,31 +83,31 @@ VirtualPort::VirtualPort(const std::string& Name) : Pair_(std::make_unique<Pair>
     std::filesystem::create_directories(folder, error);
     if (error)
         throw std::runtime_error("cannot make " + folder + ": " + error.message());
-    Alias_ = folder + "/" + name;
+    FAlias = folder + "/" + name;
     struct stat st {};
-    if (::lstat(Alias_.c_str(), &st) == 0) {
+    if (::lstat(FAlias.c_str(), &st) == 0) {
         // Another virtual printer, or a real device, holds the name; a link to nothing does not.
-        if (::stat(Alias_.c_str(), &st) == 0)
+        if (::stat(FAlias.c_str(), &st) == 0)
             throw std::runtime_error(name + " is already taken in " + folder +
-                                     ": choose another --name, or remove " + Alias_);
-        ::unlink(Alias_.c_str());
+                                     ": choose another --name, or remove " + FAlias);
+        ::unlink(FAlias.c_str());
     }
 
-    if (::openpty(&Pair_->Master, &Pair_->Terminal, nullptr, nullptr, nullptr) < 0)
+    if (::openpty(&FPair->Master, &FPair->Terminal, nullptr, nullptr, nullptr) < 0)
         throw SystemError("cannot make a pseudo-terminal");
-    ::fcntl(Pair_->Master, F_SETFD, FD_CLOEXEC);
-    ::fcntl(Pair_->Terminal, F_SETFD, FD_CLOEXEC);
+    ::fcntl(FPair->Master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(FPair->Terminal, F_SETFD, FD_CLOEXEC);
     // The bytes must reach the printer as they were written: no echo, no CR/LF changes.
     termios raw{};
-    ::tcgetattr(Pair_->Terminal, &raw);
+    ::tcgetattr(FPair->Terminal, &raw);
     ::cfmakeraw(&raw);
-    ::tcsetattr(Pair_->Terminal, TCSANOW, &raw);
-    const char* device = ::ttyname(Pair_->Terminal);
-    Device_ = device ? device : "";
-    if (Device_.empty() || ::symlink(Device_.c_str(), Alias_.c_str()) < 0) {
-        const auto failure = SystemError("cannot publish " + Alias_);
-        ::close(Pair_->Master);
-        ::close(Pair_->Terminal);
+    ::tcsetattr(FPair->Terminal, TCSANOW, &raw);
+    const char* device = ::ttyname(FPair->Terminal);
+    FDevice = device ? device : "";
+    if (FDevice.empty() || ::symlink(FDevice.c_str(), FAlias.c_str()) < 0) {
+        const auto failure = SystemError("cannot publish " + FAlias);
+        ::close(FPair->Master);
+        ::close(FPair->Terminal);
         throw failure;
     }
 }
@@ -115,11 +115,11 @@ VirtualPort::VirtualPort(const std::string& Name) : Pair_(std::make_unique<Pair>
 VirtualPort::~VirtualPort() {
     // Only our own link goes: someone may have replaced it meanwhile.
     char target[4096];
-    const ssize_t length = ::readlink(Alias_.c_str(), target, sizeof target - 1);
-    if (length > 0 && std::string(target, static_cast<std::size_t>(length)) == Device_)
-        ::unlink(Alias_.c_str());
-    ::close(Pair_->Terminal);
-    ::close(Pair_->Master);
+    const ssize_t length = ::readlink(FAlias.c_str(), target, sizeof target - 1);
+    if (length > 0 && std::string(target, static_cast<std::size_t>(length)) == FDevice)
+        ::unlink(FAlias.c_str());
+    ::close(FPair->Terminal);
+    ::close(FPair->Master);
 }
 
 std::optional<std::string> VirtualPort::Read() {
@@ -128,7 +128,7 @@ std::optional<std::string> VirtualPort::Read() {
     sigdelset(&waiting, SIGINT);
     sigdelset(&waiting, SIGTERM);
     while (!StopOnSignals::Requested()) {
-        pollfd fd{Pair_->Master, POLLIN, 0};
+        pollfd fd{FPair->Master, POLLIN, 0};
         const int ready = ::ppoll(&fd, 1, nullptr, &waiting);
         if (ready < 0) {
             if (errno == EINTR)
@@ -137,7 +137,7 @@ std::optional<std::string> VirtualPort::Read() {
         }
         if (fd.revents & POLLIN) {
             char buffer[4096];
-            const ssize_t got = ::read(Pair_->Master, buffer, sizeof buffer);
+            const ssize_t got = ::read(FPair->Master, buffer, sizeof buffer);
             if (got > 0)
                 return std::string(buffer, static_cast<std::size_t>(got));
             if (got < 0 && (errno == EINTR || errno == EAGAIN))
@@ -152,7 +152,7 @@ std::optional<std::string> VirtualPort::Read() {
 
 void VirtualPort::Write(std::string_view Bytes) {
     while (!Bytes.empty()) {
-        const ssize_t put = ::write(Pair_->Master, Bytes.data(), Bytes.size());
+        const ssize_t put = ::write(FPair->Master, Bytes.data(), Bytes.size());
         if (put < 0) {
             if (errno == EINTR)
                 continue;
