@@ -76,9 +76,6 @@ struct Command {
     }
 };
 
-// "ESC !", "GS V", "LF", "text" ...: the command's name as the manuals write it.
-std::string CommandName(const Command& C);
-
 // The bytes in hex, "1B 21 08", with "..." when the payload was cut.
 std::string HexBytes(const Command& C);
 

@@ -75,4 +75,7 @@ struct Measurement {
 // Measures Prefix, a command's first bytes; a command no row names is Unknown.
 Measurement MeasureCommand(std::string_view Prefix);
 
+// "ESC !", "GS V", "LF", "text" ...: the command's name as the manuals write it, from its row.
+std::string CommandName(const Command& C);
+
 } // namespace escpos

@@ -1,4 +1,5 @@
 #include "escpos/Decoder.h"
+#include "escpos/CommandTable.h"
 
 #include "receipt/Commands.h"
 #include "receipt/Receipt.h"
