@@ -4,7 +4,10 @@
 // lines and line errors; CommControl.cpp settings, purges and escape functions.
 #pragma once
 
-#include "platform/linux/comm/CommEngine.h"
+// Only what these helpers need: each source file includes CommEngine.h itself.
+#include "platform/linux/Win32Base.h"
+#include "platform/linux/Win32Comm.h"
+#include "platform/linux/comm/CommTimeouts.h"
 
 namespace platform::commengine {
 
