@@ -35,39 +35,37 @@ void TComTimeouts::CopySettingsFrom(const TPersistent* Source) {
     auto* src = dynamic_cast<const TComTimeouts*>(Source);
     if (!src)
         AssignError(Source);
-    FReadInterval = src->FReadInterval;
-    FReadTotalMultiplier = src->FReadTotalMultiplier;
-    FReadTotalConstant = src->FReadTotalConstant;
-    FWriteTotalMultiplier = src->FWriteTotalMultiplier;
-    FWriteTotalConstant = src->FWriteTotalConstant;
+    FValues = src->FValues;
 }
 
 void TComTimeouts::SetReadInterval(std::int32_t Value) {
-    Update(FComPort, FReadInterval, Value, &TCustomComPort::ApplyTimeoutValues);
+    Update(FComPort, FValues.ReadInterval, Value, &TCustomComPort::ApplyTimeoutValues);
 }
 void TComTimeouts::SetReadTotalMultiplier(std::int32_t Value) {
-    Update(FComPort, FReadTotalMultiplier, Value, &TCustomComPort::ApplyTimeoutValues);
+    Update(FComPort, FValues.ReadTotalMultiplier, Value, &TCustomComPort::ApplyTimeoutValues);
 }
 void TComTimeouts::SetReadTotalConstant(std::int32_t Value) {
-    Update(FComPort, FReadTotalConstant, Value, &TCustomComPort::ApplyTimeoutValues);
+    Update(FComPort, FValues.ReadTotalConstant, Value, &TCustomComPort::ApplyTimeoutValues);
 }
 void TComTimeouts::SetWriteTotalMultiplier(std::int32_t Value) {
-    Update(FComPort, FWriteTotalMultiplier, Value, &TCustomComPort::ApplyTimeoutValues);
+    Update(FComPort, FValues.WriteTotalMultiplier, Value, &TCustomComPort::ApplyTimeoutValues);
 }
 void TComTimeouts::SetWriteTotalConstant(std::int32_t Value) {
-    Update(FComPort, FWriteTotalConstant, Value, &TCustomComPort::ApplyTimeoutValues);
+    Update(FComPort, FValues.WriteTotalConstant, Value, &TCustomComPort::ApplyTimeoutValues);
 }
 
 void TComTimeouts::DefineProperties(TFiler& Filer) {
-    Filer.Integer("ReadInterval", FReadInterval, -1,
+    const TTimeoutValues initial;
+    Filer.Integer("ReadInterval", FValues.ReadInterval, initial.ReadInterval,
                   [&](std::int64_t v) { SetReadInterval(Int32(v)); });
-    Filer.Integer("ReadTotalMultiplier", FReadTotalMultiplier, 0,
+    Filer.Integer("ReadTotalMultiplier", FValues.ReadTotalMultiplier, initial.ReadTotalMultiplier,
                   [&](std::int64_t v) { SetReadTotalMultiplier(Int32(v)); });
-    Filer.Integer("ReadTotalConstant", FReadTotalConstant, 0,
+    Filer.Integer("ReadTotalConstant", FValues.ReadTotalConstant, initial.ReadTotalConstant,
                   [&](std::int64_t v) { SetReadTotalConstant(Int32(v)); });
-    Filer.Integer("WriteTotalMultiplier", FWriteTotalMultiplier, 100,
+    Filer.Integer("WriteTotalMultiplier", FValues.WriteTotalMultiplier,
+                  initial.WriteTotalMultiplier,
                   [&](std::int64_t v) { SetWriteTotalMultiplier(Int32(v)); });
-    Filer.Integer("WriteTotalConstant", FWriteTotalConstant, 1000,
+    Filer.Integer("WriteTotalConstant", FValues.WriteTotalConstant, initial.WriteTotalConstant,
                   [&](std::int64_t v) { SetWriteTotalConstant(Int32(v)); });
 }
 

@@ -33,30 +33,23 @@ public:
     void CopySettingsFrom(const TPersistent* Source);
 
     TCustomComPort* ComPort() const { return FComPort; }
-    std::int32_t ReadInterval() const { return FReadInterval; }
+    std::int32_t ReadInterval() const { return FValues.ReadInterval; }
     void SetReadInterval(std::int32_t Value);
-    std::int32_t ReadTotalMultiplier() const { return FReadTotalMultiplier; }
+    std::int32_t ReadTotalMultiplier() const { return FValues.ReadTotalMultiplier; }
     void SetReadTotalMultiplier(std::int32_t Value);
-    std::int32_t ReadTotalConstant() const { return FReadTotalConstant; }
+    std::int32_t ReadTotalConstant() const { return FValues.ReadTotalConstant; }
     void SetReadTotalConstant(std::int32_t Value);
-    std::int32_t WriteTotalMultiplier() const { return FWriteTotalMultiplier; }
+    std::int32_t WriteTotalMultiplier() const { return FValues.WriteTotalMultiplier; }
     void SetWriteTotalMultiplier(std::int32_t Value);
-    std::int32_t WriteTotalConstant() const { return FWriteTotalConstant; }
+    std::int32_t WriteTotalConstant() const { return FValues.WriteTotalConstant; }
     void SetWriteTotalConstant(std::int32_t Value);
     // The five values, as the device's time-out record is built from them.
-    TTimeoutValues Values() const {
-        return {FReadInterval, FReadTotalMultiplier, FReadTotalConstant, FWriteTotalMultiplier,
-                FWriteTotalConstant};
-    }
+    const TTimeoutValues& Values() const { return FValues; }
 
 private:
     friend class TCustomComPort;
     TCustomComPort* FComPort = nullptr;
-    std::int32_t FReadInterval = -1;
-    std::int32_t FReadTotalMultiplier = 0;
-    std::int32_t FReadTotalConstant = 0;
-    std::int32_t FWriteTotalMultiplier = 100;
-    std::int32_t FWriteTotalConstant = 1000;
+    TTimeoutValues FValues;
 };
 
 class TComFlowControl : public TPersistent {

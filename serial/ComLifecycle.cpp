@@ -10,8 +10,7 @@ TCustomComPort::~TCustomComPort() {
         ApplicationHandleException(std::current_exception());
     }
     // A close that failed part-way must still not leave a thread or a device behind.
-    StopEventThread();
-    ReleaseEndedThread();
+    StopEventThread(); // releases an ended thread too
     CloseDeviceHandle();
     FConnected = false;
     FBuffer.reset();
@@ -118,7 +117,7 @@ void TCustomComPort::ConfigureDevice() {
 }
 
 TLineSettings TCustomComPort::LineSettings() const {
-    TLineSettings s;
+    TLineSettings s{};
     s.BaudRate = FBaudRate;
     s.CustomBaudRate = FCustomBaudRate;
     s.DataBits = FDataBits;

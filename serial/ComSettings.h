@@ -51,32 +51,34 @@ using TComEvents = TSet<TComEvent, 10>;
 enum TModemSignal : std::uint8_t { msCTS, msDSR, msRing, msRLSD };
 using TModemSignals = TSet<TModemSignal, 4>;
 
-// What the device control block is built from, as plain values taken from a port's settings.
+// What the device control block is built from, as plain values taken from a port's settings
+// (TCustomComPort::LineSettings fills every field).
 struct TLineSettings {
-    TBaudRate BaudRate = br9600;
-    std::int32_t CustomBaudRate = 9600;
-    TDataBits DataBits = dbEight;
-    TStopBits StopBits = sbOneStopBit;
-    TParityBits ParityBits = prNone;
-    bool ParityCheck = false;
-    bool ParityReplace = false;
-    char ReplaceChar = 0;
-    bool OutCTSFlow = false;
-    bool OutDSRFlow = false;
-    TDTRFlowControl ControlDTR = dtrDisable;
-    TRTSFlowControl ControlRTS = rtsDisable;
-    bool DSRSensitivity = false;
-    bool TxContinueOnXoff = false;
-    bool XonXoffOut = false;
-    bool XonXoffIn = false;
-    char XonChar = 0x11;
-    char XoffChar = 0x13;
-    bool DiscardNull = false;
-    char EventChar = 0;
-    std::int32_t InputSize = 1024;
+    TBaudRate BaudRate;
+    std::int32_t CustomBaudRate;
+    TDataBits DataBits;
+    TStopBits StopBits;
+    TParityBits ParityBits;
+    bool ParityCheck;
+    bool ParityReplace;
+    char ReplaceChar;
+    bool OutCTSFlow;
+    bool OutDSRFlow;
+    TDTRFlowControl ControlDTR;
+    TRTSFlowControl ControlRTS;
+    bool DSRSensitivity;
+    bool TxContinueOnXoff;
+    bool XonXoffOut;
+    bool XonXoffIn;
+    char XonChar;
+    char XoffChar;
+    bool DiscardNull;
+    char EventChar;
+    std::int32_t InputSize;
 };
 
-// The five time-outs in milliseconds; -1 means the device's "no waiting" value.
+// The five time-outs in milliseconds; -1 means the device's "no waiting" value. A port's
+// Timeouts start at these.
 struct TTimeoutValues {
     std::int32_t ReadInterval = -1;
     std::int32_t ReadTotalMultiplier = 0;
