@@ -2,11 +2,13 @@
 
 #include "cli/Command.h"
 #include "cli/ConsoleCommands.h"
-#include "cli/EmulateCommand.h"
 #include "cli/MonitorCommand.h"
 #include "cli/ReceiptCommand.h"
-#include "cli/RenderCommand.h"
 #include "cli/SettingsCommand.h"
+#ifdef TILLMARK_VIRTUAL_PRINTER
+#include "cli/EmulateCommand.h"
+#include "cli/RenderCommand.h"
+#endif
 
 #include <CLI/CLI.hpp>
 
@@ -20,10 +22,13 @@ namespace cli {
 
 namespace {
 // Every subcommand, in the order --help lists them.
-constexpr std::array<AddCommand, 9> Commands = {
-    PrintCommand,   BellCommand,     DrawerCommand, PortsCommand,   ReceiptCommand,
-    MonitorCommand, SettingsCommand, RenderCommand, EmulateCommand,
-};
+constexpr auto Commands = std::to_array<AddCommand>({
+    PrintCommand, BellCommand, DrawerCommand, PortsCommand, ReceiptCommand, MonitorCommand,
+    SettingsCommand,
+#ifdef TILLMARK_VIRTUAL_PRINTER
+    RenderCommand, EmulateCommand,
+#endif
+});
 } // namespace
 
 int Run(int argc, const char* const* argv, std::ostream& Out, std::ostream& Err) {

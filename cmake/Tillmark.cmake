@@ -58,3 +58,36 @@ function(tillmark_test name)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} SKIP_RETURN_CODE 77 LABELS ${layer})
   set_property(GLOBAL APPEND PROPERTY TILLMARK_TESTS_${layer} ${name})
 endfunction()
+
+# tillmark_host_headers(<target> <path>...): an interface target over header-only libraries that
+# the build host has installed (a file, or a folder kept under its own name). A cross build must
+# not search the host's whole include folder, whose C library headers are the wrong ones, so only
+# the named paths are linked into a folder of the build's own.
+function(tillmark_host_headers target)
+  set(dir ${PROJECT_BINARY_DIR}/host-headers/${target})
+  file(MAKE_DIRECTORY ${dir})
+  foreach(path ${ARGN})
+    if(NOT EXISTS ${path})
+      message(FATAL_ERROR "${target}: ${path} is missing on the build host")
+    endif()
+    get_filename_component(leaf ${path} NAME)
+    file(CREATE_LINK ${path} ${dir}/${leaf} SYMBOLIC)
+  endforeach()
+  add_library(${target} INTERFACE)
+  target_include_directories(${target} SYSTEM INTERFACE ${dir})
+endfunction()
+
+# GoogleTest: the installed package natively; built from Debian's sources (package googletest)
+# with the cross compiler otherwise, as no Windows build of it is packaged.
+macro(tillmark_find_gtest)
+  if(TILLMARK_CROSS_WINDOWS)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+    add_library(GTest::gmock ALIAS gmock)
+  else()
+    find_package(GTest REQUIRED)
+  endif()
+endmacro()
