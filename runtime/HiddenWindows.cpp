@@ -19,10 +19,14 @@ LRESULT HiddenWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
     // A copy: the method may deallocate its own window, and the original with it.
     const TWndMethod handle = *method;
     TMessage message{Msg, WParam, LParam, 0};
+#ifndef _WIN32
+    // On Windows no exception may cross the system's own frames between SendMessageA and here,
+    // so there even a sender on this thread leaves the error to the application's handler.
     if (!InSendMessage()) {
         handle(message); // sent from this thread: an error goes back to the sender
         return message.Result;
     }
+#endif
     // Nobody on this thread called for it: the application's handler takes its error.
     try {
         handle(message);
@@ -58,7 +62,11 @@ HWND AllocateHWnd(TWndMethod Method) {
 
 void DeallocateHWnd(HWND Wnd) {
     auto* method = reinterpret_cast<TWndMethod*>(GetWindowLongPtrA(Wnd, GWLP_USERDATA));
-    // After this no message reaches the method: it can go.
+    // Detached first: the messages a window is sent while it is destroyed must not reach the
+    // method, which may be the very one deallocating it.
+    SetWindowLongPtrA(Wnd, GWLP_USERDATA, 0);
     if (DestroyWindow(Wnd))
         delete method;
+    else
+        SetWindowLongPtrA(Wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(method));
 }

@@ -54,7 +54,10 @@ void TIniFile::Save() {
         std::remove(temporary.c_str());
         throw EIniFileException("Cannot write the INI file " + FFileName);
     }
-    if (std::rename(temporary.c_str(), FFileName.c_str()) != 0) {
+    // Replaces an existing file on Windows too, where std::rename refuses to.
+    std::error_code error;
+    std::filesystem::rename(temporary, FFileName, error);
+    if (error) {
         std::remove(temporary.c_str());
         throw EIniFileException("Cannot replace the INI file " + FFileName);
     }

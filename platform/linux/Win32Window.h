@@ -91,8 +91,9 @@ LONG_PTR SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
 LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 // Nonzero while the calling thread handles a message sent from another thread.
 BOOL InSendMessage();
-// Lets the sender of the message being handled go on with lResult; FALSE when there is none to
-// release (no message from another thread, or it was answered already).
+// Lets the sender of the message being handled go on with lResult. FALSE outside a message sent
+// from another thread; TRUE within one, even when it was answered already (later answers are
+// dropped), as on Windows.
 BOOL ReplyMessage(LRESULT lResult);
 LRESULT DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 

@@ -1,5 +1,6 @@
 #include "cli/ReceiptCommand.h"
 #include "tests/cli/CliRun.h"
+#include "tests/support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,9 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 #include <vector>
 
 namespace {
@@ -24,18 +27,8 @@ using clitest::RunCli;
 // Keeps the regional separators at "/" and ":" whatever the machine's locale is.
 class ReceiptCommand : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (const char* old = std::getenv("LC_ALL"))
-            Saved = old;
-        setenv("LC_ALL", "C", 1);
-    }
-    void TearDown() override {
-        if (Saved)
-            setenv("LC_ALL", Saved->c_str(), 1);
-        else
-            unsetenv("LC_ALL");
-    }
-    std::optional<std::string> Saved;
+    void SetUp() override { Env.Set("LC_ALL", "C"); }
+    testsupport::ScopedEnv Env;
 };
 
 TEST_F(ReceiptCommand, WritesWhatEachPathSends) {
@@ -135,6 +128,8 @@ TEST(ParseAt, AcceptsOnlyRealDatesInTheOneForm) {
         EXPECT_FALSE(cli::ParseAt(bad)) << bad;
 }
 
+#ifndef _WIN32
+// Under Wine the Windows stage runs the built program itself, from its script.
 // The built program, run as a user would, writes the same bytes to a pipe.
 TEST(TillmarkCli, RunsEndToEnd) {
     const std::string command = std::string("LC_ALL=C '") + TILLMARK_CLI_PATH +
@@ -158,5 +153,6 @@ TEST(TillmarkCli, RunsEndToEnd) {
     ASSERT_TRUE(WIFEXITED(badStatus));
     EXPECT_EQ(WEXITSTATUS(badStatus), 2);
 }
+#endif
 
 } // namespace

@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <stdexcept>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 #include <string>
 #include <vector>
 
@@ -14,8 +19,25 @@ using receipt::Path;
 
 const std::string Stamp = "2026/12/07  01:05 PM";
 
-// Decodes code page 949 with glibc's converter, so the bytes are checked against the Hangul text
-// by a decoder that is not ours; throws on bytes that are not valid code page 949.
+// Decodes code page 949 with the system's converter, so the bytes are checked against the Hangul
+// text by a decoder that is not ours; throws on bytes that are not valid code page 949.
+#ifdef _WIN32
+std::string DecodeCp949(const std::string& Bytes) {
+    if (Bytes.empty())
+        return {};
+    const int size = static_cast<int>(Bytes.size());
+    std::wstring wide(Bytes.size(), L'\0');
+    const int chars = MultiByteToWideChar(949, MB_ERR_INVALID_CHARS, Bytes.data(), size,
+                                          wide.data(), size);
+    if (chars == 0)
+        throw std::runtime_error("not code page 949, error " + std::to_string(GetLastError()));
+    std::string out(static_cast<std::size_t>(chars) * 3, '\0');
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), chars, out.data(),
+                                          static_cast<int>(out.size()), nullptr, nullptr);
+    out.resize(static_cast<std::size_t>(bytes));
+    return out;
+}
+#else
 std::string DecodeCp949(const std::string& Bytes) {
     const iconv_t cd = iconv_open("UTF-8", "CP949");
     if (cd == reinterpret_cast<iconv_t>(-1))
@@ -34,6 +56,7 @@ std::string DecodeCp949(const std::string& Bytes) {
     out.resize(out.size() - outLeft);
     return out;
 }
+#endif
 
 struct Line {
     std::string Text; // UTF-8

@@ -40,8 +40,13 @@ TEST(HiddenWindow, ASentMessageRunsOnTheOwnerThreadWithItsResult) {
 TEST(HiddenWindow, ReplyMessageLetsTheSenderGoOnBeforeHandlingEnds) {
     std::promise<void> senderReturned;
     auto returned = senderReturned.get_future();
-    BOOL secondReply = TRUE;
-    HWND wnd = AllocateHWnd([&](TMessage&) {
+    BOOL secondReply = FALSE;
+    HWND wnd = AllocateHWnd([&](TMessage& m) {
+        // A real window is sent its creation messages first, from this thread.
+        if (m.Msg != WM_USER + 1) {
+            m.Result = DefWindowProcA(nullptr, m.Msg, m.WParam, m.LParam);
+            return;
+        }
         EXPECT_TRUE(ReplyMessage(5));
         secondReply = ReplyMessage(6);
         // Handling goes on only after the sender has returned, which needs the early reply.
@@ -55,11 +60,13 @@ TEST(HiddenWindow, ReplyMessageLetsTheSenderGoOnBeforeHandlingEnds) {
     sender.Start();
     sender.WaitFor();
     EXPECT_EQ(result, 5);
-    EXPECT_FALSE(secondReply);
+    EXPECT_TRUE(secondReply); // still handling a sent message, though the answer is given
     EXPECT_FALSE(ReplyMessage(1)); // nothing to reply to outside a sent message
     DeallocateHWnd(wnd);
 }
 
+#ifndef _WIN32
+// Waits for our layer to tell the event loop of the queued message; Windows wakes its own loop.
 TEST(HiddenWindow, DestroyingItReleasesSendersStillQueued) {
     HWND wnd = AllocateHWnd([](TMessage& m) { m.Result = 9; });
     std::promise<void> queued;
@@ -77,6 +84,7 @@ TEST(HiddenWindow, DestroyingItReleasesSendersStillQueued) {
     SetWakeMainThread(nullptr);
     EXPECT_FALSE(CheckSynchronize(0));
 }
+#endif
 
 TEST(HiddenWindow, CheckSynchronizeDeliversAndTheEventLoopIsToldOfTheMessage) {
     std::atomic<int> wakes{0};
@@ -91,7 +99,9 @@ TEST(HiddenWindow, CheckSynchronizeDeliversAndTheEventLoopIsToldOfTheMessage) {
     EXPECT_TRUE(CheckSynchronize(INFINITE));
     EXPECT_EQ(sender.get(), 3);
     EXPECT_EQ(handledOn, std::this_thread::get_id());
-    EXPECT_EQ(wakes, 1);
+#ifndef _WIN32
+    EXPECT_EQ(wakes, 1); // Windows wakes a message loop by itself, with no hook to call
+#endif
     EXPECT_FALSE(CheckSynchronize(0));
     SetWakeMainThread(nullptr);
     DeallocateHWnd(wnd);
@@ -113,8 +123,13 @@ TEST(HiddenWindow, AnErrorGoesToTheApplicationOrBackToASenderOnTheSameThread) {
     EXPECT_FALSE(sender.FatalException());
 
     handled.clear();
+#ifdef _WIN32
+    EXPECT_EQ(SendMessageA(wnd, WM_USER + 1, 0, 0), 4); // no error crosses the system's frames
+    EXPECT_EQ(handled, "method failed");
+#else
     EXPECT_THROW(SendMessageA(wnd, WM_USER + 1, 0, 0), std::runtime_error);
     EXPECT_EQ(handled, "");
+#endif
     SetApplicationErrorHandler(nullptr);
     DeallocateHWnd(wnd);
 }

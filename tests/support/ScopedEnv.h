@@ -10,28 +10,36 @@
 
 namespace testsupport {
 
+inline void SetEnv(const std::string& Name, const char* Value) {
+#ifdef _WIN32
+    ::_putenv_s(Name.c_str(), Value ? Value : ""); // an empty value removes it there
+#else
+    if (Value)
+        ::setenv(Name.c_str(), Value, 1);
+    else
+        ::unsetenv(Name.c_str());
+#endif
+}
+
 class ScopedEnv {
 public:
     ScopedEnv() = default;
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
     ~ScopedEnv() {
-        for (auto it = Saved.rbegin(); it != Saved.rend(); ++it) {
-            if (it->second)
-                ::setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                ::unsetenv(it->first.c_str());
-        }
+        for (auto it = Saved.rbegin(); it != Saved.rend(); ++it)
+            SetEnv(it->first, it->second ? it->second->c_str() : nullptr);
+#ifdef _WIN32
+        ::_tzset();
+#else
         ::tzset();
+#endif
     }
     // A null Value removes the variable.
     void Set(const std::string& Name, const char* Value) {
         const char* old = std::getenv(Name.c_str());
         Saved.emplace_back(Name, old ? std::optional<std::string>(old) : std::nullopt);
-        if (Value)
-            ::setenv(Name.c_str(), Value, 1);
-        else
-            ::unsetenv(Name.c_str());
+        SetEnv(Name, Value);
     }
 
 private:

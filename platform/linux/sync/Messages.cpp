@@ -387,9 +387,10 @@ BOOL ReplyMessage(LRESULT lResult) {
         std::lock_guard g(Shared().Lock);
         sender = Answer(*handling, lResult);
     }
-    if (!sender)
-        return FALSE;
-    SetEvent(sender->Reply);
+    // A second reply changes nothing, but the thread is still handling a sent message, which is
+    // all that Windows' answer says.
+    if (sender)
+        SetEvent(sender->Reply);
     return TRUE;
 }
 
