@@ -26,11 +26,6 @@ std::string ReadFar(int Master, std::size_t Expected) {
     return got;
 }
 
-bool FarHasData(int Master) {
-    pollfd p{Master, POLLIN, 0};
-    return ::poll(&p, 1, 0) == 1;
-}
-
 std::size_t CountEntries(const char* Folder) {
     std::size_t n = 0;
     if (DIR* d = ::opendir(Folder)) {
@@ -69,33 +64,7 @@ protected:
     TComPort Port{nullptr};
 };
 
-TEST_F(PtyPort, SendTextDeliversEveryByteUnchanged) {
-    std::string text;
-    for (int i = 0; i < 600; ++i)
-        text.push_back(static_cast<char>(i * 7));
-    text += std::string("\0\x11\x13\x80\xFF\r\n", 7);
-    Port.OpenPort();
-    EXPECT_EQ(Port.SendText(text), static_cast<std::int32_t>(text.size()));
-    EXPECT_EQ(ReadFar(Far.Master, text.size()), text);
-
-    EXPECT_EQ(Port.SendText(""), 0);
-    EXPECT_FALSE(FarHasData(Far.Master));
-    Port.ClosePort();
-}
-
-TEST_F(PtyPort, AWriteThatRunsIntoItsTimeOutsReturnsAShorterCount) {
-    Port.Timeouts().SetWriteTotalMultiplier(0);
-    Port.Timeouts().SetWriteTotalConstant(200);
-    Port.SetEvents({});
-    Port.OpenPort();
-    // Nobody reads the far side, so the terminal stops taking bytes long before the end.
-    const std::string big(1 << 20, 'x');
-    std::int32_t sent = -1;
-    EXPECT_NO_THROW(sent = Port.SendText(big));
-    EXPECT_GT(sent, 0);
-    EXPECT_LT(sent, static_cast<std::int32_t>(big.size()));
-    Port.ClosePort();
-}
+// Every byte value and the write time-out: see PtyTransferTest, shared with Windows.
 
 TEST_F(PtyPort, OnRxCharReportsTheBytesTheFarSideSent) {
     std::int32_t count = 0;
