@@ -7,6 +7,7 @@
 #include "cli/ReceiptCommand.h"
 #include "cli/RenderCommand.h"
 #include "cli/SettingsCommand.h"
+#include "cli/StatusCommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -20,9 +21,9 @@ namespace cli {
 
 namespace {
 // Every subcommand, in the order --help lists them.
-constexpr std::array<AddCommand, 9> Commands = {
-    PrintCommand,   BellCommand,     DrawerCommand, PortsCommand,   ReceiptCommand,
-    MonitorCommand, SettingsCommand, RenderCommand, EmulateCommand,
+constexpr std::array<AddCommand, 10> Commands = {
+    PrintCommand,   BellCommand,    DrawerCommand,   StatusCommand, PortsCommand,
+    ReceiptCommand, MonitorCommand, SettingsCommand, RenderCommand, EmulateCommand,
 };
 } // namespace
 

@@ -56,7 +56,8 @@ int Wait(int Fd, short Events, int TimeoutMs, const TStopSignal* Stop) {
             continue;
         if (ready < 0)
             throw ENetError(Words(errno));
-        if (Stop && fds[1].revents)
+        // What has arrived is taken before a stop, so a closing printer finishes its receipt.
+        if (Stop && fds[1].revents && !fds[0].revents)
             return -1;
         return fds[0].revents;
     }
