@@ -5,6 +5,7 @@
 #include "cli/MonitorCommand.h"
 #include "cli/ReceiptCommand.h"
 #include "cli/SettingsCommand.h"
+#include "cli/StatusCommand.h"
 #ifdef TILLMARK_VIRTUAL_PRINTER
 #include "cli/EmulateCommand.h"
 #include "cli/RenderCommand.h"
@@ -23,8 +24,8 @@ namespace cli {
 namespace {
 // Every subcommand, in the order --help lists them.
 constexpr auto Commands = std::to_array<AddCommand>({
-    PrintCommand, BellCommand, DrawerCommand, PortsCommand, ReceiptCommand, MonitorCommand,
-    SettingsCommand,
+    PrintCommand, BellCommand, DrawerCommand, StatusCommand, PortsCommand, ReceiptCommand,
+    MonitorCommand, SettingsCommand,
 #ifdef TILLMARK_VIRTUAL_PRINTER
     RenderCommand, EmulateCommand,
 #endif

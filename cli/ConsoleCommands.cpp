@@ -1,7 +1,9 @@
 #include "cli/ConsoleCommands.h"
 
+#include "cli/ReceiptCommand.h"
 #include "console/BaudRateTable.h"
 #include "console/ConsoleActions.h"
+#include "console/NetworkActions.h"
 #include "console/ParallelDevice.h"
 #include "console/PortMap.h"
 #include "console/PortSettings.h"
@@ -20,10 +22,9 @@ namespace cli {
 namespace {
 
 struct ActionOptions {
-    std::string Serial; // the port, when the printer is on a serial line
-    bool Parallel = false;
-    std::string Baud = "9600";
+    PrinterWhere Where;
     std::string Lang = "english";
+    std::string At; // "YYYY-MM-DD HH:MM"; empty for now
 };
 
 enum class Action { Print, Bell, Drawer };
@@ -38,11 +39,6 @@ const char* Name(Action What) {
         return "drawer";
     }
     return "";
-}
-
-int SpeedItem(const std::string& Baud) {
-    const auto at = std::find(BaudRateItems.begin(), BaudRateItems.end(), Baud);
-    return static_cast<int>(at - BaudRateItems.begin());
 }
 
 CLI::App* AddActionCommand(CLI::App& App, Action What, ActionOptions& Options) {
@@ -62,24 +58,10 @@ CLI::App* AddActionCommand(CLI::App& App, Action What, ActionOptions& Options) {
         break;
     }
     auto* command = App.add_subcommand(Name(What), help);
-    auto* serial = command->add_option("--serial", Options.Serial,
-                                       "the printer's serial port: COMn, a name from the alias "
-                                       "folder, or a device under /dev (see \"ports\")");
-    auto* parallel = command->add_flag("--parallel", Options.Parallel,
-                                       "the printer is on the parallel port LPT1");
-    serial->excludes(parallel);
-    command->parse_complete_callback([command, What, &Options] {
-        if (command->parsed() && Options.Serial.empty() && !Options.Parallel)
-            throw CLI::RequiredError(std::string(Name(What)) +
-                                         ": say where the printer is, --serial PORT or --parallel",
-                                     CLI::ExitCodes::RequiredError);
-    });
-    std::vector<std::string> speeds(BaudRateItems.begin(), BaudRateItems.end());
-    command
-        ->add_option("--baud", Options.Baud,
-                     "line speed, one of the window's: 110 ... 256000 (default 9600)")
-        ->check(CLI::IsMember(speeds))
-        ->needs(serial);
+    AddPrinterWhere(*command, Name(What), Options.Where);
+    // Bell and drawer print no date, but take the option too, so a script may give every
+    // printing command the same options.
+    AddAtOption(*command, Options.At);
     if (What == Action::Print)
         command->add_option("--lang", Options.Lang, "the receipt's language (default english)")
             ->check(CLI::IsMember({"english", "korean"}, CLI::ignore_case));
@@ -96,20 +78,25 @@ int RunAction(Action What, const ActionOptions& Options, std::ostream& Out, std:
     const auto lang =
         Lower(Options.Lang) == "korean" ? receipt::Language::Korean : receipt::Language::English;
     const auto drawer = What == Action::Bell ? receipt::Drawer::Bell : receipt::Drawer::Epson;
+    const PrinterWhere& at = Options.Where;
     const std::string where =
-        Options.Parallel ? std::string("LPT1") : Options.Serial + " at " + Options.Baud + " bit/s";
+        at.Serial.empty() ? PortName(at) : at.Serial + " at " + at.Baud + " bit/s";
+    const std::string stamp = DateStampFor(Options.At);
     std::exception_ptr error;
-    if (Options.Parallel) {
-        error = What == Action::Print ? console::PrintParallel(lang, receipt::LocalDateStamp())
+    if (at.Parallel) {
+        error = What == Action::Print ? console::PrintParallel(lang, stamp)
                                       : console::DrawerParallel(drawer);
+    } else if (!at.Tcp.empty()) {
+        const auto endpoint = console::ParseEndpoint(at.Tcp, console::RawPrintPort);
+        error = What == Action::Print ? console::PrintTcp(endpoint, lang, stamp, at.TimeoutMs)
+                                      : console::DrawerTcp(endpoint, drawer, at.TimeoutMs);
     } else {
         TComPort port(nullptr);
         console::LoadConsolePortSettings(port);
-        const console::SerialChoice choice{Options.Serial, SpeedItem(Options.Baud)};
+        const console::SerialChoice choice{at.Serial, SpeedItem(at.Baud)};
         // The close after the guard raises its own error; Run reports it.
-        error = What == Action::Print
-                    ? console::PrintSerial(port, choice, lang, receipt::LocalDateStamp())
-                    : console::DrawerSerial(port, choice, drawer);
+        error = What == Action::Print ? console::PrintSerial(port, choice, lang, stamp)
+                                      : console::DrawerSerial(port, choice, drawer);
     }
     if (error) {
         Err << "tillmark-cli " << Name(What) << ": " << where << ": " << ActionErrorMessage(error)
@@ -186,6 +173,60 @@ int RunPorts(std::ostream& Out, std::ostream& Err) {
 }
 
 } // namespace
+
+int SpeedItem(const std::string& Baud) {
+    const auto at = std::find(BaudRateItems.begin(), BaudRateItems.end(), Baud);
+    return static_cast<int>(at - BaudRateItems.begin());
+}
+
+std::string PortName(const PrinterWhere& Where) {
+    if (Where.Parallel)
+        return "LPT1";
+    if (!Where.Tcp.empty())
+        return console::ParseEndpoint(Where.Tcp, console::RawPrintPort).Text();
+    return Where.Serial;
+}
+
+void AddPrinterWhere(CLI::App& Command, const std::string& Name, PrinterWhere& Where) {
+    auto* serial = Command.add_option("--serial", Where.Serial,
+                                      "the printer's serial port: COMn, a name from the alias "
+                                      "folder, or a device under /dev (see \"ports\")");
+    auto* parallel =
+        Command.add_flag("--parallel", Where.Parallel, "the printer is on the parallel port LPT1");
+    auto* tcp = Command
+                    .add_option("--tcp", Where.Tcp,
+                                "the printer is on the network: HOST or HOST:PORT (port 9100 "
+                                "unless given)")
+                    ->check(CLI::Validator(
+                        [](std::string& Text) {
+                            try {
+                                console::ParseEndpoint(Text, console::RawPrintPort);
+                                return std::string{};
+                            } catch (const console::ENetError& error) {
+                                return std::string(error.what());
+                            }
+                        },
+                        "HOST[:PORT]"));
+    serial->excludes(parallel)->excludes(tcp);
+    parallel->excludes(tcp);
+    Command.parse_complete_callback([&Command, Name, &Where] {
+        if (Command.parsed() && Where.Serial.empty() && !Where.Parallel && Where.Tcp.empty())
+            throw CLI::RequiredError(
+                Name + ": say where the printer is, --serial PORT, --parallel or --tcp HOST[:PORT]",
+                CLI::ExitCodes::RequiredError);
+    });
+    std::vector<std::string> speeds(BaudRateItems.begin(), BaudRateItems.end());
+    Command
+        .add_option("--baud", Where.Baud,
+                    "line speed, one of the window's: 110 ... 256000 (default 9600)")
+        ->check(CLI::IsMember(speeds))
+        ->needs(serial);
+    Command
+        .add_option("--timeout", Where.TimeoutMs,
+                    "milliseconds to wait: for the network's connect and each write, and for "
+                    "each status answer (default 2000)")
+        ->check(CLI::Range(1, 600000));
+}
 
 std::string ActionErrorMessage(std::exception_ptr Error) {
     try {

@@ -9,7 +9,27 @@
 #include <iosfwd>
 #include <string>
 
+namespace CLI {
+class App;
+}
+
 namespace cli {
+
+// Where the printer is, as print, bell, drawer and status take it.
+struct PrinterWhere {
+    std::string Serial; // the port, when the printer is on a serial line
+    bool Parallel = false;
+    std::string Tcp; // HOST[:PORT], when it is on the network
+    std::string Baud = "9600";
+    int TimeoutMs = 2000; // the network's connect and writes; each status answer
+};
+
+// --serial PORT [--baud N] | --parallel | --tcp HOST[:PORT], and --timeout MS; exactly one place.
+void AddPrinterWhere(CLI::App& Command, const std::string& Name, PrinterWhere& Where);
+// "COM9", "LPT1", "127.0.0.1:9100".
+std::string PortName(const PrinterWhere& Where);
+// The window's speed list item of Baud.
+int SpeedItem(const std::string& Baud);
 
 Command PrintCommand(CLI::App& App, std::ostream& Out, std::ostream& Err);
 Command BellCommand(CLI::App& App, std::ostream& Out, std::ostream& Err);

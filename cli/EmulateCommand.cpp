@@ -1,5 +1,6 @@
 #include "cli/EmulateCommand.h"
 
+#include "cli/NetworkPrinter.h"
 #include "escpos/Profile.h"
 #include "escpos/VirtualPrinter.h"
 #include "platform/VirtualPort.h"
@@ -8,7 +9,10 @@
 
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <ostream>
+#include <thread>
 
 namespace cli {
 
@@ -29,7 +33,49 @@ CLI::App* AddEmulateCommand(CLI::App& App, EmulateOptions& Options) {
         ->add_option("--profile", Options.Profile,
                      "the printer model: korean (default), korean-576, standard, standard-576")
         ->check(CLI::IsMember(escpos::ProfileNames()));
+    auto* tcp = command->add_option(
+        "--tcp", Options.Tcp,
+        "also (or, without --name and --lpt, only) listen on the network: PORT or ADDR:PORT "
+        "(127.0.0.1 unless an address is named; port 0 lets the system choose)");
+    tcp->check(CLI::Validator(
+        [](std::string& Text) {
+            try {
+                ListenEndpoint(Text);
+                return std::string{};
+            } catch (const console::ENetError& error) {
+                return std::string(error.what());
+            }
+        },
+        "[ADDR:]PORT"));
+    Options.Paper = "ok";
+    command->add_option("--paper", Options.Paper, "the paper sensors: ok (default), near-end, end")
+        ->check(CLI::IsMember({"ok", "near-end", "end"}));
+    Options.Cover = "closed";
+    command->add_option("--cover", Options.Cover, "the cover: closed (default) or open")
+        ->check(CLI::IsMember({"closed", "open"}));
+    command
+        ->add_option("--idle-timeout", Options.IdleMs,
+                     "milliseconds a network client may stay silent before it is cut off "
+                     "(default 30000)")
+        ->check(CLI::Range(1, 3600000))
+        ->needs(tcp);
+    command
+        ->add_option("--max-bytes", Options.MaxBytes,
+                     "bytes one network connection may send before it is cut off (default "
+                     "16777216)")
+        ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 40))
+        ->needs(tcp);
+    command->parse_complete_callback([&Options, tcp, name, command] {
+        Options.Pty = tcp->count() == 0 || name->count() > 0 || command->count("--lpt") > 0;
+    });
     return command;
+}
+
+console::TEndpoint ListenEndpoint(const std::string& Text) {
+    // A bare port listens on the loopback only: a virtual printer is no service for the network
+    // unless an address is named.
+    const bool bare = !Text.empty() && Text.find_first_not_of("0123456789") == std::string::npos;
+    return console::ParseEndpoint(bare ? "127.0.0.1:" + Text : Text, console::RawPrintPort, true);
 }
 
 int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ostream& Err) {
@@ -45,23 +91,78 @@ int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ost
             << (error ? ": " + error.message() : std::string()) << "\n";
         return 1;
     }
+    escpos::Sensors sensors;
+    sensors.Roll = Options.Paper == "end"        ? escpos::Sensors::Paper::End
+                   : Options.Paper == "near-end" ? escpos::Sensors::Paper::NearEnd
+                                                 : escpos::Sensors::Paper::Ok;
+    sensors.CoverOpen = Options.Cover == "open";
+    // The lines are served on threads of their own; their log lines must not interleave.
+    std::mutex logLock;
+    auto log = [&Out, &logLock](const std::string& Line) {
+        std::lock_guard held(logLock);
+        Out << Line << std::endl;
+    };
+    const auto folder = std::make_shared<escpos::ReceiptFolder>(Options.Folder);
+    auto makePrinter = [&] {
+        auto printer = std::make_unique<escpos::VirtualPrinter>(*profile, folder, log);
+        printer->SetSensors(sensors);
+        return printer;
+    };
+
     const platform::StopOnSignals stop;
-    auto port = std::make_unique<platform::VirtualPort>(Options.Lpt ? "lpt1" : Options.Name);
-    escpos::VirtualPrinter printer(*profile, Options.Folder,
-                                   [&Out](const std::string& Line) { Out << Line << std::endl; });
-    Out << "virtual printer (" << profile->Name << ") on " << port->Device() << ", published as "
-        << port->Alias() << "; receipts go to " << Options.Folder << "; Ctrl+C stops it"
-        << std::endl;
-    while (const auto bytes = port->Read()) {
-        const std::string answer = printer.Feed(*bytes);
-        if (!answer.empty())
-            port->Write(answer);
+    std::unique_ptr<platform::VirtualPort> port;
+    std::unique_ptr<escpos::VirtualPrinter> ptyPrinter, netPrinter;
+    std::unique_ptr<NetworkPrinter> network;
+    try {
+        if (Options.Pty) {
+            port = std::make_unique<platform::VirtualPort>(Options.Lpt ? "lpt1" : Options.Name);
+            ptyPrinter = makePrinter();
+        }
+        if (!Options.Tcp.empty()) {
+            netPrinter = makePrinter();
+            network = std::make_unique<NetworkPrinter>(
+                ListenEndpoint(Options.Tcp), *netPrinter,
+                NetworkLimits{Options.IdleMs, Options.MaxBytes}, log);
+        }
+    } catch (const std::exception& failure) {
+        Err << "tillmark-cli emulate: " << failure.what() << "\n";
+        return 1;
     }
-    printer.Finish();
-    const std::string alias = port->Alias();
-    port.reset();
-    Out << "stopped after " << printer.Written().size() << " receipt(s); " << alias << " withdrawn"
-        << std::endl;
+    std::string where;
+    if (port)
+        where = port->Device() + ", published as " + port->Alias();
+    if (network)
+        where += (where.empty() ? "" : ", and ") + std::string("listening on ") +
+                 network->Bound().Text();
+    log("virtual printer (" + profile->Name + ") on " + where + "; receipts go to " +
+        Options.Folder + "; Ctrl+C stops it");
+    std::thread serving;
+    if (network)
+        serving = std::thread([&network] { network->Serve(); });
+    if (port) {
+        while (const auto bytes = port->Read()) {
+            const std::string answer = ptyPrinter->Feed(*bytes);
+            if (!answer.empty())
+                port->Write(answer);
+        }
+    } else {
+        stop.Wait();
+    }
+    std::size_t filed = 0;
+    if (network) {
+        network->Stop();
+        serving.join();
+        netPrinter->Finish();
+        filed += netPrinter->Written().size();
+    }
+    std::string withdrawn;
+    if (port) {
+        ptyPrinter->Finish();
+        filed += ptyPrinter->Written().size();
+        withdrawn = "; " + port->Alias() + " withdrawn";
+        port.reset();
+    }
+    log("stopped after " + std::to_string(filed) + " receipt(s)" + withdrawn);
     return 0;
 }
 

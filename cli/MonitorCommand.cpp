@@ -16,6 +16,9 @@ namespace {
 
 std::atomic<bool> stopRequested{false};
 
+// How often the monitor looks whether its device is still there.
+constexpr DWORD DeviceCheckMs = 200;
+
 // Ctrl+C or a close request: leave the serving loop, which closes the port.
 BOOL StopMonitor(DWORD) {
     stopRequested = true;
@@ -101,8 +104,26 @@ int RunMonitor(const MonitorOptions& Options, std::ostream& Out, std::ostream& E
         Err << "Monitoring " << port.Port() << " at " << speed << " bit/s (sync "
             << modes[Options.Sync] << "); press Ctrl+C to stop." << std::endl;
     }
-    while (!stopRequested)
-        CheckSynchronize(INFINITE);
+    // The event thread ends by itself only when the device refuses to be waited on: its far side
+    // went away (an adapter unplugged, a pty's master closed). Nothing tells the main thread, so
+    // it looks between waits.
+    bool gone = false;
+    while (!stopRequested && !gone) {
+        CheckSynchronize(DeviceCheckMs);
+        gone = port.EventThread() && port.EventThread()->Finished();
+    }
+    if (gone) {
+        {
+            std::lock_guard g(outLock);
+            Err << port.Port() << ": the device went away" << std::endl;
+        }
+        try {
+            port.ClosePort();
+        } catch (const std::exception&) {
+            // Closing a device that is gone may fail; the message above says why.
+        }
+        return 1;
+    }
     port.ClosePort();
     {
         std::lock_guard g(outLock);

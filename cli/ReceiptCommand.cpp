@@ -59,6 +59,25 @@ std::optional<SYSTEMTIME> ParseAt(std::string_view Text) {
     return time;
 }
 
+void AddAtOption(CLI::App& Command, std::string& At) {
+    Command
+        .add_option("--at", At,
+                    "Local date and time to print instead of now, as \"YYYY-MM-DD HH:MM\"")
+        ->check(CLI::Validator(
+            [](std::string& Text) {
+                return ParseAt(Text) ? std::string{}
+                                     : "expected a date and time as \"" + std::string(AtForm) +
+                                           "\", got \"" + Text + "\"";
+            },
+            std::string(AtForm)));
+}
+
+std::string DateStampFor(const std::string& At) {
+    const auto at = At.empty() ? std::nullopt : ParseAt(At);
+    return at ? receipt::FormatDateStamp(*at, receipt::RegionalSeparators())
+              : receipt::LocalDateStamp();
+}
+
 CLI::App* AddReceiptCommand(CLI::App& App, ReceiptOptions& Options) {
     auto* command = App.add_subcommand(
         "receipt", "Write to standard output the exact bytes that Print sends on the chosen path");
@@ -82,34 +101,19 @@ CLI::App* AddReceiptCommand(CLI::App& App, ReceiptOptions& Options) {
             "How the printer is attached")
         ->required()
         ->check(CLI::IsMember({"serial", "parallel"}, CLI::ignore_case));
-    command
-        ->add_option("--at", Options.At,
-                     "Local date and time to print instead of now, as \"YYYY-MM-DD HH:MM\"")
-        ->check(CLI::Validator(
-            [](std::string& Text) {
-                return ParseAt(Text) ? std::string{}
-                                     : "expected a date and time as \"" + std::string(AtForm) +
-                                           "\", got \"" + Text + "\"";
-            },
-            std::string(AtForm)));
+    AddAtOption(*command, Options.At);
     command->add_flag("--trailer", Options.Trailer,
                       "Also write the cut trailer, in the path's form, after the receipt");
     return command;
 }
 
 int RunReceiptCommand(const ReceiptOptions& Options, std::ostream& Out, std::ostream& Err) {
-    std::string stamp;
-    if (Options.At.empty()) {
-        stamp = receipt::LocalDateStamp();
-    } else {
-        const auto at = ParseAt(Options.At);
-        if (!at) {
-            Err << "tillmark-cli receipt: --at: expected \"" << AtForm << "\", got \"" << Options.At
-                << "\"\n";
-            return 2;
-        }
-        stamp = receipt::FormatDateStamp(*at, receipt::RegionalSeparators());
+    if (!Options.At.empty() && !ParseAt(Options.At)) {
+        Err << "tillmark-cli receipt: --at: expected \"" << AtForm << "\", got \"" << Options.At
+            << "\"\n";
+        return 2;
     }
+    const std::string stamp = DateStampFor(Options.At);
     const auto writes = Options.Trailer ? receipt::PrintWrites(Options.Lang, Options.On, stamp)
                                         : receipt::ReceiptWrites(Options.Lang, Options.On, stamp);
     const std::string bytes = receipt::DeviceBytes(Options.On, writes);

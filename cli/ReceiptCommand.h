@@ -33,4 +33,9 @@ int RunReceiptCommand(const ReceiptOptions& Options, std::ostream& Out, std::ost
 // A date and time in the form "YYYY-MM-DD HH:MM" that exists on the calendar; nullopt otherwise.
 std::optional<SYSTEMTIME> ParseAt(std::string_view Text);
 
+// --at "YYYY-MM-DD HH:MM" into At, checked by ParseAt.
+void AddAtOption(CLI::App& Command, std::string& At);
+// The date line for At, with the regional separators; now when At is empty.
+std::string DateStampFor(const std::string& At);
+
 } // namespace cli

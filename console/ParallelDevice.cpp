@@ -65,6 +65,14 @@ int TParallelDevice::WriteLine(std::string_view Bytes) {
     return FFlushLines ? Flush() : 0;
 }
 
+int TParallelDevice::Write(std::string_view Bytes) {
+    if (!IsOpen())
+        return ioNotOpenForOutput;
+    if (int result = Put(Bytes))
+        return result;
+    return Flush();
+}
+
 int TParallelDevice::Close() {
     if (!IsOpen())
         return ioNotOpenForOutput;

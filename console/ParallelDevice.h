@@ -43,6 +43,8 @@ public:
     int Open();
     // The bytes unchanged, then CR LF.
     int WriteLine(std::string_view Bytes);
+    // The bytes unchanged and at once, with no line end (a request, not a line to print).
+    int Write(std::string_view Bytes);
     // Sends what is still buffered, then closes the device.
     int Close();
 

@@ -195,7 +195,29 @@ void Printer::DropLead(std::size_t Offset, const char* Why) {
     FState.PendingLead = -1;
 }
 
+bool Printer::HeldOffline(const Command& C) {
+    const bool realTime = C.Id == CommandId::RealTimeStatus || C.Id == CommandId::RealTimeRequest ||
+                          C.Id == CommandId::RealTimePulse;
+    if (!FSensors.Offline() || realTime) {
+        FHoldLogged = false;
+        return false;
+    }
+    // A real printer keeps such data in its buffer until it is back online; the sensors here
+    // never change, so it is dropped.
+    if (!FHoldLogged)
+        Log(C.Offset, std::string("offline (") +
+                          (FSensors.CoverOpen && FSensors.Roll == Sensors::Paper::End
+                               ? "cover open, paper end"
+                           : FSensors.CoverOpen ? "cover open"
+                                                : "paper end") +
+                          "): printing stopped; what follows is not printed");
+    FHoldLogged = true;
+    return true;
+}
+
 void Printer::Apply(const Command& C) {
+    if (HeldOffline(C))
+        return;
     if (C.Id == CommandId::Char) {
         const std::uint8_t b = C.At(0);
         if (FState.DoubleByte) {

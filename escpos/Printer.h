@@ -83,9 +83,20 @@ struct PrinterState {
     int PrintWidth = 0;
 };
 
+// What the paper and cover sensors read. At paper end or with the cover open the printer is
+// offline: it answers real-time requests only and prints nothing.
+struct Sensors {
+    enum class Paper { Ok, NearEnd, End } Roll = Paper::Ok;
+    bool CoverOpen = false;
+    bool Offline() const { return CoverOpen || Roll == Paper::End; }
+};
+
 class Printer {
 public:
     explicit Printer(Profile P);
+
+    void SetSensors(Sensors S) { FSensors = S; }
+    const Sensors& SensorState() const { return FSensors; }
 
     // Applies one decoded command.
     void Apply(const Command& C);
@@ -130,6 +141,8 @@ private:
     void CutPaper(std::size_t Offset, bool Partial, int FeedDots);
     std::string Pulse(std::size_t Offset, int Pin, int OnMs, int OffMs); // gives the note
     void Reply(std::string_view Bytes);
+    bool HeldOffline(const Command& C); // true when the command waits for the printer
+    std::uint8_t RealTimeStatusByte(int N) const;
     void DropLead(std::size_t Offset, const char* Why);
     void Warn(std::size_t Offset, std::string Message);
     void Record(const Command& C, const std::string& Detail);
@@ -189,6 +202,8 @@ private:
     std::string ReportIncomplete(const Command& C);
 
     Profile FProfile;
+    Sensors FSensors;
+    bool FHoldLogged = false; // one log line per run of commands held while offline
     PrinterState FState;
     Pending FLine;
     std::vector<Page> FPages;

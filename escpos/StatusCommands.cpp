@@ -1,11 +1,35 @@
-// Answers to the host: status requests, printer IDs, real-time status and requests. This printer
-// always has paper, no error, and pin 3 of the drawer connector high.
+// Answers to the host: status requests, printer IDs, real-time status and requests. No error is
+// ever set and pin 3 of the drawer connector reads high; paper and cover follow the sensors.
 #include "escpos/Printer.h"
 
 #include "escpos/Format.h"
 #include "escpos/PrinterDetail.h"
 
 namespace escpos {
+
+std::uint8_t Printer::RealTimeStatusByte(int N) const {
+    // Bits 1 and 4 are always set, bits 0 and 7 never: that is how a host tells a status byte.
+    std::uint8_t b = 0x12;
+    const bool end = FSensors.Roll == Sensors::Paper::End;
+    const bool low = FSensors.Roll != Sensors::Paper::Ok; // the near-end sensor sees an end too
+    switch (N) {
+    case 1:
+        b |= 0x04; // drawer connector pin 3 high
+        b |= FSensors.Offline() ? 0x08 : 0;
+        break;
+    case 2:
+        b |= FSensors.CoverOpen ? 0x04 : 0;
+        b |= end ? 0x20 : 0; // printing stopped by paper end
+        break;
+    case 4:
+        b |= low ? 0x0C : 0;
+        b |= end ? 0x60 : 0;
+        break;
+    default:
+        break;
+    }
+    return b;
+}
 
 std::string Printer::AnswerStatus(const Command& C) {
     const std::uint8_t n = C.At(2);
@@ -15,18 +39,36 @@ std::string Printer::AnswerStatus(const Command& C) {
         Reply("\x01");
         return "drawer connector status: answered 01 (pin 3 high)";
     }
-    if (v == 1 || v == 4) {
+    if (v == 1) {
+        const bool end = FSensors.Roll == Sensors::Paper::End;
+        const bool low = FSensors.Roll != Sensors::Paper::Ok;
+        const auto b = static_cast<std::uint8_t>((low ? 0x03 : 0) | (end ? 0x0C : 0));
+        Reply(std::string(1, static_cast<char>(b)));
+        return Format("paper sensor status: answered %02X (%s)", b,
+                      end   ? "paper end"
+                      : low ? "paper near end"
+                            : "paper present");
+    }
+    if (v == 4) {
         Reply(std::string(1, '\0'));
-        return v == 1 ? "paper sensor status: answered 00 (paper present)"
-                      : "ink status: answered 00";
+        return "ink status: answered 00";
     }
     Warn(C.Offset, Format("GS r %u: no such status; no answer", n));
     return "ignored";
 }
 
+namespace {
+// GS I 65 to 69: "_", the text, NUL.
+std::string TextAnswer(std::string_view Text) {
+    return "_" + std::string(Text) + std::string(1, '\0');
+}
+} // namespace
+
 std::string Printer::AnswerPrinterId(const Command& C) {
     const std::uint8_t n = C.At(2);
     const int v = n >= '1' && n <= '3' ? n - '0' : n;
+    const char* text = nullptr;
+    const char* what = nullptr;
     switch (v) {
     case 1:
         Reply("\x20");
@@ -39,25 +81,40 @@ std::string Printer::AnswerPrinterId(const Command& C) {
     case 3:
         Reply("\x10");
         return "ROM version ID: answered 10";
+    case 65:
+        text = "1.00 ESC/POS", what = "firmware version";
+        break;
     case 66:
-        Reply(std::string("_EPSON\0", 7));
-        return "maker name: answered \"EPSON\"";
+        text = "EPSON", what = "maker name";
+        break;
     case 67:
-        Reply(std::string("_TM-T88III\0", 11));
-        return "model name: answered \"TM-T88III\"";
+        text = "TM-T88III", what = "model name";
+        break;
+    case 68:
+        text = "TLMK000001", what = "serial number";
+        break;
+    case 69:
+        // Only a model with double-byte characters names its language font.
+        if (FProfile.TypeId & 0x01)
+            text = "KOREAN", what = "language font";
+        break;
     default:
+        break;
+    }
+    if (!text) {
         Warn(C.Offset, Format("GS I %u: no such information; no answer", n));
         return "ignored";
     }
+    Reply(TextAnswer(text));
+    return Format("%s: answered \"%s\"", what, text);
 }
 
 std::string Printer::AnswerRealTimeStatus(const Command& C) {
     const std::uint8_t n = C.At(2);
-    // Online, no error, paper present; pin 3 of the drawer connector reads high.
-    static constexpr char answers[] = {0, 0x16, 0x12, 0x12, 0x12};
     if (n >= 1 && n <= 4) {
-        Reply(std::string(1, answers[n]));
-        return Format("real-time status %u: answered %02X", n, answers[n]);
+        const std::uint8_t b = RealTimeStatusByte(n);
+        Reply(std::string(1, static_cast<char>(b)));
+        return Format("real-time status %u: answered %02X", n, b);
     }
     Warn(C.Offset, Format("DLE EOT %u: no such status here; no answer", n));
     return "ignored";

@@ -28,7 +28,21 @@ unsigned NextNumber(const std::string& Folder) {
 
 } // namespace
 
+ReceiptFolder::ReceiptFolder(std::string Folder)
+    : FFolder(std::move(Folder)), FNext(NextNumber(FFolder)) {}
+
+std::string ReceiptFolder::NextStem() {
+    std::lock_guard held(FLock);
+    char stem[32];
+    std::snprintf(stem, sizeof stem, "/receipt-%04u", FNext++);
+    return FFolder + stem;
+}
+
 VirtualPrinter::VirtualPrinter(Profile Model, std::string Folder, LogLine Log)
+    : VirtualPrinter(std::move(Model), std::make_shared<ReceiptFolder>(std::move(Folder)),
+                     std::move(Log)) {}
+
+VirtualPrinter::VirtualPrinter(Profile Model, std::shared_ptr<ReceiptFolder> Folder, LogLine Log)
     : FFolder(std::move(Folder)), FLog(std::move(Log)), FPrinter(std::move(Model)),
       FDecoder([this](const Command& C) { FPrinter.Apply(C); }) {
     FPrinter.KeepTrace(false); // a long session would only grow it
@@ -40,7 +54,6 @@ VirtualPrinter::VirtualPrinter(Profile Model, std::string Folder, LogLine Log)
             FLog(at + Line);
         }
     };
-    FNext = NextNumber(FFolder);
 }
 
 std::string VirtualPrinter::Feed(std::string_view Bytes) {
@@ -60,16 +73,21 @@ void VirtualPrinter::Finish() {
             File(page);
 }
 
+void VirtualPrinter::EndConnection() {
+    FDecoder.Finish();
+    for (const Page& page : FPrinter.TakeCutPages())
+        File(page);
+}
+
 void VirtualPrinter::File(const Page& P) {
-    char stem[32];
-    std::snprintf(stem, sizeof stem, "/receipt-%04u", FNext++);
-    const std::string png = FFolder + stem + ".png";
+    const std::string stem = FFolder->NextStem();
+    const std::string png = stem + ".png";
     const Bitmap picture = RenderPage(P, FPrinter.Model().Width, Fonts::Shared());
     if (picture.Truncated && FLog)
         FLog("warning: the receipt is longer than " + std::to_string(MaxPageHeight) +
              " dots; its picture stops there");
     WriteFile(png, EncodePng(picture));
-    WriteFile(FFolder + stem + ".txt", PageText(P));
+    WriteFile(stem + ".txt", PageText(P));
     FWritten.push_back(png);
     if (FLog)
         FLog(std::string(P.Cut ? "receipt " : "uncut paper ") + png);

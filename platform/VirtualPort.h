@@ -48,6 +48,8 @@ public:
     StopOnSignals& operator=(const StopOnSignals&) = delete;
 
     static bool Requested();
+    // Waits until SIGINT or SIGTERM arrives, for a program with no port to read.
+    void Wait() const;
 
 private:
     struct Saved;

@@ -146,6 +146,22 @@ TEST(MonitorCommand, TakesThePortAndItsSettingsFromASettingsFile) {
     EXPECT_EQ(monitor.Interrupt(), 0);
 }
 
+TEST(MonitorCommand, SaysSoAndExitsWhenTheFarSideGoesAway) {
+    for (const char* mode : {"thread", "none"}) {
+        SCOPED_TRACE(mode);
+        testsupport::DeviceEnvironment env;
+        testsupport::Pty far;
+        env.Alias("com5", far.Slave);
+        Monitor monitor({"monitor", "COM5", "--sync", mode});
+        ASSERT_TRUE(monitor.WaitFor("press Ctrl+C to stop", true)) << monitor.ErrText;
+        ::close(far.Master);
+        far.Master = -1;
+        EXPECT_EQ(monitor.Finish(), 1);
+        EXPECT_NE(monitor.ErrText.find("COM5: the device went away\n"), std::string::npos)
+            << monitor.ErrText;
+    }
+}
+
 TEST(MonitorCommand, AFailureToOpenPrintsTheComponentsMessage) {
     testsupport::DeviceEnvironment env;
     Monitor monitor({"monitor", "COM77"});

@@ -64,6 +64,14 @@ bool StopOnSignals::Requested() {
     return StopSignal != 0;
 }
 
+void StopOnSignals::Wait() const {
+    sigset_t waiting = FSaved->Mask;
+    sigdelset(&waiting, SIGINT);
+    sigdelset(&waiting, SIGTERM);
+    while (!Requested())
+        sigsuspend(&waiting);
+}
+
 struct VirtualPort::Pair {
     int Master = -1;
     int Terminal = -1; // held open so the pair lives while programs come and go

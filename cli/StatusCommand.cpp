@@ -1,0 +1,223 @@
+#include "cli/StatusCommand.h"
+
+#include "cli/ConsoleCommands.h"
+#include "console/PortSettings.h"
+#include "console/StatusActions.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <memory>
+#include <ostream>
+#include <utility>
+#include <vector>
+
+namespace cli {
+
+namespace {
+
+struct StatusOptions {
+    PrinterWhere Where;
+    bool Json = false;
+};
+
+std::string Hex(std::uint8_t Byte) {
+    char two[3];
+    std::snprintf(two, sizeof two, "%02X", Byte);
+    return two;
+}
+
+// Why an offline printer is offline, as status 2 tells.
+std::vector<std::string> OfflineCauses(const console::TStatusFacts& F) {
+    std::vector<std::string> causes;
+    const std::pair<const std::optional<bool>*, const char*> table[] = {
+        {&F.CoverOpen, "cover open"},
+        {&F.FeedingByButton, "paper being fed by the button"},
+        {&F.StoppedByPaperEnd, "paper end"},
+        {&F.ErrorOccurred, "error"}};
+    for (const auto& [fact, words] : table)
+        if (fact->value_or(false))
+            causes.emplace_back(words);
+    return causes;
+}
+
+std::string Joined(const std::vector<std::string>& Parts, const char* Between) {
+    std::string out;
+    for (const std::string& part : Parts)
+        out += (out.empty() ? "" : Between) + part;
+    return out;
+}
+
+// One line per fact; a status byte no printer sends is shown raw instead of its facts.
+struct FactLine {
+    int Status; // 1 to 4: the byte it comes from
+    const char* Label;
+    std::optional<bool> console::TStatusFacts::*Fact;
+    const char* Yes;
+    const char* No;
+};
+const FactLine FactLines[] = {
+    {2, "cover", &console::TStatusFacts::CoverOpen, "open", "closed"},
+    {1, "paper feed button", &console::TStatusFacts::FeedButtonPressed, "pressed", "not pressed"},
+    {1, "drawer connector pin 3", &console::TStatusFacts::DrawerPin3High, "high", "low"},
+    {3, "recoverable error", &console::TStatusFacts::RecoverableError, "yes", "none"},
+    {3, "cutter error", &console::TStatusFacts::CutterError, "yes", "none"},
+    {3, "unrecoverable error", &console::TStatusFacts::UnrecoverableError, "yes", "none"},
+    {3, "automatically recoverable error", &console::TStatusFacts::AutoRecoverableError, "yes",
+     "none"},
+    {4, "paper near end", &console::TStatusFacts::PaperNearEnd, "yes", "no"},
+    {4, "paper end", &console::TStatusFacts::PaperEnd, "yes", "no"},
+};
+
+std::string Quoted(std::string_view Text) {
+    std::string out = "\"";
+    for (const char c : Text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (b < 0x20 || b >= 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", b);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonBool(const std::optional<bool>& Value) {
+    return Value ? (*Value ? "true" : "false") : "null";
+}
+
+std::string JsonByte(const std::optional<std::uint8_t>& Value) {
+    return Value ? Quoted(Hex(*Value)) : "null";
+}
+
+int RunStatus(const StatusOptions& Options, std::ostream& Out, std::ostream& Err) {
+    const PrinterWhere& at = Options.Where;
+    const std::string port = PortName(at);
+    console::TPrinterStatus status;
+    std::exception_ptr error;
+    if (at.Parallel) {
+        error = console::AskStatusParallel(status);
+    } else if (!at.Tcp.empty()) {
+        error = console::AskStatusTcp(console::ParseEndpoint(at.Tcp, console::RawPrintPort),
+                                      at.TimeoutMs, status);
+    } else {
+        TComPort serial(nullptr);
+        console::LoadConsolePortSettings(serial);
+        error =
+            console::AskStatusSerial(serial, {at.Serial, SpeedItem(at.Baud)}, at.TimeoutMs, status);
+    }
+    if (error) {
+        Err << "tillmark-cli status: " << port << ": " << ActionErrorMessage(error) << "\n";
+        return 1;
+    }
+    Out << (Options.Json ? StatusJson(port, status) : StatusText(port, status));
+    if (!status.Answered()) {
+        Err << "tillmark-cli status: no answer from " << port << " within " << at.TimeoutMs
+            << " ms\n";
+        return NoAnswerExit;
+    }
+    return status.Problems.empty() ? 0 : BadAnswerExit;
+}
+
+} // namespace
+
+std::string StatusText(const std::string& Port, const console::TPrinterStatus& Status) {
+    if (!Status.Answered())
+        return "";
+    const console::TStatusFacts facts = Status.Facts();
+    std::string out = Port + ": ";
+    if (!facts.Online)
+        out += "status unknown";
+    else if (*facts.Online)
+        out += "online";
+    else if (const auto causes = OfflineCauses(facts); !causes.empty())
+        out += "offline: " + Joined(causes, ", ");
+    else
+        out += "offline, no cause given";
+    out += "\n";
+    bool rawShown[4] = {};
+    for (const FactLine& line : FactLines) {
+        const auto& byte = Status.Bytes[static_cast<std::size_t>(line.Status - 1)];
+        if (const auto& fact = facts.*line.Fact) {
+            out += std::string(line.Label) + ": " + (*fact ? line.Yes : line.No) + "\n";
+        } else if (!rawShown[line.Status - 1]) {
+            rawShown[line.Status - 1] = true;
+            out += "status " + std::to_string(line.Status) + ": " +
+                   (byte ? "raw " + Hex(*byte) + ", not a status byte a printer sends"
+                         : std::string("no answer")) +
+                   "\n";
+        }
+    }
+    const std::pair<const char*, const std::optional<std::uint8_t>*> ids[] = {
+        {"model ID", &Status.ModelId},
+        {"type ID", &Status.TypeId},
+        {"ROM version ID", &Status.RomVersion}};
+    for (const auto& [label, value] : ids)
+        if (*value)
+            out += std::string(label) + ": " + Hex(**value) + "\n";
+    if (Status.TypeId)
+        out += std::string("  two-byte characters: ") + (*Status.TypeId & 0x01 ? "yes" : "no") +
+               ", autocutter: " + (*Status.TypeId & 0x02 ? "yes" : "no") + "\n";
+    for (const console::TIdentityText& text : Status.Texts) {
+        std::string label = text.Name;
+        for (char& c : label)
+            c = c == '_' ? ' ' : c;
+        out += label + ": " + text.Text + "\n";
+    }
+    for (const std::string& problem : Status.Problems)
+        out += "problem: " + problem + "\n";
+    return out;
+}
+
+std::string StatusJson(const std::string& Port, const console::TPrinterStatus& Status) {
+    const console::TStatusFacts f = Status.Facts();
+    std::string out =
+        "{\"port\": " + Quoted(Port) + ", \"answered\": " + (Status.Answered() ? "true" : "false");
+    out += ", \"online\": " + JsonBool(f.Online) + ", \"offline_causes\": [";
+    const auto causes = OfflineCauses(f);
+    for (std::size_t i = 0; i < causes.size(); ++i)
+        out += (i ? ", " : "") + Quoted(causes[i]);
+    out += "]";
+    const std::pair<const char*, const std::optional<bool>*> fields[] = {
+        {"cover_open", &f.CoverOpen},
+        {"paper_feed_button", &f.FeedButtonPressed},
+        {"feeding_by_button", &f.FeedingByButton},
+        {"drawer_pin3_high", &f.DrawerPin3High},
+        {"recoverable_error", &f.RecoverableError},
+        {"cutter_error", &f.CutterError},
+        {"unrecoverable_error", &f.UnrecoverableError},
+        {"auto_recoverable_error", &f.AutoRecoverableError},
+        {"paper_near_end", &f.PaperNearEnd},
+        {"paper_end", &f.PaperEnd}};
+    for (const auto& [name, value] : fields)
+        out += std::string(", \"") + name + "\": " + JsonBool(*value);
+    out += ", \"raw\": [";
+    for (std::size_t i = 0; i < 4; ++i)
+        out += (i ? ", " : "") + JsonByte(Status.Bytes[i]);
+    out += "], \"identity\": {\"model_id\": " + JsonByte(Status.ModelId) +
+           ", \"type_id\": " + JsonByte(Status.TypeId) +
+           ", \"rom_version\": " + JsonByte(Status.RomVersion);
+    for (const console::TIdentityText& text : Status.Texts)
+        out += ", " + Quoted(text.Name) + ": " + Quoted(text.Text);
+    out += "}, \"problems\": [";
+    for (std::size_t i = 0; i < Status.Problems.size(); ++i)
+        out += (i ? ", " : "") + Quoted(Status.Problems[i]);
+    return out + "]}\n";
+}
+
+Command StatusCommand(CLI::App& App, std::ostream& Out, std::ostream& Err) {
+    auto options = std::make_shared<StatusOptions>();
+    CLI::App* parser = App.add_subcommand(
+        "status", "Ask the printer's real-time status (online, cover, paper, errors) and, while "
+                  "it is online, which printer it is; exit status 3 when it does not answer");
+    AddPrinterWhere(*parser, "status", options->Where);
+    parser->add_flag("--json", options->Json, "the same as one JSON object (fields in README)");
+    return {parser, [options, &Out, &Err] { return RunStatus(*options, Out, Err); }};
+}
+
+} // namespace cli

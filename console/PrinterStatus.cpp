@@ -1,0 +1,186 @@
+#include "console/PrinterStatus.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace console {
+
+namespace {
+
+// Longest GS I text taken, header and NUL included; a longer one is garbage.
+constexpr std::size_t MaxTextAnswer = 82;
+
+struct TIdentityQuestion {
+    int Number;
+    const char* Name;
+};
+constexpr TIdentityQuestion IdentityTexts[] = {
+    {65, "firmware"}, {66, "maker"}, {67, "model"}, {68, "serial_number"}, {69, "fonts"}};
+
+std::string Hex(std::string_view Bytes) {
+    std::string out;
+    for (const char c : Bytes) {
+        char two[4];
+        std::snprintf(two, sizeof two, "%s%02X", out.empty() ? "" : " ",
+                      static_cast<unsigned char>(c));
+        out += two;
+    }
+    return out;
+}
+
+std::string Question(char A, char B, int N) {
+    return {A, B, static_cast<char>(N)};
+}
+
+std::string Name(const std::string& Q) {
+    return (Q[0] == 0x10 ? "DLE EOT " : "GS I ") + std::to_string(static_cast<unsigned char>(Q[2]));
+}
+
+// Sends Q and collects its answer: one byte, or with Text "_", the text and NUL. Whatever else
+// comes with it is reported.
+class TAsker {
+public:
+    TAsker(TPrinterLine& Line, int TimeoutMs, std::vector<std::string>& Problems)
+        : FLine(Line), FTimeoutMs(TimeoutMs), FProblems(Problems) {}
+
+    std::optional<std::uint8_t> Byte(const std::string& Q) {
+        const std::string got = Collect(Q, [](const std::string& B) { return !B.empty(); });
+        if (got.empty()) {
+            FProblems.push_back("no answer to " + Name(Q));
+            return std::nullopt;
+        }
+        Extra(Q, got.substr(1));
+        return static_cast<std::uint8_t>(got[0]);
+    }
+
+    // nullopt when nothing came; the problem is then the caller's to name.
+    std::optional<std::string> Text(const std::string& Q, bool& Silent) {
+        const std::string got = Collect(Q, [](const std::string& B) {
+            return B.find('\0') != std::string::npos || B.size() >= MaxTextAnswer;
+        });
+        Silent = got.empty();
+        if (Silent)
+            return std::nullopt;
+        const auto nul = got.find('\0');
+        if (got[0] != '_' || (nul == std::string::npos && got.size() >= MaxTextAnswer)) {
+            FProblems.push_back("garbage in answer to " + Name(Q) + ": " + Hex(got));
+            return std::nullopt;
+        }
+        if (nul == std::string::npos) {
+            FProblems.push_back("partial answer to " + Name(Q) + ": " + Hex(got));
+            return std::nullopt;
+        }
+        const std::string text = got.substr(1, nul - 1);
+        for (const char c : text)
+            if (static_cast<unsigned char>(c) < 0x20) {
+                FProblems.push_back("garbage in answer to " + Name(Q) + ": " + Hex(got));
+                return std::nullopt;
+            }
+        Extra(Q, got.substr(nul + 1));
+        return text;
+    }
+
+private:
+    template <typename Done>
+    std::string Collect(const std::string& Q, Done Complete) {
+        using Clock = std::chrono::steady_clock;
+        FLine.Send(Q);
+        const auto deadline = Clock::now() + std::chrono::milliseconds(FTimeoutMs);
+        std::string got;
+        while (!Complete(got)) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0)
+                break;
+            const std::string more = FLine.Receive(static_cast<int>(left.count()));
+            if (more.empty())
+                break;
+            got += more;
+        }
+        return got;
+    }
+
+    void Extra(const std::string& Q, std::string_view Rest) {
+        if (!Rest.empty())
+            FProblems.push_back("unexpected bytes after the answer to " + Name(Q) + ": " +
+                                Hex(Rest));
+    }
+
+    TPrinterLine& FLine;
+    int FTimeoutMs;
+    std::vector<std::string>& FProblems;
+};
+
+} // namespace
+
+bool IsStatusByte(std::uint8_t Byte) {
+    return (Byte & 0x93) == 0x12;
+}
+
+TStatusFacts TPrinterStatus::Facts() const {
+    TStatusFacts f;
+    // The byte of status N when it is one a printer sends.
+    auto valid = [this](int N) -> std::optional<std::uint8_t> {
+        const auto& b = Bytes[static_cast<std::size_t>(N - 1)];
+        if (!b || !IsStatusByte(*b))
+            return std::nullopt;
+        // The paper sensors report both bits of a pair or neither.
+        if (N == 4 && (((*b & 0x0C) != 0 && (*b & 0x0C) != 0x0C) ||
+                       ((*b & 0x60) != 0 && (*b & 0x60) != 0x60)))
+            return std::nullopt;
+        return b;
+    };
+    if (const auto b = valid(1)) {
+        f.DrawerPin3High = (*b & 0x04) != 0;
+        f.Online = (*b & 0x08) == 0;
+        f.FeedButtonPressed = (*b & 0x40) != 0;
+    }
+    if (const auto b = valid(2)) {
+        f.CoverOpen = (*b & 0x04) != 0;
+        f.FeedingByButton = (*b & 0x08) != 0;
+        f.StoppedByPaperEnd = (*b & 0x20) != 0;
+        f.ErrorOccurred = (*b & 0x40) != 0;
+    }
+    if (const auto b = valid(3)) {
+        f.RecoverableError = (*b & 0x04) != 0;
+        f.CutterError = (*b & 0x08) != 0;
+        f.UnrecoverableError = (*b & 0x20) != 0;
+        f.AutoRecoverableError = (*b & 0x40) != 0;
+    }
+    if (const auto b = valid(4)) {
+        f.PaperNearEnd = (*b & 0x0C) != 0;
+        f.PaperEnd = (*b & 0x60) != 0;
+    }
+    return f;
+}
+
+TPrinterStatus AskStatus(TPrinterLine& Line, int TimeoutMs) {
+    TPrinterStatus status;
+    TAsker ask(Line, TimeoutMs, status.Problems);
+    for (int n = 1; n <= 4; ++n) {
+        const auto b = ask.Byte(Question(0x10, 0x04, n));
+        if (b && !IsStatusByte(*b))
+            status.Problems.push_back(
+                "DLE EOT " + std::to_string(n) +
+                " answered a byte no printer sends: " + Hex(std::string(1, static_cast<char>(*b))));
+        status.Bytes[static_cast<std::size_t>(n - 1)] = b;
+        if (n == 1 && !b)
+            return status;
+    }
+    // An offline printer holds GS I in its buffer with everything else that is not real-time.
+    if (status.Facts().Online != true)
+        return status;
+    status.ModelId = ask.Byte(Question(0x1D, 0x49, 1));
+    status.TypeId = ask.Byte(Question(0x1D, 0x49, 2));
+    status.RomVersion = ask.Byte(Question(0x1D, 0x49, 3));
+    for (const TIdentityQuestion& q : IdentityTexts) {
+        bool silent = false;
+        if (const auto text = ask.Text(Question(0x1D, 0x49, q.Number), silent))
+            status.Texts.push_back({q.Number, q.Name, *text});
+        if (silent)
+            break; // an older model knows none of the texts: one time-out, not five
+    }
+    return status;
+}
+
+} // namespace console

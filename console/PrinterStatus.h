@@ -1,0 +1,68 @@
+// Asking a printer how it is: the real-time status (DLE EOT 1 to 4) and, while it is online, who
+// it is (GS I). The questions run over any two-way line; the answers are checked, never guessed
+// at: a byte no printer sends is kept raw and reported.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace console {
+
+// A two-way line to a printer.
+class TPrinterLine {
+public:
+    virtual ~TPrinterLine() = default;
+    virtual void Send(std::string_view Bytes) = 0;
+    // Waits up to TimeoutMs for bytes and gives what came; empty when nothing did.
+    virtual std::string Receive(int TimeoutMs) = 0;
+};
+
+// Whether a byte can be a real-time status answer: bits 1 and 4 set, bits 0 and 7 clear.
+bool IsStatusByte(std::uint8_t Byte);
+
+// What the four status bytes say; a fact is unknown when its byte is missing or no status byte.
+struct TStatusFacts {
+    std::optional<bool> Online;
+    std::optional<bool> DrawerPin3High;
+    std::optional<bool> FeedButtonPressed; // the button is held (status 1)
+    std::optional<bool> CoverOpen;
+    std::optional<bool> FeedingByButton; // paper is being fed by the button (status 2)
+    std::optional<bool> StoppedByPaperEnd;
+    std::optional<bool> ErrorOccurred;
+    std::optional<bool> RecoverableError;
+    std::optional<bool> CutterError;
+    std::optional<bool> UnrecoverableError;
+    std::optional<bool> AutoRecoverableError;
+    std::optional<bool> PaperNearEnd;
+    std::optional<bool> PaperEnd;
+};
+
+// One GS I text (65 to 69) the printer gave.
+struct TIdentityText {
+    int Number = 0;
+    std::string Name; // "firmware", "maker", "model", "serial_number", "fonts"
+    std::string Text;
+};
+
+struct TPrinterStatus {
+    // DLE EOT 1 to 4 as answered, valid or not; nullopt when no answer came.
+    std::array<std::optional<std::uint8_t>, 4> Bytes;
+    std::optional<std::uint8_t> ModelId, TypeId, RomVersion; // GS I 1, 2, 3
+    std::vector<TIdentityText> Texts;
+    // Answers that were garbage, partial or missing, in words.
+    std::vector<std::string> Problems;
+
+    bool Answered() const { return Bytes[0].has_value(); }
+    TStatusFacts Facts() const;
+};
+
+// Asks the status and, when the printer says it is online, its identity. A question waits up to
+// TimeoutMs for its whole answer. A printer that does not answer DLE EOT 1 is asked nothing more;
+// one that has no answer to the first GS I text is not asked the others (older models have none).
+TPrinterStatus AskStatus(TPrinterLine& Line, int TimeoutMs);
+
+} // namespace console

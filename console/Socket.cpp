@@ -1,0 +1,53 @@
+#include "console/Socket.h"
+
+#include <charconv>
+
+namespace console {
+
+std::string TEndpoint::Text() const {
+    const bool v6 = Host.find(':') != std::string::npos;
+    return (v6 ? "[" + Host + "]" : Host) + ":" + std::to_string(Port);
+}
+
+TEndpoint ParseEndpoint(std::string_view Text, std::uint16_t DefaultPort, bool AllowAnyPort) {
+    TEndpoint out;
+    out.Port = DefaultPort;
+    std::string_view host = Text;
+    std::string_view port;
+    if (!Text.empty() && Text.front() == '[') {
+        const auto close = Text.find(']');
+        if (close == std::string_view::npos)
+            throw ENetError("\"" + std::string(Text) + "\": no ] after the IPv6 address");
+        host = Text.substr(1, close - 1);
+        const std::string_view rest = Text.substr(close + 1);
+        if (!rest.empty()) {
+            if (rest.front() != ':')
+                throw ENetError("\"" + std::string(Text) + "\": expected :PORT after ]");
+            port = rest.substr(1);
+            if (port.empty())
+                throw ENetError("\"" + std::string(Text) + "\": no port after the colon");
+        }
+    } else if (const auto colon = Text.rfind(':'); colon != std::string_view::npos) {
+        if (Text.find(':') != colon)
+            throw ENetError("\"" + std::string(Text) + "\": write an IPv6 address as [ADDR]:PORT");
+        host = Text.substr(0, colon);
+        port = Text.substr(colon + 1);
+        if (port.empty())
+            throw ENetError("\"" + std::string(Text) + "\": no port after the colon");
+    }
+    if (host.empty())
+        throw ENetError("\"" + std::string(Text) + "\": no host");
+    if (!port.empty()) {
+        unsigned value = 0;
+        const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);
+        if (error != std::errc{} || end != port.data() + port.size() || value > 65535 ||
+            (value == 0 && !AllowAnyPort))
+            throw ENetError("\"" + std::string(Text) + "\": the port is a number from " +
+                            (AllowAnyPort ? "0" : "1") + " to 65535");
+        out.Port = static_cast<std::uint16_t>(value);
+    }
+    out.Host = std::string(host);
+    return out;
+}
+
+} // namespace console

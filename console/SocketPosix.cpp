@@ -1,0 +1,267 @@
+// The socket calls on POSIX systems; a Winsock file can take this one's place.
+#include "console/Socket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <utility>
+
+namespace console {
+
+namespace {
+
+int Fd(std::intptr_t Handle) {
+    return static_cast<int>(Handle);
+}
+
+std::string Words(int Error) {
+    switch (Error) {
+    case ECONNREFUSED:
+        return "connection refused";
+    case EHOSTUNREACH:
+        return "host unreachable";
+    case ENETUNREACH:
+        return "network unreachable";
+    case ECONNRESET:
+    case EPIPE:
+        return "the connection was reset";
+    case EADDRINUSE:
+        return "address already in use";
+    default:
+        return std::strerror(Error);
+    }
+}
+
+// Waits for Events on Fd and, when given, on the stop signal; gives the events seen on Fd, 0 for
+// a time-out and -1 for the stop signal.
+int Wait(int Fd, short Events, int TimeoutMs, const TStopSignal* Stop) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(TimeoutMs);
+    for (;;) {
+        pollfd fds[2] = {{Fd, Events, 0},
+                         {Stop ? static_cast<int>(Stop->Handle()) : -1, POLLIN, 0}};
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const int timeout = TimeoutMs < 0 ? -1 : static_cast<int>(std::max<long>(0, left.count()));
+        const int ready = ::poll(fds, Stop ? 2 : 1, timeout);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0)
+            throw ENetError(Words(errno));
+        // What has arrived is taken before a stop, so a closing printer finishes its receipt.
+        if (Stop && fds[1].revents && !fds[0].revents)
+            return -1;
+        return fds[0].revents;
+    }
+}
+
+std::string Address(const sockaddr_storage& Storage) {
+    char host[INET6_ADDRSTRLEN] = {};
+    std::uint16_t port = 0;
+    if (Storage.ss_family == AF_INET6) {
+        const auto& a = reinterpret_cast<const sockaddr_in6&>(Storage);
+        ::inet_ntop(AF_INET6, &a.sin6_addr, host, sizeof host);
+        port = ntohs(a.sin6_port);
+    } else {
+        const auto& a = reinterpret_cast<const sockaddr_in&>(Storage);
+        ::inet_ntop(AF_INET, &a.sin_addr, host, sizeof host);
+        port = ntohs(a.sin_port);
+    }
+    return TEndpoint{host, port}.Text();
+}
+
+struct AddressList {
+    addrinfo* First = nullptr;
+    AddressList(const TEndpoint& Where, bool Passive) {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = Passive ? AI_PASSIVE : 0;
+        const std::string port = std::to_string(Where.Port);
+        if (const int error = ::getaddrinfo(Where.Host.c_str(), port.c_str(), &hints, &First))
+            throw ENetError(error == EAI_NONAME ? "unknown host" : ::gai_strerror(error));
+    }
+    ~AddressList() { ::freeaddrinfo(First); }
+};
+
+int OpenSocket(const addrinfo& A) {
+    const int fd =
+        ::socket(A.ai_family, A.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, A.ai_protocol);
+    if (fd < 0)
+        throw ENetError(Words(errno));
+    return fd;
+}
+
+} // namespace
+
+struct TStopSignal::Parts {
+    int Pipe[2] = {-1, -1};
+};
+
+TStopSignal::TStopSignal() : FParts(std::make_unique<Parts>()) {
+    if (::pipe2(FParts->Pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        throw ENetError(Words(errno));
+}
+
+TStopSignal::~TStopSignal() {
+    ::close(FParts->Pipe[0]);
+    ::close(FParts->Pipe[1]);
+}
+
+void TStopSignal::Raise() {
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(FParts->Pipe[1], &byte, 1);
+}
+
+bool TStopSignal::Raised() const {
+    pollfd fd{FParts->Pipe[0], POLLIN, 0};
+    return ::poll(&fd, 1, 0) > 0;
+}
+
+std::intptr_t TStopSignal::Handle() const {
+    return FParts->Pipe[0];
+}
+
+TSocket::~TSocket() {
+    if (FHandle != -1)
+        ::close(Fd(FHandle));
+}
+
+TSocket::TSocket(TSocket&& Other) noexcept : FHandle(std::exchange(Other.FHandle, -1)) {}
+
+TSocket& TSocket::operator=(TSocket&& Other) noexcept {
+    std::swap(FHandle, Other.FHandle);
+    return *this;
+}
+
+TSocket TSocket::Connect(const TEndpoint& Where, int TimeoutMs) {
+    const AddressList list(Where, false);
+    std::string failure = "no address";
+    for (const addrinfo* a = list.First; a; a = a->ai_next) {
+        TSocket socket(OpenSocket(*a));
+        const int fd = Fd(socket.FHandle);
+        if (::connect(fd, a->ai_addr, a->ai_addrlen) == 0)
+            return socket;
+        if (errno != EINPROGRESS) {
+            failure = Words(errno);
+            continue;
+        }
+        if (Wait(fd, POLLOUT, TimeoutMs, nullptr) == 0) {
+            failure = "no connection within " + std::to_string(TimeoutMs) + " ms";
+            continue;
+        }
+        int error = 0;
+        socklen_t size = sizeof error;
+        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
+        if (error == 0)
+            return socket;
+        failure = Words(error);
+    }
+    throw ENetError(failure);
+}
+
+void TSocket::Send(std::string_view Bytes, int TimeoutMs) {
+    const int fd = Fd(FHandle);
+    while (!Bytes.empty()) {
+        const ssize_t put = ::send(fd, Bytes.data(), Bytes.size(), MSG_NOSIGNAL);
+        if (put > 0) {
+            Bytes.remove_prefix(static_cast<std::size_t>(put));
+            continue;
+        }
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            throw ENetError(Words(errno));
+        if (Wait(fd, POLLOUT, TimeoutMs, nullptr) == 0)
+            throw ENetError("the printer took nothing for " + std::to_string(TimeoutMs) + " ms");
+    }
+}
+
+TReceived TSocket::Receive(std::size_t Max, int TimeoutMs, const TStopSignal* Stop) {
+    const int fd = Fd(FHandle);
+    for (;;) {
+        const int ready = Wait(fd, POLLIN, TimeoutMs, Stop);
+        if (ready < 0)
+            return {TReceived::Stopped, {}};
+        if (ready == 0)
+            return {TReceived::TimedOut, {}};
+        std::string bytes(Max, '\0');
+        const ssize_t got = ::recv(fd, bytes.data(), Max, 0);
+        if (got > 0) {
+            bytes.resize(static_cast<std::size_t>(got));
+            return {TReceived::Data, std::move(bytes)};
+        }
+        if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+            continue;
+        return {TReceived::Closed, {}};
+    }
+}
+
+void TSocket::Finish() {
+    ::shutdown(Fd(FHandle), SHUT_WR);
+    while (Receive(4096, 0).What == TReceived::Data) {
+    }
+}
+
+std::string TSocket::Peer() const {
+    sockaddr_storage storage{};
+    socklen_t size = sizeof storage;
+    if (::getpeername(Fd(FHandle), reinterpret_cast<sockaddr*>(&storage), &size) != 0)
+        return "?";
+    return Address(storage);
+}
+
+TListener::TListener(const TEndpoint& Where) {
+    const AddressList list(Where, true);
+    std::string failure = "no address";
+    for (const addrinfo* a = list.First; a; a = a->ai_next) {
+        const int fd = OpenSocket(*a);
+        const int yes = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        if (::bind(fd, a->ai_addr, a->ai_addrlen) == 0 && ::listen(fd, 16) == 0) {
+            FHandle = fd;
+            return;
+        }
+        failure = Words(errno);
+        ::close(fd);
+    }
+    throw ENetError(failure);
+}
+
+TListener::~TListener() {
+    if (FHandle != -1)
+        ::close(Fd(FHandle));
+}
+
+TEndpoint TListener::Bound() const {
+    sockaddr_storage storage{};
+    socklen_t size = sizeof storage;
+    ::getsockname(Fd(FHandle), reinterpret_cast<sockaddr*>(&storage), &size);
+    const std::string text = Address(storage);
+    return ParseEndpoint(text, 0, true);
+}
+
+std::optional<TSocket> TListener::Accept(const TStopSignal& Stop) {
+    const int fd = Fd(FHandle);
+    for (;;) {
+        if (Wait(fd, POLLIN, -1, &Stop) < 0)
+            return std::nullopt;
+        const int client = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (client >= 0)
+            return TSocket(client);
+        // A client that gave up while queued: wait for the next.
+        if (errno == EINTR || errno == EAGAIN || errno == ECONNABORTED)
+            continue;
+        throw ENetError(Words(errno));
+    }
+}
+
+} // namespace console

@@ -1,0 +1,93 @@
+#include "console/StatusActions.h"
+
+#include "console/BaudRateTable.h"
+#include "console/ParallelDevice.h"
+
+#include <algorithm>
+
+namespace console {
+
+namespace {
+
+// The port's blocking transfers; its read time-outs bound each wait for an answer.
+class TSerialLine final : public TPrinterLine {
+public:
+    explicit TSerialLine(TCustomComPort& Port) : FPort(Port) {}
+    void Send(std::string_view Bytes) override { FPort.SendText(std::string(Bytes)); }
+    std::string Receive(int TimeoutMs) override {
+        // Waits up to the constant for the first byte, then gives what is there.
+        FPort.Timeouts().SetReadTotalConstant(std::max(1, TimeoutMs));
+        char buffer[256];
+        const std::int32_t got = FPort.ReceiveBytes(buffer, sizeof buffer);
+        return std::string(buffer, static_cast<std::size_t>(std::max(0, got)));
+    }
+
+private:
+    TCustomComPort& FPort;
+};
+
+class TSocketLine final : public TPrinterLine {
+public:
+    TSocketLine(TSocket& Socket, int TimeoutMs) : FSocket(Socket), FTimeoutMs(TimeoutMs) {}
+    void Send(std::string_view Bytes) override { FSocket.Send(Bytes, FTimeoutMs); }
+    std::string Receive(int TimeoutMs) override {
+        TReceived got = FSocket.Receive(256, TimeoutMs);
+        return got.What == TReceived::Data ? std::move(got.Bytes) : std::string();
+    }
+
+private:
+    TSocket& FSocket;
+    int FTimeoutMs;
+};
+
+} // namespace
+
+std::exception_ptr AskStatusSerial(TCustomComPort& Port, const SerialChoice& Choice, int TimeoutMs,
+                                   TPrinterStatus& Status) {
+    std::exception_ptr caught;
+    try {
+        Port.ClosePort();
+        Port.SetPort(Choice.Port);
+        Port.SetBaudRate(BaudRateForItem(Choice.SpeedItem));
+        Port.Timeouts().SetReadInterval(-1);
+        Port.Timeouts().SetReadTotalMultiplier(-1);
+        Port.Timeouts().SetReadTotalConstant(std::max(1, TimeoutMs));
+        // The answers are read here, not by event handlers.
+        Port.SetEvents({});
+        Port.OpenPort();
+        TSerialLine line(Port);
+        Status = AskStatus(line, TimeoutMs);
+    } catch (...) {
+        caught = std::current_exception();
+    }
+    if (Port.Connected())
+        Port.ClosePort();
+    return caught;
+}
+
+std::exception_ptr AskStatusTcp(const TEndpoint& Where, int TimeoutMs, TPrinterStatus& Status) {
+    try {
+        TSocket socket = TSocket::Connect(Where, TimeoutMs);
+        TSocketLine line(socket, TimeoutMs);
+        Status = AskStatus(line, TimeoutMs);
+        socket.Finish();
+    } catch (...) {
+        return std::current_exception();
+    }
+    return nullptr;
+}
+
+std::exception_ptr AskStatusParallel(TPrinterStatus& Status) {
+    try {
+        TParallelDevice device;
+        IOCheck(device.Open());
+        IOCheck(device.Write("\x10\x04\x01"));
+        IOCheck(device.Close());
+        Status = TPrinterStatus{};
+    } catch (...) {
+        return std::current_exception();
+    }
+    return nullptr;
+}
+
+} // namespace console
