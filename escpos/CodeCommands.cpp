@@ -43,7 +43,7 @@ std::string Shown(std::string_view Data) {
 std::string Printer::TwoDimensionalCode(const Command& C, std::string_view Body) {
     const std::uint8_t cn = At(Body, 0), fn = At(Body, 1);
     const std::uint8_t n = At(Body, 2);
-    if (Body.size() < 3)
+    if (Body.size() < 2)
         return Refuse(C, "no function given");
     if (cn == 49) { // QR Code
         switch (fn) {
