@@ -1,5 +1,7 @@
 #include "cli/EmulateCommand.h"
 
+#include "cli/WebBoard.h"
+
 #include "escpos/Profile.h"
 #include "escpos/VirtualPrinter.h"
 #include "platform/VirtualPort.h"
@@ -29,6 +31,9 @@ CLI::App* AddEmulateCommand(CLI::App& App, EmulateOptions& Options) {
         ->add_option("--profile", Options.Profile,
                      "the printer model: korean (default), korean-576, standard, standard-576")
         ->check(CLI::IsMember(escpos::ProfileNames()));
+    command->add_option("--web", Options.Web,
+                        "show the receipts live on a web page at [ADDR:]PORT (127.0.0.1 unless "
+                        "an address is named; port 0 picks a free one)");
     return command;
 }
 
@@ -45,13 +50,32 @@ int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ost
             << (error ? ": " + error.message() : std::string()) << "\n";
         return 1;
     }
+    // Before the web server's thread starts, so that it too leaves the signals to Read.
     const platform::StopOnSignals stop;
+    std::unique_ptr<WebBoard> web;
+    if (!Options.Web.empty()) {
+        const auto address = ParseWebAddress(Options.Web);
+        if (!address) {
+            Err << "tillmark-cli emulate: --web takes [ADDR:]PORT, not \"" << Options.Web << "\"\n";
+            return 2;
+        }
+        try {
+            web = std::make_unique<WebBoard>(*address);
+        } catch (const std::exception& failure) {
+            Err << "tillmark-cli emulate: " << failure.what() << "\n";
+            return 1;
+        }
+    }
     auto port = std::make_unique<platform::VirtualPort>(Options.Lpt ? "lpt1" : Options.Name);
     escpos::VirtualPrinter printer(*profile, Options.Folder,
                                    [&Out](const std::string& Line) { Out << Line << std::endl; });
     Out << "virtual printer (" << profile->Name << ") on " << port->Device() << ", published as "
         << port->Alias() << "; receipts go to " << Options.Folder << "; Ctrl+C stops it"
         << std::endl;
+    if (web) {
+        printer.OnFiled = [&web](const escpos::FiledReceipt& R) { web->Publish(R); };
+        Out << "receipts shown at " << web->Url() << std::endl;
+    }
     while (const auto bytes = port->Read()) {
         const std::string answer = printer.Feed(*bytes);
         if (!answer.empty())

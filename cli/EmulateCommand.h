@@ -17,6 +17,7 @@ struct EmulateOptions {
     bool Lpt = false;         // stand in for "LPT1" instead
     std::string Folder = "."; // where receipts go
     std::string Profile;
+    std::string Web; // "[ADDR:]PORT" to show the receipts on a web page; empty for none
 };
 
 CLI::App* AddEmulateCommand(CLI::App& App, EmulateOptions& Options);

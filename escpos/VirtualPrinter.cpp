@@ -3,8 +3,11 @@
 #include "escpos/Fonts.h"
 #include "escpos/Raster.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 
@@ -31,7 +34,7 @@ unsigned NextNumber(const std::string& Folder) {
 VirtualPrinter::VirtualPrinter(Profile Model, std::string Folder, LogLine Log)
     : FFolder(std::move(Folder)), FLog(std::move(Log)), FPrinter(std::move(Model)),
       FDecoder([this](const Command& C) { FPrinter.Apply(C); }) {
-    FPrinter.KeepTrace(false); // a long session would only grow it
+    LoadNv();
     FPrinter.OnReply = [this](std::string_view Bytes) { FReplies += Bytes; };
     FPrinter.OnLog = [this](std::size_t Offset, const std::string& Line) {
         if (FLog) {
@@ -43,8 +46,29 @@ VirtualPrinter::VirtualPrinter(Profile Model, std::string Folder, LogLine Log)
     FNext = NextNumber(FFolder);
 }
 
+void VirtualPrinter::LoadNv() {
+    std::ifstream file(FFolder + "/" + NvFile, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+    Decoder replay([this](const Command& C) { FPrinter.Apply(C); });
+    replay.Feed(bytes);
+    replay.Finish();
+    FPrinter.TakeTrace(SIZE_MAX);
+    FSavedNv = FPrinter.NvChanges();
+}
+
+void VirtualPrinter::SaveNv() {
+    if (FPrinter.NvChanges() == FSavedNv)
+        return;
+    // Written aside and renamed, so a crash leaves the old memory or the new, never half.
+    const std::string path = FFolder + "/" + NvFile;
+    WriteFile(path + ".new", NvMemoryCommands(FPrinter.Nv()));
+    std::filesystem::rename(path + ".new", path);
+    FSavedNv = FPrinter.NvChanges();
+}
+
 std::string VirtualPrinter::Feed(std::string_view Bytes) {
     FDecoder.Feed(Bytes);
+    SaveNv();
     for (const Page& page : FPrinter.TakeCutPages())
         File(page);
     return std::exchange(FReplies, {});
@@ -55,6 +79,7 @@ void VirtualPrinter::Finish() {
     FPrinter.Finish();
     for (const Page& page : FPrinter.TakeCutPages())
         File(page);
+    SaveNv();
     for (const Page& page : FPrinter.Pages())
         if (!page.Blank())
             File(page);
@@ -63,16 +88,25 @@ void VirtualPrinter::Finish() {
 void VirtualPrinter::File(const Page& P) {
     char stem[32];
     std::snprintf(stem, sizeof stem, "/receipt-%04u", FNext++);
+    FiledReceipt receipt;
+    receipt.Number = FNext - 1;
+    receipt.Cut = P.Cut;
+    // The commands up to the cut are this receipt's; uncut paper at the end takes the rest.
+    receipt.Trace = FPrinter.TakeTrace(P.Cut ? P.Items.back().Offset : SIZE_MAX);
     const std::string png = FFolder + stem + ".png";
     const Bitmap picture = RenderPage(P, FPrinter.Model().Width, Fonts::Shared());
     if (picture.Truncated && FLog)
         FLog("warning: the receipt is longer than " + std::to_string(MaxPageHeight) +
              " dots; its picture stops there");
-    WriteFile(png, EncodePng(picture));
-    WriteFile(FFolder + stem + ".txt", PageText(P));
+    receipt.Png = EncodePng(picture);
+    receipt.Text = PageText(P);
+    WriteFile(png, receipt.Png);
+    WriteFile(FFolder + stem + ".txt", receipt.Text);
     FWritten.push_back(png);
     if (FLog)
         FLog(std::string(P.Cut ? "receipt " : "uncut paper ") + png);
+    if (OnFiled)
+        OnFiled(receipt);
 }
 
 } // namespace escpos

@@ -13,12 +13,26 @@
 
 namespace escpos {
 
+// A receipt as it was filed: its picture, its text and the commands that printed it.
+struct FiledReceipt {
+    unsigned Number = 0;
+    std::string Png;
+    std::string Text;
+    std::vector<TraceEntry> Trace;
+    bool Cut = false;
+};
+
 class VirtualPrinter {
 public:
     using LogLine = std::function<void(const std::string& Line)>;
 
+    // The file under the folder that keeps the NV memory (graphics and bit images) between runs,
+    // as the commands that define it.
+    static constexpr const char* NvFile = "nv-memory.bin";
+
     // Receipts go to Folder as receipt-NNNN.png and receipt-NNNN.txt, numbered on from the
-    // highest number already there so earlier receipts are kept.
+    // highest number already there so earlier receipts are kept. The NV memory a run before
+    // left in Folder is loaded.
     VirtualPrinter(Profile Model, std::string Folder, LogLine Log);
 
     // Takes the next bytes of the stream; gives back what the printer answers.
@@ -30,8 +44,13 @@ public:
     // The pictures written so far.
     const std::vector<std::string>& Written() const { return FWritten; }
 
+    // Told of every receipt once it is filed.
+    std::function<void(const FiledReceipt& R)> OnFiled;
+
 private:
     void File(const Page& P);
+    void LoadNv();
+    void SaveNv();
 
     std::string FFolder;
     LogLine FLog;
@@ -39,6 +58,7 @@ private:
     Decoder FDecoder;
     std::string FReplies;
     unsigned FNext = 1;
+    unsigned FSavedNv = 0; // the printer's NV change count when it was last written
     std::vector<std::string> FWritten;
 };
 
