@@ -2,6 +2,8 @@
 
 #include "cli/WebPage.h"
 
+#include "escpos/TraceJson.h"
+
 #include <httplib.h>
 
 #include <charconv>
@@ -16,25 +18,6 @@ namespace {
 
 // The most receipts kept for the page: a long session would otherwise only grow.
 constexpr std::size_t KeptReceipts = 200;
-
-void JsonString(std::string& Out, std::string_view S) {
-    static constexpr char Hex[] = "0123456789abcdef";
-    Out += '"';
-    for (const char c : S) {
-        const auto b = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            Out += '\\';
-            Out += c;
-        } else if (b < 0x20 || c == '<' || c == '>' || c == '&') {
-            Out += "\\u00";
-            Out += Hex[b >> 4];
-            Out += Hex[b & 15];
-        } else {
-            Out += c;
-        }
-    }
-    Out += '"';
-}
 
 } // namespace
 
@@ -64,19 +47,12 @@ std::string ReceiptsJson(const std::vector<escpos::FiledReceipt>& Receipts) {
             out += ",";
         out += "{\"number\":" + std::to_string(r.Number) +
                ",\"cut\":" + (r.Cut ? "true" : "false") + ",\"text\":";
-        JsonString(out, r.Text);
+        escpos::JsonString(out, r.Text);
         out += ",\"trace\":[";
-        bool first = true;
         for (const auto& e : r.Trace) {
-            out += first ? "{" : ",{";
-            first = false;
-            out += "\"offset\":" + std::to_string(e.Offset) + ",\"name\":";
-            JsonString(out, e.Name);
-            out += ",\"bytes\":";
-            JsonString(out, e.Name == "text" ? "" : e.Hex);
-            out += ",\"detail\":";
-            JsonString(out, e.Detail);
-            out += "}";
+            if (&e != &r.Trace.front())
+                out += ",";
+            escpos::TraceEntryJson(out, e);
         }
         out += "]}";
     }

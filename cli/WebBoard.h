@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cli {
 
@@ -19,8 +20,8 @@ struct WebAddress {
 // "[ADDR:]PORT" ("8080", "0.0.0.0:8080", "[::1]:8080"); nullopt when it is neither.
 std::optional<WebAddress> ParseWebAddress(std::string_view Text);
 
-// The receipts as JSON, from After on (their numbers), for the page to add: every text from the
-// printer is a JSON string with <, > and & escaped, so it can never close a script.
+// The receipts as JSON, for the page to add: every text from the printer is a JSON string with
+// <, > and & escaped, so it can never close a script.
 std::string ReceiptsJson(const std::vector<escpos::FiledReceipt>& Receipts);
 
 class WebBoard {

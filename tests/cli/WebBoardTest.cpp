@@ -40,7 +40,7 @@ TEST(WebBoard, PrinterTextCannotCloseAScriptOrBreakTheJson) {
     const std::string json = cli::ReceiptsJson({receipt});
     EXPECT_EQ(json.find('<'), std::string::npos) << json;
     EXPECT_EQ(json.find('&'), std::string::npos) << json;
-    EXPECT_NE(json.find(R"(\u003c/script\u003e\u003cb\u003e\"x\" \u0026 \\ \u0001\u000a)"),
+    EXPECT_NE(json.find(R"(\u003c/script\u003e\u003cb\u003e\"x\" \u0026 \\ \u0001\n)"),
               std::string::npos)
         << json;
 }
