@@ -1,6 +1,7 @@
 #include "cli/EmulateCommand.h"
 
 #include "cli/NetworkPrinter.h"
+#include "cli/WebBoard.h"
 #include "escpos/Profile.h"
 #include "escpos/VirtualPrinter.h"
 #include "platform/VirtualPort.h"
@@ -68,6 +69,9 @@ CLI::App* AddEmulateCommand(CLI::App& App, EmulateOptions& Options) {
     command->parse_complete_callback([&Options, tcp, name, command] {
         Options.Pty = tcp->count() == 0 || name->count() > 0 || command->count("--lpt") > 0;
     });
+    command->add_option("--web", Options.Web,
+                        "show the receipts live on a web page at [ADDR:]PORT (127.0.0.1 unless "
+                        "an address is named; port 0 picks a free one)");
     return command;
 }
 
@@ -91,6 +95,23 @@ int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ost
             << (error ? ": " + error.message() : std::string()) << "\n";
         return 1;
     }
+    // Before the web server's and the network's threads start, so that they too leave the
+    // signals to the waits that end on them.
+    const platform::StopOnSignals stop;
+    std::unique_ptr<WebBoard> web;
+    if (!Options.Web.empty()) {
+        const auto address = ParseWebAddress(Options.Web);
+        if (!address) {
+            Err << "tillmark-cli emulate: --web takes [ADDR:]PORT, not \"" << Options.Web << "\"\n";
+            return 2;
+        }
+        try {
+            web = std::make_unique<WebBoard>(*address);
+        } catch (const std::exception& failure) {
+            Err << "tillmark-cli emulate: " << failure.what() << "\n";
+            return 1;
+        }
+    }
     escpos::Sensors sensors;
     sensors.Roll = Options.Paper == "end"        ? escpos::Sensors::Paper::End
                    : Options.Paper == "near-end" ? escpos::Sensors::Paper::NearEnd
@@ -106,10 +127,11 @@ int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ost
     auto makePrinter = [&] {
         auto printer = std::make_unique<escpos::VirtualPrinter>(*profile, folder, log);
         printer->SetSensors(sensors);
+        if (web)
+            printer->OnFiled = [&web](const escpos::FiledReceipt& R) { web->Publish(R); };
         return printer;
     };
 
-    const platform::StopOnSignals stop;
     std::unique_ptr<platform::VirtualPort> port;
     std::unique_ptr<escpos::VirtualPrinter> ptyPrinter, netPrinter;
     std::unique_ptr<NetworkPrinter> network;
@@ -136,6 +158,8 @@ int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ost
                  network->Bound().Text();
     log("virtual printer (" + profile->Name + ") on " + where + "; receipts go to " +
         Options.Folder + "; Ctrl+C stops it");
+    if (web)
+        log("receipts shown at " + web->Url());
     std::thread serving;
     if (network)
         serving = std::thread([&network] { network->Serve(); });

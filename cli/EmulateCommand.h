@@ -25,6 +25,7 @@ struct EmulateOptions {
     std::string Cover;                            // "closed" or "open"
     int IdleMs = 30000;                           // a network client silent this long is cut off
     std::size_t MaxBytes = std::size_t{16} << 20; // and one that sends more
+    std::string Web; // "[ADDR:]PORT" to show the receipts on a web page; empty for none
 };
 
 // "PORT" (on 127.0.0.1) or "ADDR:PORT" for --tcp.

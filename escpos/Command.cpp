@@ -1,5 +1,6 @@
 #include "escpos/Command.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace escpos {
@@ -7,11 +8,12 @@ namespace escpos {
 std::string HexBytes(const Command& C) {
     std::string out;
     char hex[4];
-    for (std::size_t i = 0; i < C.Bytes.size(); ++i) {
+    const std::size_t shown = std::min(C.Bytes.size(), Command::ShownBytes);
+    for (std::size_t i = 0; i < shown; ++i) {
         std::snprintf(hex, sizeof hex, i ? " %02X" : "%02X", C.At(i));
         out += hex;
     }
-    if (C.Bytes.size() < C.Length)
+    if (shown < C.Length)
         out += " ...";
     return out;
 }

@@ -54,7 +54,18 @@ enum class CommandId {
     RealTimeStatus,  // DLE EOT n [a]
     RealTimeRequest, // DLE ENQ n
     RealTimePulse,   // DLE DC4 fn ...
-    // Understood by length, not drawn: bit images, bar codes, set-up.
+    // Pictures and codes
+    BitImage,         // ESC * m nL nH d...
+    RasterImage,      // GS v 0 m xL xH yL yH d...
+    DefineNvImages,   // FS q n ...
+    NvImage,          // FS p n m
+    DefineDownloaded, // GS * x y d...
+    PrintDownloaded,  // GS / m
+    Function,         // GS ( fn pL pH ...: graphics (GS ( L), 2D codes (GS ( k) and more
+    LargeGraphics,    // GS 8 L p1 p2 p3 p4 ...
+    Barcode,          // GS k m ...
+    BarcodeStyle,     // GS h, GS w, GS H, GS f
+    // Understood by length, not drawn: set-up and page mode.
     Skipped,
     // Not in the table: skipped by a length guessed from its family.
     Unknown,
@@ -66,17 +77,18 @@ struct Command {
     CommandId Id = CommandId::Char;
     std::size_t Offset = 0; // of its first byte in the stream
     std::size_t Length = 0; // bytes it took in the stream
-    std::string Bytes;      // its bytes; a long payload is kept only up to KeptBytes
+    std::string Bytes;      // all its bytes (an image's data too)
 
-    static constexpr std::size_t KeptBytes = 64;
+    // Bytes shown of a command in a log or trace.
+    static constexpr std::size_t ShownBytes = 64;
 
-    // Byte I of the command (0 is the first), or 0 past what is kept.
+    // Byte I of the command (0 is the first), or 0 past its end.
     std::uint8_t At(std::size_t I) const {
         return I < Bytes.size() ? static_cast<std::uint8_t>(Bytes[I]) : 0;
     }
 };
 
-// The bytes in hex, "1B 21 08", with "..." when the payload was cut.
+// The bytes in hex, "1B 21 08", with "..." after the first ShownBytes of a longer one.
 std::string HexBytes(const Command& C);
 
 } // namespace escpos

@@ -59,7 +59,7 @@ Extent UserCharacters(std::string_view P) {
 }
 
 // ESC * m nL nH: n columns of one byte (8-dot modes 0, 1) or three (24-dot modes 32, 33).
-Extent BitImage(std::string_view P) {
+Extent BitImageForm(std::string_view P) {
     if (P.size() < 3)
         return More();
     const std::uint8_t m = Byte(P, 2);
@@ -71,6 +71,21 @@ Extent BitImage(std::string_view P) {
     return Total(5 + (m < 32 ? n : 3 * n));
 }
 
+// FS q n, then n images, each xL xH yL yH and x * y * 8 bytes.
+Extent NvBitImages(std::string_view P) {
+    if (P.size() < 3)
+        return More();
+    std::size_t at = 3;
+    for (unsigned image = 0; image < Byte(P, 2); ++image) {
+        if (P.size() < at + 4)
+            return More();
+        const std::size_t x = Byte(P, at) + 256u * Byte(P, at + 1);
+        const std::size_t y = Byte(P, at + 2) + 256u * Byte(P, at + 3);
+        at += 4 + x * y * 8;
+    }
+    return Total(at);
+}
+
 // GS * x y: x * 8 columns of y bytes.
 Extent DownloadedImage(std::string_view P) {
     if (P.size() < 4)
@@ -79,7 +94,7 @@ Extent DownloadedImage(std::string_view P) {
 }
 
 // GS v 0 m xL xH yL yH: x bytes across, y rows.
-Extent RasterImage(std::string_view P) {
+Extent RasterImageForm(std::string_view P) {
     if (P.size() < 3)
         return More();
     if (Byte(P, 2) != '0')
@@ -92,7 +107,7 @@ Extent RasterImage(std::string_view P) {
 }
 
 // GS 8 L p1 p2 p3 p4: a four-byte length.
-Extent LargeGraphics(std::string_view P) {
+Extent LargeGraphicsForm(std::string_view P) {
     if (P.size() < 3)
         return More();
     if (Byte(P, 2) != 'L')
@@ -236,21 +251,22 @@ struct CommandTable {
         {"DLE EOT", RealTimeStatus, RealTimeStatusForm, &Printer::AnswerRealTimeStatus},
         {"DLE ENQ", RealTimeRequest, Fixed<3>, &Printer::TakeRealTimeRequest},
         {"DLE DC4", RealTimePulse, RealTimeCommandForm, &Printer::RealTimeFunction},
-        // Bit images and bar codes: stepped over, not drawn.
-        {"ESC *", Skipped, BitImage, &Printer::StepOver},
-        {"GS *", Skipped, DownloadedImage, &Printer::StepOver},
-        {"GS /", Skipped, Fixed<3>, &Printer::StepOver},
-        {"GS v", Skipped, RasterImage, &Printer::StepOver},
-        {"GS 8", Skipped, LargeGraphics, &Printer::StepOver},
-        {"FS p", Skipped, Fixed<4>, &Printer::StepOver},
-        {"GS k", Skipped, BarCode, &Printer::StepOver},
-        {"GS H", Skipped, Fixed<3>, &Printer::StepOver},
-        {"GS h", Skipped, Fixed<3>, &Printer::StepOver},
-        {"GS w", Skipped, Fixed<3>, &Printer::StepOver},
-        {"GS f", Skipped, Fixed<3>, &Printer::StepOver},
-        // Families whose function byte follows: 2D codes, graphics, set-up, and more.
+        // Bit images, graphics and bar codes.
+        {"ESC *", BitImage, BitImageForm, &Printer::PrintBitImage},
+        {"GS v", RasterImage, RasterImageForm, &Printer::PrintRasterImage},
+        {"FS q", DefineNvImages, NvBitImages, &Printer::DefineNvBitImages},
+        {"FS p", NvImage, Fixed<4>, &Printer::PrintNvBitImage},
+        {"GS *", DefineDownloaded, DownloadedImage, &Printer::DefineDownloadedImage},
+        {"GS /", PrintDownloaded, Fixed<3>, &Printer::PrintDownloadedImage},
+        {"GS 8", LargeGraphics, LargeGraphicsForm, &Printer::RunLargeGraphics},
+        {"GS k", Barcode, BarCode, &Printer::PrintBarcode},
+        {"GS H", BarcodeStyle, Fixed<3>, &Printer::SetBarcodeStyle},
+        {"GS h", BarcodeStyle, Fixed<3>, &Printer::SetBarcodeStyle},
+        {"GS w", BarcodeStyle, Fixed<3>, &Printer::SetBarcodeStyle},
+        {"GS f", BarcodeStyle, Fixed<3>, &Printer::SetBarcodeStyle},
+        // Families whose function byte follows: graphics, 2D codes, set-up, and more.
+        {"GS (", Function, LengthPrefixed, &Printer::RunFunction},
         {"ESC (", Skipped, LengthPrefixed, &Printer::StepOver},
-        {"GS (", Skipped, LengthPrefixed, &Printer::StepOver},
         {"FS (", Skipped, LengthPrefixed, &Printer::StepOver},
         // User-defined and double-byte character set-up.
         {"ESC %", Skipped, Fixed<3>, &Printer::StepOver},

@@ -36,8 +36,7 @@ void Decoder::Feed(std::uint8_t B) {
         Measure();
         return;
     case Mode::Counting:
-        if (FPending.Bytes.size() < Command::KeptBytes)
-            FPending.Bytes.push_back(static_cast<char>(B));
+        FPending.Bytes.push_back(static_cast<char>(B));
         if (++FPending.Length == FTotal)
             Emit(FPendingId);
         return;

@@ -67,6 +67,15 @@ void Printer::Record(const Command& C, const std::string& Detail) {
     FTrace.push_back({C.Offset, C.Length, CommandName(C), HexBytes(C), Detail});
 }
 
+std::vector<TraceEntry> Printer::TakeTrace(std::size_t Offset) {
+    auto end = std::find_if(FTrace.begin(), FTrace.end(),
+                            [Offset](const TraceEntry& E) { return E.Offset > Offset; });
+    std::vector<TraceEntry> taken(std::make_move_iterator(FTrace.begin()),
+                                  std::make_move_iterator(end));
+    FTrace.erase(FTrace.begin(), end);
+    return taken;
+}
+
 std::vector<Page> Printer::TakeCutPages() {
     std::vector<Page> cut;
     auto firstOpen = std::find_if(FPages.begin(), FPages.end(), [](auto& p) { return !p.Cut; });
@@ -97,11 +106,19 @@ void Printer::Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::
         g.Height = (g.FontB ? FontBHeight : FontAHeight) * g.HeightMul;
     }
     g.Advance = g.Width + FState.RightSpacing * g.WidthMul;
-    const int room = Room();
-    if (g.Width > room) {
+    if (g.Width > Room()) {
         Warn(Offset, "character wider than the print area: not printed");
         return;
     }
+    AddToLine(Offset, g);
+    if (Character)
+        AppendUtf8(FLine.Text, Character);
+    else
+        FLine.Text += "\xEF\xBF\xBD"; // U+FFFD
+}
+
+void Printer::AddToLine(std::size_t Offset, Glyph g) {
+    const int room = Room();
     // A character that does not fit prints the line first and starts the next one.
     if (FLine.X + g.Width > room) {
         PrintLine(Offset, FState.LineSpacing);
@@ -113,11 +130,7 @@ void Printer::Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::
     }
     g.X = FLine.X;
     FLine.X += g.Advance;
-    FLine.Glyphs.push_back(g);
-    if (Character)
-        AppendUtf8(FLine.Text, Character);
-    else
-        FLine.Text += "\xEF\xBF\xBD"; // U+FFFD
+    FLine.Glyphs.push_back(std::move(g));
 }
 
 void Printer::PrintLine(std::size_t Offset, int MinimumAdvance) {
@@ -344,6 +357,9 @@ std::string PageText(const Page& P) {
         }
         case Item::Note:
             text += "[" + item.Text + "]\n";
+            break;
+        case Item::Image:
+            text += item.Text + "\n";
             break;
         case Item::Cut:
             text += item.Partial ? "[partial cut]\n" : "[full cut]\n";

@@ -3,13 +3,18 @@
 // renderer's job.
 #pragma once
 
+#include "escpos/Bitmap.h"
 #include "escpos/Decoder.h"
 #include "escpos/Profile.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace escpos {
@@ -27,18 +32,21 @@ struct Glyph {
     int X = 0;                 // left edge, dots from the line's start
     int Width = 0, Height = 0; // the cell, multipliers applied
     int Advance = 0;           // Width plus the right spacing
+    // A bit image column block (ESC *) in place of a character, already scaled to its cell.
+    std::shared_ptr<const Bitmap> Picture;
 };
 
 struct Item {
-    enum Kind { Line, Feed, Note, Cut } What = Line;
+    enum Kind { Line, Feed, Note, Cut, Image } What = Line;
     std::size_t Offset = 0; // of the byte or command that made it
     // Line: its glyphs, left indent (margin plus justification), and the text in UTF-8.
     std::vector<Glyph> Glyphs;
-    int Indent = 0;
-    int Box = 0;          // Line: the tallest cell; glyphs stand on its bottom
-    std::string Text;     // Line: the text; Note: the note
-    int Advance = 0;      // dots the paper moves after it (Line, Feed, Cut)
-    bool Partial = false; // Cut
+    int Indent = 0;   // Line, Image: dots from the paper's left edge
+    int Box = 0;      // Line: the tallest cell; glyphs stand on its bottom
+    std::string Text; // Line: the text; Note: the note; Image: what it shows, "[QR code ...]"
+    int Advance = 0;  // dots the paper moves after it (Line, Feed, Cut, Image)
+    std::shared_ptr<const Bitmap> Picture; // Image: raster graphics, a bar code, a 2D code
+    bool Partial = false;                  // Cut
     bool Wrapped = false; // Line: continues the line before, which ran out of paper width
 };
 
@@ -81,6 +89,34 @@ struct PrinterState {
     int RightSpacing = 0;
     int LeftMargin = 0;
     int PrintWidth = 0;
+    // Bar codes (GS h, GS w, GS H, GS f).
+    int BarcodeHeight = 162;
+    int BarcodeModule = 3;
+    int HriPosition = 0; // 0 none, 1 above, 2 below, 3 both
+    bool HriFontB = false;
+    // 2D codes (GS ( k): the symbol storage and the settings of each.
+    int QrModel = 2; // 1, 2, or 3 for Micro QR
+    int QrModule = 3;
+    int QrLevel = 0; // L, M, Q, H
+    std::optional<std::string> QrData;
+    int PdfColumns = 0, PdfRows = 0; // 0: automatic
+    int PdfModule = 3, PdfRowHeight = 3;
+    int PdfLevel = -1; // 0 to 8; -1: by ratio
+    int PdfRatio = 1;  // error correction as tenths of the data, when PdfLevel is -1
+    bool PdfTruncated = false;
+    std::optional<std::string> PdfData;
+    // Pictures waiting to be printed: graphics in the print buffer (GS ( L fn 112), and the
+    // downloaded bit image (GS *).
+    std::optional<Bitmap> BufferedGraphics;
+    std::optional<Bitmap> Downloaded;
+};
+
+// What the printer keeps in its non-volatile memory: graphics by key code (GS ( L), and the
+// numbered bit images of FS q. ESC @ leaves it alone.
+struct NvMemory {
+    std::map<std::pair<std::uint8_t, std::uint8_t>, Bitmap> Graphics;
+    std::vector<Bitmap> BitImages; // FS p 1 is the first
+    bool Empty() const { return Graphics.empty() && BitImages.empty(); }
 };
 
 // What the paper and cover sensors read. At paper end or with the cover open the printer is
@@ -108,6 +144,10 @@ public:
     const Profile& Model() const { return FProfile; }
     const PrinterState& State() const { return FState; }
 
+    // The non-volatile memory, and how often it has changed, so a caller can keep it on disk.
+    const NvMemory& Nv() const { return FNv; }
+    unsigned NvChanges() const { return FNvChanges; }
+
     // Pages so far; the last one is still being printed unless Finish was called.
     const std::vector<Page>& Pages() const { return FPages; }
     // Removes the pages that ended with a cut and gives them back.
@@ -115,6 +155,8 @@ public:
 
     const std::vector<Warning>& Warnings() const { return FWarnings; }
     const std::vector<TraceEntry>& Trace() const { return FTrace; }
+    // Removes the trace entries of commands that started at or before Offset and gives them back.
+    std::vector<TraceEntry> TakeTrace(std::size_t Offset);
     void KeepTrace(bool Keep) { FKeepTrace = Keep; }
 
     // Bytes the printer sends back (status answers).
@@ -136,6 +178,7 @@ private:
 
     void Reset();
     void Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::uint16_t Code);
+    void AddToLine(std::size_t Offset, Glyph G); // wraps the line when G does not fit
     void PrintLine(std::size_t Offset, int MinimumAdvance);
     void Feed(std::size_t Offset, int Dots);
     void CutPaper(std::size_t Offset, bool Partial, int FeedDots);
@@ -150,6 +193,21 @@ private:
     void Log(std::size_t Offset, const std::string& Line);
     Page& Current();
     int Room() const; // dots a line may take
+    // Prints a picture on its own at the justification in force, within the print area; gives
+    // what it did. An image wider than the area loses its right side; a code (Whole) that does
+    // not fit is not printed.
+    std::string PrintPicture(const Command& C, Bitmap Picture, const std::string& Label,
+                             bool Whole = false);
+    // Prints Text in Font A or B, starting at Left, as a bar code's human-readable line.
+    void PrintHri(std::size_t Offset, const std::string& Text, int Left, int Width);
+    // A picture given while text waits in the line buffer is refused, as the printer does.
+    bool LineBusy(const Command& C, std::string& Detail);
+    std::string Refuse(const Command& C, const std::string& Why);
+    std::string Graphics(const Command& C, std::string_view Body);
+    std::string TwoDimensionalCode(const Command& C, std::string_view Body);
+    std::string PrintQrCode(const Command& C);
+    std::string PrintPdf417(const Command& C);
+    void NvChanged() { ++FNvChanges; }
 
     // What each command does; each gives what it did, for the trace and the log. The command
     // table (CommandTable.cpp) says which command each one carries out.
@@ -194,6 +252,18 @@ private:
     std::string AnswerPrinterId(const Command& C);
     std::string AnswerRealTimeStatus(const Command& C);
     std::string TakeRealTimeRequest(const Command& C);
+    // Bit images and graphics (ImageCommands.cpp, GraphicsCommands.cpp).
+    std::string PrintBitImage(const Command& C);
+    std::string PrintRasterImage(const Command& C);
+    std::string DefineNvBitImages(const Command& C);
+    std::string PrintNvBitImage(const Command& C);
+    std::string DefineDownloadedImage(const Command& C);
+    std::string PrintDownloadedImage(const Command& C);
+    std::string RunFunction(const Command& C);
+    std::string RunLargeGraphics(const Command& C);
+    // Bar codes and 2D codes (BarcodeCommands.cpp, CodeCommands.cpp).
+    std::string SetBarcodeStyle(const Command& C);
+    std::string PrintBarcode(const Command& C);
     // The printer as a whole, and what it makes of bytes it does not act on (Printer.cpp).
     std::string Initialise(const Command& C);
     std::string StepOver(const Command& C);
@@ -205,6 +275,8 @@ private:
     Sensors FSensors;
     bool FHoldLogged = false; // one log line per run of commands held while offline
     PrinterState FState;
+    NvMemory FNv;
+    unsigned FNvChanges = 0;
     Pending FLine;
     std::vector<Page> FPages;
     std::vector<Warning> FWarnings;
@@ -220,6 +292,10 @@ Printer PrintAll(std::string_view Bytes, const Profile& P);
 // again), cuts and drawer pulses as "[partial cut]", "[full cut]" and
 // "[DRAWER pin 2: 510 ms on / 510 ms off]", one per line.
 std::string PageText(const Page& P);
+
+// The commands that define M anew on a fresh printer (GS 8 L for each key, one FS q), so a
+// virtual printer can keep its NV memory across restarts.
+std::string NvMemoryCommands(const NvMemory& M);
 
 // Code point to UTF-8.
 void AppendUtf8(std::string& Out, char32_t Character);

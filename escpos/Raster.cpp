@@ -20,6 +20,10 @@ constexpr int CutThickness = 2;
 constexpr int PerforationDash = 8;
 
 void DrawGlyph(Bitmap& B, const Glyph& G, int Left, int Top, Fonts& F) {
+    if (G.Picture) {
+        Blit(B, *G.Picture, Left, Top + G.Height - G.Picture->Height);
+        return;
+    }
     const Face face = G.DoubleByte ? Face::Korean : G.FontB ? Face::B : Face::A;
     const std::uint32_t code = G.DoubleByte ? G.KsCode : static_cast<std::uint32_t>(G.Character);
     const Cell& cell = F.Glyph(face, G.Emphasised, code);
@@ -65,6 +69,7 @@ Layout Lay(const Page& P) {
         switch (item.What) {
         case Item::Line:
         case Item::Feed:
+        case Item::Image:
             y = std::min(y + item.Advance, MaxPageHeight + 1);
             break;
         case Item::Cut:
@@ -101,6 +106,9 @@ Bitmap RenderPage(const Page& P, int PaperWidth, Fonts& F) {
                 DrawGlyph(b, g, item.Indent + g.X, top + item.Box - g.Height, F);
             break;
         case Item::Feed:
+            break;
+        case Item::Image:
+            Blit(b, *item.Picture, item.Indent, top);
             break;
         case Item::Cut:
             for (int x = 0; x < PaperWidth; ++x)

@@ -1,6 +1,7 @@
 // Pages drawn as 1-bit pictures the width of the paper, and written as PNG.
 #pragma once
 
+#include "escpos/Bitmap.h"
 #include "escpos/Printer.h"
 
 #include <cstdint>
@@ -10,26 +11,6 @@
 namespace escpos {
 
 class Fonts;
-
-struct Bitmap {
-    int Width = 0, Height = 0;
-    std::vector<std::uint8_t> Dots; // one byte a dot, 1 for black
-
-    bool Truncated = false; // the page was longer than MaxPageHeight and was cut short
-
-    Bitmap() = default;
-    Bitmap(int W, int H)
-        : Width(W), Height(H), Dots(static_cast<std::size_t>(W) * static_cast<std::size_t>(H)) {}
-    void Set(int X, int Y, bool Black = true) {
-        if (X >= 0 && Y >= 0 && X < Width && Y < Height)
-            Dots[static_cast<std::size_t>(Y) * static_cast<std::size_t>(Width) +
-                 static_cast<std::size_t>(X)] = Black;
-    }
-    bool At(int X, int Y) const {
-        return Dots[static_cast<std::size_t>(Y) * static_cast<std::size_t>(Width) +
-                    static_cast<std::size_t>(X)] != 0;
-    }
-};
 
 // Room to the right of the paper for drawer notes, when a page has any.
 inline constexpr int NoteMargin = 352;

@@ -6,8 +6,6 @@
 
 namespace escpos {
 
-namespace {
-
 void JsonString(std::string& Out, std::string_view S) {
     Out += '"';
     for (const char c : S) {
@@ -28,7 +26,8 @@ void JsonString(std::string& Out, std::string_view S) {
             Out += "\\t";
             break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20)
+            // <, > and & too, so the JSON can stand inside a page's script.
+            if (static_cast<unsigned char>(c) < 0x20 || c == '<' || c == '>' || c == '&')
                 Out += Format("\\u%04x", static_cast<unsigned char>(c));
             else
                 Out += c;
@@ -37,7 +36,15 @@ void JsonString(std::string& Out, std::string_view S) {
     Out += '"';
 }
 
-} // namespace
+void TraceEntryJson(std::string& Out, const TraceEntry& E) {
+    Out += Format("{\"offset\": %zu, \"length\": %zu, \"name\": ", E.Offset, E.Length);
+    JsonString(Out, E.Name);
+    Out += ", \"bytes\": ";
+    JsonString(Out, E.Name == "text" ? "" : E.Hex);
+    Out += ", \"detail\": ";
+    JsonString(Out, E.Detail);
+    Out += "}";
+}
 
 std::string TraceJson(const Printer& P) {
     std::string out = "{\n  \"profile\": ";
@@ -47,13 +54,7 @@ std::string TraceJson(const Printer& P) {
     for (const auto& e : P.Trace()) {
         out += first ? "\n    " : ",\n    ";
         first = false;
-        out += Format("{\"offset\": %zu, \"length\": %zu, \"name\": ", e.Offset, e.Length);
-        JsonString(out, e.Name);
-        out += ", \"bytes\": ";
-        JsonString(out, e.Name == "text" ? "" : e.Hex);
-        out += ", \"detail\": ";
-        JsonString(out, e.Detail);
-        out += "}";
+        TraceEntryJson(out, e);
     }
     out += first ? "],\n  \"pages\": [" : "\n  ],\n  \"pages\": [";
     first = true;

@@ -5,8 +5,15 @@
 #include "escpos/Printer.h"
 
 #include <string>
+#include <string_view>
 
 namespace escpos {
+
+// S as a JSON string, quotes included; <, > and & are escaped too, so it may stand in a script.
+void JsonString(std::string& Out, std::string_view S);
+
+// One command of the trace as a JSON object: offset, length, name, bytes and detail.
+void TraceEntryJson(std::string& Out, const TraceEntry& E);
 
 // The trace and warnings as JSON, with byte offsets.
 std::string TraceJson(const Printer& P);

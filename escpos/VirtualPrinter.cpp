@@ -3,8 +3,11 @@
 #include "escpos/Fonts.h"
 #include "escpos/Raster.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 
@@ -31,10 +34,11 @@ unsigned NextNumber(const std::string& Folder) {
 ReceiptFolder::ReceiptFolder(std::string Folder)
     : FFolder(std::move(Folder)), FNext(NextNumber(FFolder)) {}
 
-std::string ReceiptFolder::NextStem() {
+std::string ReceiptFolder::NextStem(unsigned& Number) {
     std::lock_guard held(FLock);
+    Number = FNext++;
     char stem[32];
-    std::snprintf(stem, sizeof stem, "/receipt-%04u", FNext++);
+    std::snprintf(stem, sizeof stem, "/receipt-%04u", Number);
     return FFolder + stem;
 }
 
@@ -45,7 +49,7 @@ VirtualPrinter::VirtualPrinter(Profile Model, std::string Folder, LogLine Log)
 VirtualPrinter::VirtualPrinter(Profile Model, std::shared_ptr<ReceiptFolder> Folder, LogLine Log)
     : FFolder(std::move(Folder)), FLog(std::move(Log)), FPrinter(std::move(Model)),
       FDecoder([this](const Command& C) { FPrinter.Apply(C); }) {
-    FPrinter.KeepTrace(false); // a long session would only grow it
+    LoadNv();
     FPrinter.OnReply = [this](std::string_view Bytes) { FReplies += Bytes; };
     FPrinter.OnLog = [this](std::size_t Offset, const std::string& Line) {
         if (FLog) {
@@ -56,8 +60,29 @@ VirtualPrinter::VirtualPrinter(Profile Model, std::shared_ptr<ReceiptFolder> Fol
     };
 }
 
+void VirtualPrinter::LoadNv() {
+    std::ifstream file(FFolder->Path() + "/" + NvFile, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+    Decoder replay([this](const Command& C) { FPrinter.Apply(C); });
+    replay.Feed(bytes);
+    replay.Finish();
+    FPrinter.TakeTrace(SIZE_MAX);
+    FSavedNv = FPrinter.NvChanges();
+}
+
+void VirtualPrinter::SaveNv() {
+    if (FPrinter.NvChanges() == FSavedNv)
+        return;
+    // Written aside and renamed, so a crash leaves the old memory or the new, never half.
+    const std::string path = FFolder->Path() + "/" + NvFile;
+    WriteFile(path + ".new", NvMemoryCommands(FPrinter.Nv()));
+    std::filesystem::rename(path + ".new", path);
+    FSavedNv = FPrinter.NvChanges();
+}
+
 std::string VirtualPrinter::Feed(std::string_view Bytes) {
     FDecoder.Feed(Bytes);
+    SaveNv();
     for (const Page& page : FPrinter.TakeCutPages())
         File(page);
     return std::exchange(FReplies, {});
@@ -68,6 +93,7 @@ void VirtualPrinter::Finish() {
     FPrinter.Finish();
     for (const Page& page : FPrinter.TakeCutPages())
         File(page);
+    SaveNv();
     for (const Page& page : FPrinter.Pages())
         if (!page.Blank())
             File(page);
@@ -80,17 +106,25 @@ void VirtualPrinter::EndConnection() {
 }
 
 void VirtualPrinter::File(const Page& P) {
-    const std::string stem = FFolder->NextStem();
+    FiledReceipt receipt;
+    const std::string stem = FFolder->NextStem(receipt.Number);
+    receipt.Cut = P.Cut;
+    // The commands up to the cut are this receipt's; uncut paper at the end takes the rest.
+    receipt.Trace = FPrinter.TakeTrace(P.Cut ? P.Items.back().Offset : SIZE_MAX);
     const std::string png = stem + ".png";
     const Bitmap picture = RenderPage(P, FPrinter.Model().Width, Fonts::Shared());
     if (picture.Truncated && FLog)
         FLog("warning: the receipt is longer than " + std::to_string(MaxPageHeight) +
              " dots; its picture stops there");
-    WriteFile(png, EncodePng(picture));
-    WriteFile(stem + ".txt", PageText(P));
+    receipt.Png = EncodePng(picture);
+    receipt.Text = PageText(P);
+    WriteFile(png, receipt.Png);
+    WriteFile(stem + ".txt", receipt.Text);
     FWritten.push_back(png);
     if (FLog)
         FLog(std::string(P.Cut ? "receipt " : "uncut paper ") + png);
+    if (OnFiled)
+        OnFiled(receipt);
 }
 
 } // namespace escpos

@@ -21,8 +21,8 @@ class ReceiptFolder {
 public:
     explicit ReceiptFolder(std::string Folder);
     const std::string& Path() const { return FFolder; }
-    // "FOLDER/receipt-NNNN", each call the next number.
-    std::string NextStem();
+    // "FOLDER/receipt-NNNN", each call the next number, which it gives in Number too.
+    std::string NextStem(unsigned& Number);
 
 private:
     std::string FFolder;
@@ -30,11 +30,25 @@ private:
     unsigned FNext = 1;
 };
 
+// A receipt as it was filed: its picture, its text and the commands that printed it.
+struct FiledReceipt {
+    unsigned Number = 0;
+    std::string Png;
+    std::string Text;
+    std::vector<TraceEntry> Trace;
+    bool Cut = false;
+};
+
 class VirtualPrinter {
 public:
     using LogLine = std::function<void(const std::string& Line)>;
 
-    // Receipts go to a folder of their own.
+    // The file under the folder that keeps the NV memory (graphics and bit images) between runs,
+    // as the commands that define it.
+    static constexpr const char* NvFile = "nv-memory.bin";
+
+    // Receipts go to a folder of their own, or one shared with printers on other lines. The NV
+    // memory a run before left in the folder is loaded.
     VirtualPrinter(Profile Model, std::string Folder, LogLine Log);
     VirtualPrinter(Profile Model, std::shared_ptr<ReceiptFolder> Folder, LogLine Log);
 
@@ -53,14 +67,20 @@ public:
     // The pictures written so far.
     const std::vector<std::string>& Written() const { return FWritten; }
 
+    // Told of every receipt once it is filed.
+    std::function<void(const FiledReceipt& R)> OnFiled;
+
 private:
     void File(const Page& P);
+    void LoadNv();
+    void SaveNv();
 
     std::shared_ptr<ReceiptFolder> FFolder;
     LogLine FLog;
     Printer FPrinter;
     Decoder FDecoder;
     std::string FReplies;
+    unsigned FSavedNv = 0; // the printer's NV change count when it was last written
     std::vector<std::string> FWritten;
 };
 

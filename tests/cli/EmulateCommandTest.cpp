@@ -4,6 +4,7 @@
 
 #include "receipt/Commands.h"
 #include "receipt/Receipt.h"
+#include "tests/support/CodeBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -117,6 +118,32 @@ TEST_F(Emulate, StandsInForTheParallelPortAndKeepsEarlierReceipts) {
     EXPECT_TRUE(text.starts_with("금천지점                     (XX쇼핑)\n")) << text;
     EXPECT_NE(text.find("\n쿼리반트(주)\n"), std::string::npos) << text;
     EXPECT_EQ(ReadFile(Dir / "receipts" / "receipt-0007.png"), "earlier");
+}
+
+// Pictures and codes come out as render draws them, and NV graphics stay across a restart, as
+// the printer's memory would.
+TEST_F(Emulate, DrawsCodesAsRenderDoesAndKeepsNvGraphicsAcrossARestart) {
+    using testsupport::Le16;
+    const fs::path receipts = Dir / "receipts";
+    const std::vector<std::string> args = {"--profile", "standard", "--out", receipts.string()};
+    const std::string define =
+        "\x1D(L" + Le16(11 + 2) + "0C0LG\x01" + Le16(8) + Le16(2) + "1" + "\xF0\x0F";
+    {
+        clitest::Emulator emulator(Dir, args);
+        ASSERT_TRUE(emulator.WaitFor("published as")) << emulator.Log;
+        Send(Devices() / "com9", testsupport::CodesReceipt() + define);
+        ASSERT_TRUE(emulator.WaitFor("receipt-0001.png")) << emulator.Log;
+        EXPECT_EQ(emulator.Stop(), 0) << emulator.Log;
+    }
+    EXPECT_EQ(ReadFile(receipts / "receipt-0001.png"),
+              ReadFile(fs::path(TILLMARK_GOLDEN_DIR) / "codes.png"));
+    clitest::Emulator restarted(Dir, args);
+    ASSERT_TRUE(restarted.WaitFor("published as")) << restarted.Log;
+    Send(Devices() / "com9", "\x1D(L" + Le16(6) + "0ELG\x01\x01\x1DV1");
+    ASSERT_TRUE(restarted.WaitFor("receipt-0002.png")) << restarted.Log;
+    EXPECT_EQ(restarted.Stop(), 0) << restarted.Log;
+    EXPECT_EQ(ReadFile(receipts / "receipt-0002.txt"),
+              "[NV graphics \"LG\", 8 x 2 dots]\n[partial cut]\n");
 }
 
 TEST_F(Emulate, RefusesANameThatIsTaken) {

@@ -136,19 +136,24 @@ TEST(Decoder, CutsPulsesAndStatusRequests) {
 
 TEST(Decoder, ParameterChosenLengthPrefixedAndNulTerminated) {
     ExpectCommands({
-        {"ESC * 8-dot, 3 columns", B({0x1B, 0x2A, 0x00, 0x03, 0x00, 1, 2, 3}), CommandId::Skipped,
+        {"ESC * 8-dot, 3 columns", B({0x1B, 0x2A, 0x00, 0x03, 0x00, 1, 2, 3}), CommandId::BitImage,
          8},
         {"ESC * 24-dot, 2 columns", B({0x1B, 0x2A, 0x21, 0x02, 0x00, 1, 2, 3, 4, 5, 6}),
-         CommandId::Skipped, 11},
+         CommandId::BitImage, 11},
         {"GS v 0 2x2", B({0x1D, 0x76, 0x30, 0x00, 0x02, 0x00, 0x02, 0x00, 0x0A, 0x1B, 0x1D, 0x10}),
-         CommandId::Skipped, 12},
+         CommandId::RasterImage, 12},
         {"GS ( k with ESC in its data", B({0x1D, 0x28, 0x6B, 0x04, 0x00, 0x31, 0x41, 0x1B, 0x0A}),
-         CommandId::Skipped, 9},
-        {"GS ( L empty", B({0x1D, 0x28, 0x4C, 0x00, 0x00}), CommandId::Skipped, 5},
-        {"GS 8 L", B({0x1D, 0x38, 0x4C, 0x02, 0x00, 0x00, 0x00, 0x0A, 0x0A}), CommandId::Skipped,
-         9},
-        {"GS k A form", B({0x1D, 0x6B, 0x00, '1', '2', 0x00}), CommandId::Skipped, 6},
-        {"GS k B form", B({0x1D, 0x6B, 0x41, 0x02, 0x00, 0x0A}), CommandId::Skipped, 6},
+         CommandId::Function, 9},
+        {"GS ( L empty", B({0x1D, 0x28, 0x4C, 0x00, 0x00}), CommandId::Function, 5},
+        {"GS 8 L", B({0x1D, 0x38, 0x4C, 0x02, 0x00, 0x00, 0x00, 0x0A, 0x0A}),
+         CommandId::LargeGraphics, 9},
+        {"GS k A form", B({0x1D, 0x6B, 0x00, '1', '2', 0x00}), CommandId::Barcode, 6},
+        {"GS k B form", B({0x1D, 0x6B, 0x41, 0x02, 0x00, 0x0A}), CommandId::Barcode, 6},
+        {"FS q two images",
+         B({0x1C, 0x71, 0x02, 0x01, 0x00, 0x01, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 0x00, 0x00, 0x05,
+            0x00}),
+         CommandId::DefineNvImages, 19},
+        {"GS * 1 x 1", "\x1D*\x01\x01" + std::string(8, '\x1B'), CommandId::DefineDownloaded, 12},
         {"ESC D tabs", B({0x1B, 0x44, 0x08, 0x10, 0x00}), CommandId::Skipped, 5},
         {"ESC & two characters", B({0x1B, 0x26, 0x01, 0x41, 0x42, 0x02, 1, 2, 0x01, 3}),
          CommandId::Skipped, 10},
@@ -198,14 +203,16 @@ TEST(Decoder, EndOfStreamInsideACommandIsReported) {
     }
 }
 
-TEST(Decoder, LongPayloadsAreCountedNotKept) {
+TEST(Decoder, LongPayloadsAreKeptWholeAndShownShort) {
     std::string image = B({0x1D, 0x76, 0x30, 0x00, 0x40, 0x00, 0x40, 0x00});
     image += std::string(64 * 64, '\x1B');
     const auto seen = Decode(image + "Z");
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].Length, image.size());
-    EXPECT_EQ(seen[0].Bytes.size(), Command::KeptBytes);
+    EXPECT_EQ(seen[0].Bytes, image);
     EXPECT_EQ(seen[1].Offset, image.size());
+    EXPECT_EQ(escpos::HexBytes({CommandId::RasterImage, 0, image.size(), image}).size(),
+              Command::ShownBytes * 3 - 1 + 4);
 }
 
 TEST(Decoder, ANulTerminatedCommandWithoutItsNulIsGivenUp) {

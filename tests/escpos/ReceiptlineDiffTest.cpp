@@ -4,6 +4,7 @@
 // (exit 77) when node is missing or npm cannot install the package.
 #include "escpos/Printer.h"
 #include "escpos/Profile.h"
+#include "tests/escpos/Scanner.h"
 
 #include <gtest/gtest.h>
 
@@ -112,6 +113,19 @@ TEST(Receiptline, EnglishReceiptDecodesToItsOwnLayout) {
 
 TEST(Receiptline, KoreanReceiptInCodePage949DecodesToItsOwnLayout) {
     ExpectSameLines("korean");
+}
+
+// Its own bar codes and QR code, drawn here, scan back to the data in its source (encode.js).
+TEST(Receiptline, CodesItEncodesScanBackToTheirData) {
+    if (!testsupport::ScannerInstalled())
+        GTEST_SKIP() << "ZXingReader (zxing-cpp-tools) is not installed";
+    const escpos::Printer printer =
+        escpos::PrintAll(FileText(Encoded / "codes.bin"), *escpos::FindProfile("korean"));
+    EXPECT_TRUE(printer.Warnings().empty()) << printer.Warnings()[0].Message;
+    ASSERT_FALSE(printer.Pages().empty());
+    EXPECT_EQ(testsupport::ScanItems(printer.Pages()[0]),
+              (std::vector<std::string>{"RCPT-0042", "4006381333931",
+                                        "https://receipts.example/r/0042"}));
 }
 
 int Shell(const std::string& Command) {

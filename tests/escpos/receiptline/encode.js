@@ -1,6 +1,7 @@
 // Writes each sample receipt twice into the folder given: NAME.bin, the ESC/POS bytes the
 // library encodes for a 42-column printer, and NAME.txt, the same receipt as it lays it out in
-// plain text. The decoder's differential test reads them back.
+// plain text. The decoder's differential test reads them back; the codes receipt's bar codes and
+// QR code must scan back to the data written here.
 'use strict';
 const fs = require('fs');
 const path = require('path');
@@ -25,6 +26,16 @@ const receipts = {
             '^^^Thank you',
             'Print test using serial interface.',
             'A line long enough to run past the forty-two columns of the paper and wrap',
+            '=',
+        ].join('\n'),
+    },
+    codes: {
+        encoding: 'cp437',
+        doc: [
+            'Receipt 0042',
+            '{code:RCPT-0042; option:code128,2,72,hri}',
+            '{code:4006381333931; option:ean,2,72,hri}',
+            '{code:https://receipts.example/r/0042; option:qrcode,4,m}',
             '=',
         ].join('\n'),
     },

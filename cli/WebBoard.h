@@ -1,0 +1,47 @@
+// The virtual printer's receipts on a web page: one page that lists them newest first, each
+// with its picture, text and command trace, and picks up new ones as they are filed.
+#pragma once
+
+#include "escpos/VirtualPrinter.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cli {
+
+struct WebAddress {
+    std::string Host = "127.0.0.1";
+    int Port = 0; // 0: any free port
+};
+
+// "[ADDR:]PORT" ("8080", "0.0.0.0:8080", "[::1]:8080"); nullopt when it is neither.
+std::optional<WebAddress> ParseWebAddress(std::string_view Text);
+
+// The receipts as JSON, for the page to add: every text from the printer is a JSON string with
+// <, > and & escaped, so it can never close a script.
+std::string ReceiptsJson(const std::vector<escpos::FiledReceipt>& Receipts);
+
+class WebBoard {
+public:
+    // Serves the page on Address; throws std::runtime_error when it cannot listen there.
+    explicit WebBoard(const WebAddress& Address);
+    ~WebBoard();
+    WebBoard(const WebBoard&) = delete;
+    WebBoard& operator=(const WebBoard&) = delete;
+
+    // The port it listens on (the one chosen, when 0 was asked for).
+    int Port() const;
+    std::string Url() const;
+
+    // Shows a filed receipt; safe from any thread.
+    void Publish(const escpos::FiledReceipt& Receipt);
+
+private:
+    struct Server;
+    std::unique_ptr<Server> FServer;
+};
+
+} // namespace cli

@@ -1,0 +1,165 @@
+// Pictures and codes on the printer's side: where they go, what the printer refuses and says so,
+// and the NV memory that outlives ESC @.
+#include "escpos/Decoder.h"
+#include "escpos/Printer.h"
+#include "escpos/TraceJson.h"
+#include "tests/support/CodeBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using escpos::Item;
+using namespace testsupport;
+using namespace std::string_literals;
+
+escpos::Printer Print(const std::string& Bytes) {
+    return escpos::PrintAll(Bytes, *escpos::FindProfile("standard"));
+}
+
+std::vector<Item> Images(const escpos::Printer& P) {
+    std::vector<Item> found;
+    for (const auto& page : P.Pages())
+        for (const auto& item : page.Items)
+            if (item.What == Item::Image)
+                found.push_back(item);
+    return found;
+}
+
+TEST(Pictures, RefusedDataPrintsNothingAndTheWarningSaysWhy) {
+    const struct {
+        std::string Bytes, Why;
+    } cases[] = {
+        {Barcode(67, "59012A4123457"), "EAN-13 \"59012A4123457\": digits only"},
+        {Barcode(67, "59012341234"), "EAN-13 \"59012341234\": 11 digits is no length it takes"},
+        {Barcode(65, "036000291453"), "UPC-A \"036000291453\": Invalid check digit"},
+        {Barcode(66, "12345678901"), "UPC-E \"12345678901\": the number system must be 0"},
+        {Barcode(70, "12345"), "ITF \"12345\": an odd number of digits"},
+        {Barcode(69, "till"), "CODE39 \"till\": only 0-9, A-Z"},
+        {Barcode(71, "12345"), "CODABAR \"12345\": it must start and stop with A, B, C or D"},
+        {Barcode(73, "RCPT"), "CODE128 \"RCPT\": Code 128 data must start with a code set"},
+        {Barcode(73, "{C\x64"), "byte 100 in code set C is no pair of digits"},
+        {Barcode(74, "(01)1"), "\"(01)1\": not drawn by this printer"},
+        {"\x1Dw\x06" + Barcode(73, "{B" + std::string(40, 'W')), "wider than the print area"},
+        {"A" + Barcode(67, "590123412345"), "text is waiting in the line buffer"},
+        {"\x1D(k"s + Le16(3) + "1Q0", "no QR data is stored"},
+        {"\x1D(L"s + Le16(6) + "0EAB\x01\x01", "no NV graphics under key \"AB\""},
+        {"\x1D(L"s + Le16(12) + "0p0\x01\x01" + "1" + Le16(64) + Le16(64) + "\xFF\xFF",
+         "the data is shorter than the picture's size"},
+        {"\x1Cp\x01\x00"s, "no NV bit image 1 is defined"},
+    };
+    for (const auto& c : cases) {
+        const auto printer = Print(c.Bytes + "\n");
+        EXPECT_TRUE(Images(printer).empty()) << c.Why;
+        ASSERT_FALSE(printer.Warnings().empty()) << c.Why;
+        EXPECT_NE(printer.Warnings()[0].Message.find(c.Why), std::string::npos)
+            << printer.Warnings()[0].Message;
+        EXPECT_NE(escpos::TraceJson(printer).find("not printed: "), std::string::npos) << c.Why;
+    }
+}
+
+TEST(Pictures, ImagesTakeScaleJustificationAndThePrintArea) {
+    const std::string logo = RasterLogo(64, 16); // 64 x 16 dots
+    const struct {
+        const char* Name;
+        std::string Bytes;
+        int Indent, Width, Height;
+    } cases[] = {
+        {"left", logo, 0, 64, 16},
+        {"centred in a margin", "\x1DL\x20\x00\x1B"s + "a1" + logo, 32 + (480 - 64) / 2, 64, 16},
+        {"right",
+         "\x1B"
+         "a2" +
+             logo,
+         512 - 64, 64, 16},
+        {"double width", "\x1Dv0\x01" + logo.substr(4), 0, 128, 16},
+        {"quadruple", "\x1Dv0\x03" + logo.substr(4), 0, 128, 32},
+        {"cut by a narrow area", "\x1DW\x28\x00"s + logo, 0, 40, 16},
+        {"graphics buffer, 2 x 1",
+         "\x1D(L"s + Le16(10 + 8) + "0p0\x02\x01" + "1" + Le16(16) + Le16(4) +
+             std::string(8, '\xFF') + "\x1D(L" + Le16(2) + "02",
+         0, 32, 4},
+    };
+    for (const auto& c : cases) {
+        const auto images = Images(Print(c.Bytes));
+        ASSERT_EQ(images.size(), 1u) << c.Name;
+        EXPECT_EQ(images[0].Indent, c.Indent) << c.Name;
+        EXPECT_EQ(images[0].Picture->Width, c.Width) << c.Name;
+        EXPECT_EQ(images[0].Picture->Height, c.Height) << c.Name;
+        EXPECT_EQ(images[0].Advance, c.Height) << c.Name;
+    }
+}
+
+TEST(Pictures, BitImageColumnsPrintWithinTheLine) {
+    // Two columns, all black: 8-dot modes stretch each dot three tall; single density doubles
+    // each column.
+    const struct {
+        char Mode;
+        std::string Data;
+        int Width, Height;
+    } cases[] = {
+        {0, "\xFF\xFF", 4, 24},
+        {1, "\xFF\xFF", 2, 24},
+        {32, std::string(6, '\xFF'), 4, 24},
+        {33, std::string(6, '\xFF'), 2, 24},
+    };
+    for (const auto& c : cases) {
+        const auto printer = Print("A\x1B*"s + c.Mode + Le16(2) + c.Data + "B\n");
+        const Item& line = printer.Pages().at(0).Items.at(0);
+        ASSERT_EQ(line.Glyphs.size(), 3u) << int(c.Mode);
+        const auto& picture = *line.Glyphs[1].Picture;
+        EXPECT_EQ(picture.Width, c.Width) << int(c.Mode);
+        EXPECT_EQ(picture.Height, c.Height) << int(c.Mode);
+        EXPECT_EQ(line.Glyphs[2].X, 12 + c.Width) << int(c.Mode);
+        EXPECT_EQ(line.Text, "AB");
+    }
+}
+
+TEST(Pictures, NvGraphicsOutliveEscAtAndTravelAsCommands) {
+    const std::string define =
+        "\x1D(L"s + Le16(11 + 2) + "0C0LG\x01" + Le16(8) + Le16(2) + "1" + "\xF0\x0F";
+    const std::string images = "\x1Cq\x01"s + Le16(1) + Le16(1) + std::string(8, '\x81');
+    auto printer = Print(define + images + "\x1B@" + "\x1D(L" + Le16(6) + "0ELG\x02\x01" +
+                         "\x1Cp\x01\x00"s + "\x1D(L" + Le16(4) + "0BLG");
+    const auto printed = Images(printer);
+    ASSERT_EQ(printed.size(), 2u);
+    EXPECT_EQ(printed[0].Picture->Width, 16);
+    EXPECT_EQ(printed[0].Text, "[NV graphics \"LG\", 16 x 2 dots]");
+    EXPECT_EQ(printed[1].Text, "[NV bit image 1, 8 x 8 dots]");
+    EXPECT_TRUE(printer.Nv().Graphics.empty()) << "deleted by key";
+
+    // What a restart replays gives the same memory back.
+    const auto before = Print(define + images);
+    const auto after = Print(escpos::NvMemoryCommands(before.Nv()));
+    ASSERT_EQ(after.Nv().Graphics.size(), 1u);
+    EXPECT_EQ(after.Nv().Graphics.begin()->second.Dots, before.Nv().Graphics.begin()->second.Dots);
+    ASSERT_EQ(after.Nv().BitImages.size(), 1u);
+    EXPECT_EQ(after.Nv().BitImages[0].Dots, before.Nv().BitImages[0].Dots);
+    EXPECT_TRUE(after.Warnings().empty());
+}
+
+TEST(Pictures, HriTextGoesWhereGsHPutsIt) {
+    for (const int where : {0, 1, 2, 3}) {
+        const auto printer = Print("\x1DH"s + char(where) +
+                                   "\x1D"
+                                   "f\x01" +
+                                   Barcode(67, "400638133393"));
+        std::string order;
+        for (const auto& item : printer.Pages().at(0).Items) {
+            if (item.What == Item::Image)
+                order += "bars ";
+            if (item.What == Item::Line) {
+                EXPECT_EQ(item.Text, "4006381333931");
+                EXPECT_TRUE(item.Glyphs.at(0).FontB);
+                order += "text ";
+            }
+        }
+        const char* expected[] = {"bars ", "text bars ", "bars text ", "text bars text "};
+        EXPECT_EQ(order, expected[where]);
+    }
+}
+
+} // namespace
