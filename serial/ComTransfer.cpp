@@ -139,8 +139,13 @@ std::int32_t TCustomComPort::QueuedInputCount() {
 
 TModemSignals TCustomComPort::ReadModemSignals() {
     DWORD status = 0;
-    if (!GetCommModemStatus(FDeviceHandle, &status))
+    if (!GetCommModemStatus(FDeviceHandle, &status)) {
+        // A device without modem lines (some USB adapters, Bluetooth ports, a pty under Wine)
+        // says so: none is on, as our Linux layer reports for a pty, and the port stays usable.
+        if (GetLastError() == ERROR_NOT_SUPPORTED)
+            return {};
         RaiseLastError(peGetModemStatus);
+    }
     return ModemStatusToSignals(status);
 }
 

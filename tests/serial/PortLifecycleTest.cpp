@@ -271,6 +271,23 @@ TEST(OpenPort, HandlerErrorsLeaveTheStateTheyFound) {
     EXPECT_FALSE(sim.Device->IsOpen());
 }
 
+// A device with no modem lines to report (Windows' ERROR_NOT_SUPPORTED) opens all the same, its
+// lines reported off.
+TEST(OpenPort, ADeviceWithoutModemLinesOpensWithTheLinesOff) {
+    SimulatedPort sim("simnolines");
+    TComPort port(nullptr);
+    port.SetPort(sim.Name);
+    port.SetEvents({});
+    std::vector<bool> reported;
+    port.OnCTSChange = [&](TObject*, bool on) { reported.push_back(on); };
+    for (int call = 1; call <= 4; ++call)
+        sim.Device->FailCall(CommCallKind::GetCommModemStatus, call, ERROR_NOT_SUPPORTED);
+    port.OpenPort();
+    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(reported, std::vector<bool>{false});
+    EXPECT_TRUE(port.ReadModemSignals().Empty());
+}
+
 TEST(ClosePort, APurgeFailureLeavesThePortOpenWithItsThread) {
     SimulatedPort sim("simpurge");
     TComPort port(nullptr);
