@@ -21,11 +21,6 @@
 namespace {
 
 #ifdef _WIN32
-bool UnderWine() {
-    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
-
 // The far side is the other pty of the stage's pair, opened through the same API.
 class FarEnd {
 public:
@@ -79,8 +74,6 @@ private:
     HANDLE Handle = INVALID_HANDLE_VALUE;
 };
 #else
-bool UnderWine() { return false; }
-
 class FarEnd {
 public:
     FarEnd() { Master = testsupport::OpenRawPty(PortName); }
@@ -178,16 +171,19 @@ TEST_F(Transfer, OverlappedReadAndWriteCompleteWithTheirCounts) {
     Port.OpenPort();
     EXPECT_EQ(Port.ReadModemSignals().Bits(), 0u); // a pty has no modem lines to report
     char in[5] = {};
-    PTransferRecord read = nullptr;
+    PTransferRecord read = nullptr, write = nullptr;
+    NewTransferRecord(read);
+    NewTransferRecord(write);
     Port.StartRead(in, sizeof in, read); // pending until the far side sends
     Far.Write("hello");
     EXPECT_EQ(Port.AwaitTransfer(read), 5);
     EXPECT_EQ(std::string(in, 5), "hello");
 
-    PTransferRecord write = nullptr;
     Port.StartWriteText("world", write);
     EXPECT_EQ(Port.AwaitTransfer(write), 5);
     EXPECT_EQ(Far.Read(5), "world");
+    FreeTransferRecord(read);
+    FreeTransferRecord(write);
 }
 
 TEST_F(Transfer, ReadTimeOutsEndAReadWithWhatCame) {
