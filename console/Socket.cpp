@@ -1,5 +1,8 @@
 #include "console/Socket.h"
 
+#include "console/SocketCalls.h"
+
+#include <algorithm>
 #include <charconv>
 
 namespace console {
@@ -49,5 +52,29 @@ TEndpoint ParseEndpoint(std::string_view Text, std::uint16_t DefaultPort, bool A
     out.Host = std::string(host);
     return out;
 }
+
+namespace socket_calls {
+
+TDeadline::TDeadline(int TimeoutMs)
+    : FTimeoutMs(TimeoutMs),
+      FEnd(std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs)) {}
+
+int TDeadline::LeftMs() const {
+    if (FTimeoutMs < 0)
+        return -1;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        FEnd - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
+}
+
+std::string NoConnectionWithin(int TimeoutMs) {
+    return "no connection within " + std::to_string(TimeoutMs) + " ms";
+}
+
+std::string TookNothingFor(int TimeoutMs) {
+    return "the printer took nothing for " + std::to_string(TimeoutMs) + " ms";
+}
+
+} // namespace socket_calls
 
 } // namespace console

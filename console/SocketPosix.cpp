@@ -1,6 +1,8 @@
 // The socket calls on POSIX systems; a Winsock file can take this one's place.
 #include "console/Socket.h"
 
+#include "console/SocketCalls.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -10,13 +12,14 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <utility>
 
 namespace console {
 
 namespace {
+
+using namespace socket_calls;
 
 int Fd(std::intptr_t Handle) {
     return static_cast<int>(Handle);
@@ -43,15 +46,11 @@ std::string Words(int Error) {
 // Waits for Events on Fd and, when given, on the stop signal; gives the events seen on Fd, 0 for
 // a time-out and -1 for the stop signal.
 int Wait(int Fd, short Events, int TimeoutMs, const TStopSignal* Stop) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(TimeoutMs);
+    const TDeadline deadline(TimeoutMs);
     for (;;) {
         pollfd fds[2] = {{Fd, Events, 0},
                          {Stop ? static_cast<int>(Stop->Handle()) : -1, POLLIN, 0}};
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        const int timeout = TimeoutMs < 0 ? -1 : static_cast<int>(std::max<long>(0, left.count()));
-        const int ready = ::poll(fds, Stop ? 2 : 1, timeout);
+        const int ready = ::poll(fds, Stop ? 2 : 1, deadline.LeftMs());
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready < 0)
@@ -155,7 +154,7 @@ TSocket TSocket::Connect(const TEndpoint& Where, int TimeoutMs) {
             continue;
         }
         if (Wait(fd, POLLOUT, TimeoutMs, nullptr) == 0) {
-            failure = "no connection within " + std::to_string(TimeoutMs) + " ms";
+            failure = NoConnectionWithin(TimeoutMs);
             continue;
         }
         int error = 0;
@@ -181,7 +180,7 @@ void TSocket::Send(std::string_view Bytes, int TimeoutMs) {
         if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             throw ENetError(Words(errno));
         if (Wait(fd, POLLOUT, TimeoutMs, nullptr) == 0)
-            throw ENetError("the printer took nothing for " + std::to_string(TimeoutMs) + " ms");
+            throw ENetError(TookNothingFor(TimeoutMs));
     }
 }
 

@@ -1,0 +1,86 @@
+// The sockets over loopback, the same on every system: bytes both ways, the far side's close, the
+// stop signal ending waits, and failures in plain words.
+#include "console/Socket.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace {
+
+using namespace console;
+
+const TEndpoint Loopback{"127.0.0.1", 0};
+
+// A connected pair: the client's end and the listener's.
+struct Pair {
+    TListener Listener{Loopback};
+    TStopSignal Stop;
+    TSocket Client = TSocket::Connect(Listener.Bound(), 5000);
+    TSocket Server = *Listener.Accept(Stop);
+};
+
+TEST(SocketTest, BytesCrossBothWaysAndFinishEndsInClose) {
+    Pair pair;
+    EXPECT_EQ(pair.Server.Peer().rfind("127.0.0.1:", 0), 0u) << pair.Server.Peer();
+    EXPECT_EQ(pair.Client.Receive(16, 0).What, TReceived::TimedOut);
+
+    pair.Client.Send(std::string("\x10\x04\x01", 3), 5000);
+    TReceived asked = pair.Server.Receive(16, 5000);
+    EXPECT_EQ(asked.What, TReceived::Data);
+    EXPECT_EQ(asked.Bytes, std::string("\x10\x04\x01", 3));
+
+    pair.Server.Send("\x16", 5000);
+    EXPECT_EQ(pair.Client.Receive(16, 5000).Bytes, "\x16");
+
+    pair.Client.Finish();
+    EXPECT_EQ(pair.Server.Receive(16, 5000).What, TReceived::Closed);
+}
+
+TEST(SocketTest, StopEndsWaitsButBytesComeFirst) {
+    Pair pair;
+    pair.Client.Send("xy", 5000);
+    // Once x is here, so is y: they came in one piece.
+    EXPECT_EQ(pair.Server.Receive(1, 5000).Bytes, "x");
+
+    pair.Stop.Raise();
+    EXPECT_TRUE(pair.Stop.Raised());
+    EXPECT_EQ(pair.Server.Receive(16, -1, &pair.Stop).Bytes, "y");
+    EXPECT_EQ(pair.Server.Receive(16, -1, &pair.Stop).What, TReceived::Stopped);
+
+    TStopSignal later;
+    std::thread stopper([&] { later.Raise(); });
+    EXPECT_FALSE(pair.Listener.Accept(later).has_value());
+    stopper.join();
+}
+
+TEST(SocketTest, FailuresInPlainWords) {
+    const TListener busy(Loopback);
+    TEndpoint closed;
+    {
+        const TListener gone(Loopback);
+        closed = gone.Bound();
+    }
+    const struct {
+        const char* What;
+        std::function<void()> Act;
+        std::string Words;
+    } cases[] = {
+        {"connect to a closed port", [&] { TSocket::Connect(closed, 5000); }, "connection refused"},
+        {"listen on a taken port", [&] { TListener again(busy.Bound()); },
+         "address already in use"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        try {
+            c.Act();
+            ADD_FAILURE() << "no error";
+        } catch (const ENetError& e) {
+            EXPECT_EQ(e.what(), c.Words);
+        }
+    }
+}
+
+} // namespace
