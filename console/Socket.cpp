@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <utility>
 
 namespace console {
 
@@ -51,6 +52,35 @@ TEndpoint ParseEndpoint(std::string_view Text, std::uint16_t DefaultPort, bool A
     }
     out.Host = std::string(host);
     return out;
+}
+
+TSocket::~TSocket() {
+    socket_calls::Close(FHandle);
+}
+
+TSocket::TSocket(TSocket&& Other) noexcept : FHandle(std::exchange(Other.FHandle, -1)) {}
+
+TSocket& TSocket::operator=(TSocket&& Other) noexcept {
+    std::swap(FHandle, Other.FHandle);
+    return *this;
+}
+
+void TSocket::Finish() {
+    socket_calls::ShutdownSend(FHandle);
+    while (Receive(4096, 0).What == TReceived::Data) {
+    }
+}
+
+std::string TSocket::Peer() const {
+    return socket_calls::AddressOf(FHandle, true).value_or("?");
+}
+
+TListener::~TListener() {
+    socket_calls::Close(FHandle);
+}
+
+TEndpoint TListener::Bound() const {
+    return ParseEndpoint(socket_calls::AddressOf(FHandle, false).value_or(""), 0, true);
 }
 
 namespace socket_calls {

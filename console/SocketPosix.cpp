@@ -129,16 +129,9 @@ std::intptr_t TStopSignal::Handle() const {
     return FParts->Pipe[0];
 }
 
-TSocket::~TSocket() {
-    if (FHandle != -1)
-        ::close(Fd(FHandle));
-}
-
-TSocket::TSocket(TSocket&& Other) noexcept : FHandle(std::exchange(Other.FHandle, -1)) {}
-
-TSocket& TSocket::operator=(TSocket&& Other) noexcept {
-    std::swap(FHandle, Other.FHandle);
-    return *this;
+void socket_calls::Close(std::intptr_t Handle) {
+    if (Handle != -1)
+        ::close(Fd(Handle));
 }
 
 TSocket TSocket::Connect(const TEndpoint& Where, int TimeoutMs) {
@@ -204,18 +197,8 @@ TReceived TSocket::Receive(std::size_t Max, int TimeoutMs, const TStopSignal* St
     }
 }
 
-void TSocket::Finish() {
-    ::shutdown(Fd(FHandle), SHUT_WR);
-    while (Receive(4096, 0).What == TReceived::Data) {
-    }
-}
-
-std::string TSocket::Peer() const {
-    sockaddr_storage storage{};
-    socklen_t size = sizeof storage;
-    if (::getpeername(Fd(FHandle), reinterpret_cast<sockaddr*>(&storage), &size) != 0)
-        return "?";
-    return Address(storage);
+void socket_calls::ShutdownSend(std::intptr_t Handle) {
+    ::shutdown(Fd(Handle), SHUT_WR);
 }
 
 TListener::TListener(const TEndpoint& Where) {
@@ -235,17 +218,14 @@ TListener::TListener(const TEndpoint& Where) {
     throw ENetError(failure);
 }
 
-TListener::~TListener() {
-    if (FHandle != -1)
-        ::close(Fd(FHandle));
-}
-
-TEndpoint TListener::Bound() const {
+std::optional<std::string> socket_calls::AddressOf(std::intptr_t Handle, bool Far) {
     sockaddr_storage storage{};
     socklen_t size = sizeof storage;
-    ::getsockname(Fd(FHandle), reinterpret_cast<sockaddr*>(&storage), &size);
-    const std::string text = Address(storage);
-    return ParseEndpoint(text, 0, true);
+    auto* address = reinterpret_cast<sockaddr*>(&storage);
+    if ((Far ? ::getpeername(Fd(Handle), address, &size)
+             : ::getsockname(Fd(Handle), address, &size)) != 0)
+        return std::nullopt;
+    return Address(storage);
 }
 
 std::optional<TSocket> TListener::Accept(const TStopSignal& Stop) {

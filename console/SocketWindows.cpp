@@ -231,16 +231,9 @@ std::intptr_t TStopSignal::Handle() const {
     return reinterpret_cast<std::intptr_t>(FParts->Raised);
 }
 
-TSocket::~TSocket() {
-    if (FHandle != -1)
-        ::closesocket(Sock(FHandle));
-}
-
-TSocket::TSocket(TSocket&& Other) noexcept : FHandle(std::exchange(Other.FHandle, -1)) {}
-
-TSocket& TSocket::operator=(TSocket&& Other) noexcept {
-    std::swap(FHandle, Other.FHandle);
-    return *this;
+void socket_calls::Close(std::intptr_t Handle) {
+    if (Handle != -1)
+        ::closesocket(Sock(Handle));
 }
 
 TSocket TSocket::Connect(const TEndpoint& Where, int TimeoutMs) {
@@ -308,18 +301,8 @@ TReceived TSocket::Receive(std::size_t Max, int TimeoutMs, const TStopSignal* St
     }
 }
 
-void TSocket::Finish() {
-    ::shutdown(Sock(FHandle), SD_SEND);
-    while (Receive(4096, 0).What == TReceived::Data) {
-    }
-}
-
-std::string TSocket::Peer() const {
-    sockaddr_storage storage{};
-    int size = sizeof storage;
-    if (::getpeername(Sock(FHandle), reinterpret_cast<sockaddr*>(&storage), &size) != 0)
-        return "?";
-    return Address(storage);
+void socket_calls::ShutdownSend(std::intptr_t Handle) {
+    ::shutdown(Sock(Handle), SD_SEND);
 }
 
 TListener::TListener(const TEndpoint& Where) {
@@ -342,17 +325,14 @@ TListener::TListener(const TEndpoint& Where) {
     throw ENetError(failure);
 }
 
-TListener::~TListener() {
-    if (FHandle != -1)
-        ::closesocket(Sock(FHandle));
-}
-
-TEndpoint TListener::Bound() const {
+std::optional<std::string> socket_calls::AddressOf(std::intptr_t Handle, bool Far) {
     sockaddr_storage storage{};
     int size = sizeof storage;
-    ::getsockname(Sock(FHandle), reinterpret_cast<sockaddr*>(&storage), &size);
-    const std::string text = Address(storage);
-    return ParseEndpoint(text, 0, true);
+    auto* address = reinterpret_cast<sockaddr*>(&storage);
+    if ((Far ? ::getpeername(Sock(Handle), address, &size)
+             : ::getsockname(Sock(Handle), address, &size)) != 0)
+        return std::nullopt;
+    return Address(storage);
 }
 
 std::optional<TSocket> TListener::Accept(const TStopSignal& Stop) {
