@@ -24,10 +24,17 @@ namespace cli {
 namespace {
 // Every subcommand, in the order --help lists them.
 constexpr auto Commands = std::to_array<AddCommand>({
-    PrintCommand, BellCommand, DrawerCommand, StatusCommand, PortsCommand, ReceiptCommand,
-    MonitorCommand, SettingsCommand,
+    PrintCommand,
+    BellCommand,
+    DrawerCommand,
+    StatusCommand,
+    PortsCommand,
+    ReceiptCommand,
+    MonitorCommand,
+    SettingsCommand,
 #ifdef TILLMARK_VIRTUAL_PRINTER
-    RenderCommand, EmulateCommand,
+    RenderCommand,
+    EmulateCommand,
 #endif
 });
 } // namespace

@@ -202,7 +202,7 @@ TEST(SendMessageTest, ReplyMessageLetsTheSenderGoOnBeforeHandlingEnds) {
     AwaitSentMessage();
     DeliverSent();
     EXPECT_EQ(sender.get(), 5);
-    EXPECT_TRUE(secondReply); // the first answer stands
+    EXPECT_TRUE(secondReply);      // the first answer stands
     EXPECT_FALSE(ReplyMessage(1)); // nothing to reply to outside a sent message
     EXPECT_FALSE(InSendMessage());
 }

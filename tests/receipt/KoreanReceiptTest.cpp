@@ -27,8 +27,8 @@ std::string DecodeCp949(const std::string& Bytes) {
         return {};
     const int size = static_cast<int>(Bytes.size());
     std::wstring wide(Bytes.size(), L'\0');
-    const int chars = MultiByteToWideChar(949, MB_ERR_INVALID_CHARS, Bytes.data(), size,
-                                          wide.data(), size);
+    const int chars =
+        MultiByteToWideChar(949, MB_ERR_INVALID_CHARS, Bytes.data(), size, wide.data(), size);
     if (chars == 0)
         throw std::runtime_error("not code page 949, error " + std::to_string(GetLastError()));
     std::string out(static_cast<std::size_t>(chars) * 3, '\0');

@@ -60,7 +60,7 @@ TEST(HiddenWindow, ReplyMessageLetsTheSenderGoOnBeforeHandlingEnds) {
     sender.Start();
     sender.WaitFor();
     EXPECT_EQ(result, 5);
-    EXPECT_TRUE(secondReply); // still handling a sent message, though the answer is given
+    EXPECT_TRUE(secondReply);      // still handling a sent message, though the answer is given
     EXPECT_FALSE(ReplyMessage(1)); // nothing to reply to outside a sent message
     DeallocateHWnd(wnd);
 }

@@ -50,8 +50,8 @@ public:
     }
     void Write(const std::string& Bytes) {
         DWORD written = 0;
-        ASSERT_TRUE(WriteFile(Handle, Bytes.data(), static_cast<DWORD>(Bytes.size()), &written,
-                              nullptr));
+        ASSERT_TRUE(
+            WriteFile(Handle, Bytes.data(), static_cast<DWORD>(Bytes.size()), &written, nullptr));
         ASSERT_EQ(written, Bytes.size());
     }
     // What arrives within a generous bound, up to Expected bytes.
@@ -80,8 +80,7 @@ public:
     ~FarEnd() { ::close(Master); }
     std::optional<std::string> Missing() const { return std::nullopt; }
     void Write(const std::string& Bytes) {
-        ASSERT_EQ(::write(Master, Bytes.data(), Bytes.size()),
-                  static_cast<ssize_t>(Bytes.size()));
+        ASSERT_EQ(::write(Master, Bytes.data(), Bytes.size()), static_cast<ssize_t>(Bytes.size()));
     }
     std::string Read(std::size_t Expected) {
         std::string got;

@@ -18,8 +18,8 @@ public:
         // No mkdtemp there: try fresh random names until one is created by us.
         std::random_device random;
         for (int attempt = 0; attempt < 100 && Path_.empty(); ++attempt) {
-            const auto candidate = std::filesystem::temp_directory_path() /
-                                   ("tillmark-" + std::to_string(random()));
+            const auto candidate =
+                std::filesystem::temp_directory_path() / ("tillmark-" + std::to_string(random()));
             if (std::filesystem::create_directory(candidate))
                 Path_ = candidate;
         }
@@ -39,8 +39,12 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::filesystem::path& Path() const { return Path_; }
-    std::string operator/(const std::string& Name) const { return (Path_ / Name).string(); }
+    const std::filesystem::path& Path() const {
+        return Path_;
+    }
+    std::string operator/(const std::string& Name) const {
+        return (Path_ / Name).string();
+    }
 
 private:
     std::filesystem::path Path_;
