@@ -53,6 +53,7 @@ inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_OPERATION_ABORTED = 995;
 inline constexpr DWORD ERROR_IO_INCOMPLETE = 996;
 inline constexpr DWORD ERROR_IO_PENDING = 997;
+inline constexpr DWORD ERROR_TIMEOUT = 1460;
 
 // The calling thread's last error, as the most recent failing call left it.
 DWORD GetLastError();

@@ -21,6 +21,11 @@
 namespace {
 
 #ifdef _WIN32
+bool UnderWine() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
 // The far side is the other pty of the stage's pair, opened through the same API.
 class FarEnd {
 public:
@@ -228,6 +233,12 @@ TEST_F(Transfer, AWriteTheFarSideDoesNotTakeEndsAtItsTimeOut) {
 }
 
 TEST_F(Transfer, ClearCommErrorCountsTheInputAndPurgeCommEmptiesIt) {
+#ifdef _WIN32
+    // Windows counts the input waiting (cbInQue); Wine 8 reports none on a pty, so there this
+    // would test Wine rather than us.
+    if (UnderWine())
+        GTEST_SKIP() << "Wine's ClearCommError counts no input on a pty";
+#endif
     Port.Timeouts().SetReadTotalConstant(150);
     Port.OpenPort();
     EXPECT_EQ(Port.QueuedInputCount(), 0);
