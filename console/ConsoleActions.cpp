@@ -7,6 +7,13 @@ namespace console {
 
 namespace {
 
+// Closing purges the output, and a driver may call a write done while its bytes still wait in
+// the adapter (USB adapters, a pty under Wine): let them leave first, or the cut is lost.
+void AwaitOutput(TCustomComPort& Port) {
+    if (!FlushFileBuffers(Port.DeviceHandle()))
+        throw EComPort(peWriteFile, static_cast<std::int32_t>(GetLastError()));
+}
+
 // The one step of every serial action outside its guard.
 void CloseIfConnected(TCustomComPort& Port) {
     if (Port.Connected())
@@ -28,6 +35,7 @@ std::exception_ptr PrintSerial(TCustomComPort& Port, const SerialChoice& Choice,
         for (const std::string& write :
              receipt::PrintWrites(Lang, receipt::Path::Serial, DateStamp))
             Port.SendText(write);
+        AwaitOutput(Port);
     } catch (...) {
         caught = std::current_exception();
     }
@@ -61,6 +69,7 @@ std::exception_ptr DrawerSerial(TCustomComPort& Port, const SerialChoice& Choice
         if (!Port.Connected())
             Port.OpenPort();
         Port.SendText(receipt::DrawerWrite(Kind, receipt::Path::Serial));
+        AwaitOutput(Port);
     } catch (...) {
         caught = std::current_exception();
     }

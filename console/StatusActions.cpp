@@ -15,10 +15,18 @@ public:
     explicit TSerialLine(TCustomComPort& Port) : FPort(Port) {}
     void Send(std::string_view Bytes) override { FPort.SendText(std::string(Bytes)); }
     std::string Receive(int TimeoutMs) override {
-        // Waits up to the constant for the first byte, then gives what is there.
+        // Waits up to the constant for the first byte, then takes what else is there. A read of
+        // one byte under a total time-out means the same on every implementation, where the
+        // "return at once with what is there" settings do not (Wine waits for a full buffer).
         FPort.Timeouts().SetReadTotalConstant(std::max(1, TimeoutMs));
         char buffer[256];
-        const std::int32_t got = FPort.ReceiveBytes(buffer, sizeof buffer);
+        std::int32_t got = FPort.ReceiveBytes(buffer, 1);
+        if (got == 1) {
+            const std::int32_t more =
+                std::min<std::int32_t>(FPort.QueuedInputCount(), sizeof buffer - 1);
+            if (more > 0)
+                got += FPort.ReceiveBytes(buffer + 1, more);
+        }
         return std::string(buffer, static_cast<std::size_t>(std::max(0, got)));
     }
 
@@ -49,8 +57,8 @@ std::exception_ptr AskStatusSerial(TCustomComPort& Port, const SerialChoice& Cho
         Port.ClosePort();
         Port.SetPort(Choice.Port);
         Port.SetBaudRate(BaudRateForItem(Choice.SpeedItem));
-        Port.Timeouts().SetReadInterval(-1);
-        Port.Timeouts().SetReadTotalMultiplier(-1);
+        Port.Timeouts().SetReadInterval(0);
+        Port.Timeouts().SetReadTotalMultiplier(0);
         Port.Timeouts().SetReadTotalConstant(std::max(1, TimeoutMs));
         // The answers are read here, not by event handlers.
         Port.SetEvents({});

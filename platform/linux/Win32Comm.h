@@ -139,6 +139,8 @@ BOOL SetCommMask(HANDLE hFile, DWORD dwEvtMask);
 BOOL GetCommMask(HANDLE hFile, LPDWORD lpEvtMask);
 BOOL WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask, LPOVERLAPPED lpOverlapped);
 BOOL PurgeComm(HANDLE hFile, DWORD dwFlags);
+// On a comm device: waits until everything written has left it (other handles: not supported).
+BOOL FlushFileBuffers(HANDLE hFile);
 BOOL ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat);
 BOOL GetCommModemStatus(HANDLE hFile, LPDWORD lpModemStat);
 BOOL EscapeCommFunction(HANDLE hFile, DWORD dwFunc);

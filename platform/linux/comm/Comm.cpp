@@ -61,6 +61,10 @@ BOOL WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask, LPOVERLAPPED lpOverlapped) {
     return OnEngine(hFile, [&](CommEngine& e) { return e.WaitCommEvent(lpEvtMask, lpOverlapped); });
 }
 
+BOOL FlushFileBuffers(HANDLE hFile) {
+    return OnEngine(hFile, [](CommEngine& e) { return e.FlushFileBuffers(); });
+}
+
 BOOL PurgeComm(HANDLE hFile, DWORD dwFlags) {
     return OnEngine(hFile, [&](CommEngine& e) { return e.PurgeComm(dwFlags); });
 }

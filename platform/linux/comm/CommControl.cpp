@@ -118,6 +118,15 @@ BOOL CommEngine::PurgeComm(DWORD Flags) {
     return TRUE;
 }
 
+BOOL CommEngine::FlushFileBuffers() {
+    TILLMARK_COMM_ENTER(.Kind = CommCallKind::FlushFileBuffers);
+    if (DeadErrno != 0)
+        return FailWithErrno(DeadErrno);
+    if (const int error = Device->Drain())
+        return FailWithErrno(error);
+    return TRUE;
+}
+
 BOOL CommEngine::EscapeCommFunction(DWORD Function) {
     TILLMARK_COMM_ENTER(.Kind = CommCallKind::EscapeCommFunction, .Value = Function);
     int error = 0;

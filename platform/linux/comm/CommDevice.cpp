@@ -176,6 +176,9 @@ public:
         return Retry(tcflush(Fd, which));
     }
 
+    // A pty's output is in the far side's hands once written: nothing is left to wait for.
+    int Drain() override { return Pseudo ? 0 : Retry(tcdrain(Fd)); }
+
     int SetBreak(bool On) override { return Retry(ioctl(Fd, On ? TIOCSBRK : TIOCCBRK)); }
     int SuspendOutput(bool Suspend) override { return Retry(tcflow(Fd, Suspend ? TCOOFF : TCOON)); }
 

@@ -41,6 +41,7 @@ enum class CommCallKind : BYTE {
     GetCommModemStatus,
     EscapeCommFunction,
     CloseHandle,
+    FlushFileBuffers,
 };
 
 // One call as the caller handed it over.
@@ -93,6 +94,8 @@ public:
     virtual int GetCounters(LineCounters& Counters) = 0;
 
     virtual int Flush(bool Input, bool Output) = 0;
+    // Waits until the bytes written have left the device.
+    virtual int Drain() = 0;
     virtual int SetBreak(bool On) = 0;
     // Stop or restart output as if XOFF or XON had come in.
     virtual int SuspendOutput(bool Suspend) = 0;
@@ -153,6 +156,7 @@ public:
     BOOL GetCommMask(DWORD& Mask);
     BOOL WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped);
     BOOL PurgeComm(DWORD Flags);
+    BOOL FlushFileBuffers();
     BOOL ClearCommError(DWORD* Errors, COMSTAT* Stat);
     BOOL GetCommModemStatus(DWORD& Status);
     BOOL EscapeCommFunction(DWORD Function);

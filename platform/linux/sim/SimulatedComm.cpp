@@ -119,6 +119,8 @@ public:
         return 0;
     }
 
+    int Drain() override { return 0; } // output leaves the simulated line at once
+
     int Flush(bool Input, bool) override {
         std::lock_guard lock(Sim->Lock);
         if (Sim->Gone)
