@@ -275,10 +275,10 @@ TEST(OpenPort, HandlerErrorsLeaveTheStateTheyFound) {
 // lines reported off.
 TEST(OpenPort, ADeviceWithoutModemLinesOpensWithTheLinesOff) {
     SimulatedPort sim("simnolines");
+    std::vector<bool> reported; // outlives the port, whose close reports the lines once more
     TComPort port(nullptr);
     port.SetPort(sim.Name);
     port.SetEvents({});
-    std::vector<bool> reported;
     port.OnCTSChange = [&](TObject*, bool on) { reported.push_back(on); };
     for (int call = 1; call <= 4; ++call)
         sim.Device->FailCall(CommCallKind::GetCommModemStatus, call, ERROR_NOT_SUPPORTED);
