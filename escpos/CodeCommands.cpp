@@ -63,7 +63,7 @@ std::string Printer::TwoDimensionalCode(const Command& C, std::string_view Body)
             FState.QrLevel = n - 48;
             return Format("QR error correction %c", "LMQH"[n - 48]);
         case 80:
-            FState.QrData = std::string(Body.substr(3));
+            FState.QrData = std::string(Body.substr(std::min<std::size_t>(3, Body.size())));
             return Format("store %zu bytes for QR", FState.QrData->size());
         case 81:
             return PrintQrCode(C);
@@ -110,7 +110,7 @@ std::string Printer::TwoDimensionalCode(const Command& C, std::string_view Body)
             FState.PdfTruncated = n == 1;
             return FState.PdfTruncated ? "PDF417 truncated" : "PDF417 standard";
         case 80:
-            FState.PdfData = std::string(Body.substr(3));
+            FState.PdfData = std::string(Body.substr(std::min<std::size_t>(3, Body.size())));
             return Format("store %zu bytes for PDF417", FState.PdfData->size());
         case 81:
             return PrintPdf417(C);
