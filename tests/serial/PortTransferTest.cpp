@@ -10,22 +10,6 @@ namespace {
 
 using porttest::ServeUntil;
 
-// Everything the far side can read within a generous bound, up to Expected bytes.
-std::string ReadFar(int Master, std::size_t Expected) {
-    std::string got;
-    char buffer[4096];
-    while (got.size() < Expected) {
-        pollfd p{Master, POLLIN, 0};
-        if (::poll(&p, 1, 10000) <= 0)
-            break;
-        const ssize_t n = ::read(Master, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        got.append(buffer, static_cast<std::size_t>(n));
-    }
-    return got;
-}
-
 std::size_t CountEntries(const char* Folder) {
     std::size_t n = 0;
     if (DIR* d = ::opendir(Folder)) {
@@ -92,7 +76,7 @@ TEST_F(PtyPort, AThousandPrintCyclesLeaveNoThreadOrDescriptorBehind) {
         ASSERT_TRUE(Port.ThreadCreated());
         ASSERT_EQ(Port.SendText("receipt\n"), 8);
         Port.ClosePort();
-        farBytes += ReadFar(Far.Master, 8).size();
+        farBytes += testsupport::ReadMaster(Far.Master, 8).size();
     }
     EXPECT_EQ(farBytes, 8000u);
     const Descriptors after = CountDescriptors();

@@ -14,7 +14,6 @@
 #ifndef _WIN32
 #include "tests/support/RawPty.h"
 
-#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -87,20 +86,7 @@ public:
     void Write(const std::string& Bytes) {
         ASSERT_EQ(::write(Master, Bytes.data(), Bytes.size()), static_cast<ssize_t>(Bytes.size()));
     }
-    std::string Read(std::size_t Expected) {
-        std::string got;
-        char buffer[4096];
-        while (got.size() < Expected) {
-            pollfd p{Master, POLLIN, 0};
-            if (::poll(&p, 1, 10000) <= 0)
-                break;
-            const ssize_t n = ::read(Master, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            got.append(buffer, static_cast<std::size_t>(n));
-        }
-        return got;
-    }
+    std::string Read(std::size_t Expected) { return testsupport::ReadMaster(Master, Expected); }
 
     std::string PortName; // the terminal side, by path
 

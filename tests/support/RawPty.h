@@ -2,8 +2,10 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <stdexcept>
 #include <string>
@@ -22,6 +24,22 @@ inline int OpenRawPty(std::string& Slave) {
     ::cfmakeraw(&raw);
     ::tcsetattr(master, TCSANOW, &raw);
     return master;
+}
+
+// Everything the master side can read within a generous bound, up to Expected bytes.
+inline std::string ReadMaster(int Master, std::size_t Expected) {
+    std::string got;
+    char buffer[4096];
+    while (got.size() < Expected) {
+        pollfd p{Master, POLLIN, 0};
+        if (::poll(&p, 1, 10000) <= 0)
+            break;
+        const ssize_t n = ::read(Master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        got.append(buffer, static_cast<std::size_t>(n));
+    }
+    return got;
 }
 
 } // namespace testsupport
