@@ -4,7 +4,6 @@
 
 #include <dirent.h>
 #include <filesystem>
-#include <poll.h>
 
 namespace {
 
