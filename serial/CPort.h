@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -201,7 +202,8 @@ template <typename Handler>
 class TPublishedEvent : public Handler {
 public:
     TPublishedEvent() = default;
-    TPublishedEvent(const TPublishedEvent&) = delete;
+    TPublishedEvent(const TPublishedEvent& Other)
+        : Handler(static_cast<const Handler&>(Other)), FAssigned(Other.Assigned()) {}
     TPublishedEvent& operator=(const TPublishedEvent& Value) {
         return Assign(static_cast<const Handler&>(Value));
     }
@@ -214,7 +216,11 @@ public:
 private:
     template <typename F>
     TPublishedEvent& Assign(F&& Value) {
-        Handler::operator=(std::forward<F>(Value));
+        // Another handler of the same type is copied, not wrapped.
+        if constexpr (std::is_base_of_v<Handler, std::remove_cvref_t<F>>)
+            Handler::operator=(static_cast<const Handler&>(Value));
+        else
+            Handler::operator=(std::forward<F>(Value));
         FAssigned.store(static_cast<bool>(static_cast<const Handler&>(*this)),
                         std::memory_order_release);
         return *this;
