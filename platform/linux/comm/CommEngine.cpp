@@ -75,6 +75,7 @@ DWORD CommEngine::Start() {
     LastDcb = DcbFromSettings(Settings, Behaviour);
     DeviceFd = Device->PollFd();
     {
+        const DeferredWakes deferred;
         std::lock_guard held(Lock);
         if (const int error = Reactor.Open(weak_from_this()))
             return Win32ErrorFromErrno(error);
@@ -83,6 +84,7 @@ DWORD CommEngine::Start() {
     // Serves the change at once on the caller's thread, so the events it raises are recorded
     // before the caller goes on.
     Device->Attach([this] {
+        const DeferredWakes deferred;
         std::lock_guard held(Lock);
         if (!Stopping)
             Service(Now());
@@ -92,6 +94,7 @@ DWORD CommEngine::Start() {
 
 void CommEngine::Close() {
     {
+        const DeferredWakes deferred;
         std::unique_lock held(Lock);
         if (Closed)
             return;
@@ -117,6 +120,7 @@ void CommEngine::Close() {
 }
 
 void CommEngine::DescriptorReady(std::uint32_t Events) {
+    const DeferredWakes deferred;
     std::lock_guard held(Lock);
     if (Stopping)
         return;
@@ -132,6 +136,7 @@ void CommEngine::HangUp() {
 }
 
 void CommEngine::DeadlinePassed() {
+    const DeferredWakes deferred;
     std::lock_guard held(Lock);
     Reactor.DeadlineReported();
     if (!Stopping)
@@ -139,6 +144,7 @@ void CommEngine::DeadlinePassed() {
 }
 
 int CommEngine::DirectionHelper::HelperFd(short& Events) {
+    const DeferredWakes deferred;
     std::lock_guard held(Engine.Lock);
     if (Engine.Stopping || Engine.DeadErrno != 0)
         return -1;
@@ -158,6 +164,7 @@ int CommEngine::DirectionHelper::HelperFd(short& Events) {
 }
 
 void CommEngine::DirectionHelper::Help(short Events) {
+    const DeferredWakes deferred;
     std::lock_guard held(Engine.Lock);
     if (Output)
         --Engine.OutputHelpers;
@@ -260,6 +267,8 @@ void CommEngine::Complete(_OVERLAPPED* Overlapped, DWORD Status, DWORD Count) {
 
 BOOL CommEngine::WaitBlocking(std::unique_lock<std::mutex>& Held, _OVERLAPPED& Record,
                               DWORD* Count) {
+    // Whoever completes the record may be among those woken.
+    DeferredWakes::Flush();
     Completed.wait(Held, [&Record] {
         return std::atomic_ref<ULONG_PTR>(Record.Internal).load(std::memory_order_acquire) !=
                ERROR_IO_PENDING;
