@@ -220,7 +220,8 @@ protected:
 
 int WaitRequests(const SimulatedPort& Sim) {
     const auto kinds = Sim.Device->CallKinds();
-    return static_cast<int>(std::count(kinds.begin(), kinds.end(), platform::CommCallKind::WaitCommEvent));
+    return static_cast<int>(
+        std::count(kinds.begin(), kinds.end(), platform::CommCallKind::WaitCommEvent));
 }
 
 TEST(Delivery, ABatchNobodyListensToStaysOnTheEventThread) {
@@ -246,11 +247,15 @@ TEST(Delivery, EveryKindOfListenerOfAQuietEventIsTold) {
         std::vector<Listener> Listeners;
     };
     const Row rows[] = {
-        {"TxEmpty", [](TCustomComPort& Port, SimulatedPort&) { Port.SendText("x"); },
+        {"TxEmpty",
+         [](TCustomComPort& Port, SimulatedPort&) { Port.SendText("x"); },
          {Handler, Link, Hook}},
-        {"Ring", [](TCustomComPort&, SimulatedPort& Sim) { Sim.Device->Ring(); },
+        {"Ring",
+         [](TCustomComPort&, SimulatedPort& Sim) { Sim.Device->Ring(); },
          {Handler, Link, Hook}},
-        {"Break", [](TCustomComPort&, SimulatedPort& Sim) { Sim.Device->Break(); }, {Handler, Hook}},
+        {"Break",
+         [](TCustomComPort&, SimulatedPort& Sim) { Sim.Device->Break(); },
+         {Handler, Hook}},
     };
     for (const Row& row : rows)
         for (Listener listener : row.Listeners) {
