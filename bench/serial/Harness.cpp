@@ -509,11 +509,12 @@ void PrintTable(int Run, const std::vector<Library>& Libs, const std::vector<Fig
         const Figures& f = F[i];
         if (!InScale(Libs[i]))
             continue;
-        std::printf("| %s | %s | %s | %s | %s | %s |\n", Libs[i].Name.c_str(),
-                    Cell(Percentile(f.ScaleLatencyUs, 0.5), Percentile(f.LatencyUs, 0.5), 1).c_str(),
-                    Cell(Percentile(f.ScaleLatencyUs, 0.99), NAN, 1).c_str(),
-                    Cell(f.ScaleIdleCpuUs / 1000.0, NAN, 2).c_str(),
-                    Cell(f.ScaleIdleSwitches, NAN, 0).c_str(), Cell(f.ScaleKibPerPort, NAN, 1).c_str());
+        std::printf(
+            "| %s | %s | %s | %s | %s | %s |\n", Libs[i].Name.c_str(),
+            Cell(Percentile(f.ScaleLatencyUs, 0.5), Percentile(f.LatencyUs, 0.5), 1).c_str(),
+            Cell(Percentile(f.ScaleLatencyUs, 0.99), NAN, 1).c_str(),
+            Cell(f.ScaleIdleCpuUs / 1000.0, NAN, 2).c_str(),
+            Cell(f.ScaleIdleSwitches, NAN, 0).c_str(), Cell(f.ScaleKibPerPort, NAN, 1).c_str());
     }
     std::printf("\n");
     std::fflush(stdout);

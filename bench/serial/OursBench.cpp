@@ -9,8 +9,8 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
-#include <string>
 #include <semaphore>
+#include <string>
 #include <vector>
 
 namespace {
@@ -78,8 +78,7 @@ struct Receiver {
             char buffer[256];
             for (std::int32_t left = Count; left > 0;) {
                 const std::int32_t n = Port.ReceiveBytes(
-                    buffer,
-                    std::min<std::int32_t>(left, static_cast<std::int32_t>(sizeof buffer)));
+                    buffer, std::min<std::int32_t>(left, static_cast<std::int32_t>(sizeof buffer)));
                 if (n <= 0)
                     bench::Fail("nothing to read after a receive notification");
                 left -= n;

@@ -156,18 +156,15 @@ int CommEngine::DirectionHelper::HelperFd(short& Events) {
         Events = Engine.Ring.Space() > 0 ? POLLIN : 0;
     if (Events == 0)
         return -1;
-    if (Output) {
-        ++Engine.OutputHelpers;
-        Engine.Rearm();
-    }
+    ++(Output ? Engine.OutputHelpers : Engine.InputHelpers);
+    Engine.Rearm();
     return Engine.DeviceFd;
 }
 
 void CommEngine::DirectionHelper::Help(short Events) {
     const DeferredWakes deferred;
     std::lock_guard held(Engine.Lock);
-    if (Output)
-        --Engine.OutputHelpers;
+    --(Output ? Engine.OutputHelpers : Engine.InputHelpers);
     if (Engine.Stopping)
         return;
     if (Events & (POLLHUP | POLLERR))
@@ -185,9 +182,9 @@ void CommEngine::Rearm() {
     if (Stopping)
         return;
     std::uint32_t events = 0;
-    // Input stays watched while a thread helps with it: an event thread waits again and again,
-    // and arming and disarming around every wait would cost two calls each time.
-    if (InputWatched && Ring.Space() > 0)
+    // A direction a thread polls for itself is left to it, so the descriptor's readiness wakes
+    // one thread rather than two.
+    if (InputWatched && Ring.Space() > 0 && InputHelpers == 0)
         events |= EPOLLIN;
     if (WantsToSend() && OutputHelpers == 0)
         events |= EPOLLOUT;
