@@ -89,7 +89,8 @@ static long resident_kib(void) {
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        fprintf(stderr, "usage: bench_raw print|throughput|latency|idle|scale <port> <count> ...\n");
+        fprintf(stderr,
+                "usage: bench_raw print|throughput|latency|idle|scale <port> <count> ...\n");
         return 2;
     }
     const char* kind = argv[1];
@@ -144,7 +145,8 @@ int main(int argc, char** argv) {
         close(fd);
         printf("samples=%ld\n", count);
     } else if (strcmp(kind, "scale") == 0 && argc == 6) {
-        /* Every port in the list open at once, all watched by one poll(); bytes come on the last. */
+        /* Every port in the list open at once, all watched by one poll(); bytes come on the last.
+         */
         const long idle_ms = atol(argv[4]);
         const int ack = atoi(argv[5]);
         struct pollfd fds[256];
