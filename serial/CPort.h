@@ -14,6 +14,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 class TCustomComPort;
@@ -194,6 +196,38 @@ using TRxBufEvent = std::function<void(TObject* Sender, const void* Buffer, std:
 using TComSignalEvent = std::function<void(TObject* Sender, bool OnOff)>;
 using TComErrorEvent = std::function<void(TObject* Sender, TComErrors Errors)>;
 
+// A published event handler that also says, from any thread, whether one is assigned: the event
+// thread asks that without touching the handler while the owning thread may be assigning it.
+template <typename Handler>
+class TPublishedEvent : public Handler {
+public:
+    TPublishedEvent() = default;
+    TPublishedEvent(const TPublishedEvent& Other)
+        : Handler(static_cast<const Handler&>(Other)), FAssigned(Other.Assigned()) {}
+    TPublishedEvent& operator=(const TPublishedEvent& Value) {
+        return Assign(static_cast<const Handler&>(Value));
+    }
+    template <typename F>
+    TPublishedEvent& operator=(F&& Value) {
+        return Assign(std::forward<F>(Value));
+    }
+    bool Assigned() const { return FAssigned.load(std::memory_order_acquire); }
+
+private:
+    template <typename F>
+    TPublishedEvent& Assign(F&& Value) {
+        // Another handler of the same type is copied, not wrapped.
+        if constexpr (std::is_base_of_v<Handler, std::remove_cvref_t<F>>)
+            Handler::operator=(static_cast<const Handler&>(Value));
+        else
+            Handler::operator=(std::forward<F>(Value));
+        FAssigned.store(static_cast<bool>(static_cast<const Handler&>(*this)),
+                        std::memory_order_release);
+        return *this;
+    }
+    std::atomic<bool> FAssigned{false};
+};
+
 // The message a hidden event window receives, one per event, wParam = the event's bit.
 inline constexpr UINT PortEventMessage = WM_USER + 1;
 
@@ -254,21 +288,21 @@ public:
     void SetBuffer(const TComBuffer& Value);
 
     // --- Events -----------------------------------------------------------------------------
-    TNotifyEvent OnAfterOpen;
-    TNotifyEvent OnAfterClose;
-    TNotifyEvent OnBeforeOpen;
-    TNotifyEvent OnBeforeClose;
-    TRxCharEvent OnRxChar;
-    TRxBufEvent OnRxBuf;
-    TNotifyEvent OnTxEmpty;
-    TNotifyEvent OnBreak;
-    TNotifyEvent OnRing;
-    TComSignalEvent OnCTSChange;
-    TComSignalEvent OnDSRChange;
-    TComSignalEvent OnRLSDChange;
-    TNotifyEvent OnRxFlag;
-    TComErrorEvent OnError;
-    TNotifyEvent OnRx80Full;
+    TPublishedEvent<TNotifyEvent> OnAfterOpen;
+    TPublishedEvent<TNotifyEvent> OnAfterClose;
+    TPublishedEvent<TNotifyEvent> OnBeforeOpen;
+    TPublishedEvent<TNotifyEvent> OnBeforeClose;
+    TPublishedEvent<TRxCharEvent> OnRxChar;
+    TPublishedEvent<TRxBufEvent> OnRxBuf;
+    TPublishedEvent<TNotifyEvent> OnTxEmpty;
+    TPublishedEvent<TNotifyEvent> OnBreak;
+    TPublishedEvent<TNotifyEvent> OnRing;
+    TPublishedEvent<TComSignalEvent> OnCTSChange;
+    TPublishedEvent<TComSignalEvent> OnDSRChange;
+    TPublishedEvent<TComSignalEvent> OnRLSDChange;
+    TPublishedEvent<TNotifyEvent> OnRxFlag;
+    TPublishedEvent<TComErrorEvent> OnError;
+    TPublishedEvent<TNotifyEvent> OnRx80Full;
 
     // --- Settings stores --------------------------------------------------------------------
     // Write or read the keys of the selected SettingsGroups; the INI forms use the section
@@ -385,6 +419,9 @@ private:
     void RunEventRoutines(TComEvents Events);
     // True on a thread that is running one of this port's event routines.
     bool InOwnEventRoutine() const;
+    // Whether running the routines of Events could make a difference: a routine that asks the
+    // device, or an assigned handler. Links and a derived class's hooks are the caller's to weigh.
+    bool HandlersWant(TComEvents Events) const;
 
     // Set when a handler closes the port, so the rest of its batch is not delivered; cleared
     // when the routines that were running give control back.
@@ -440,6 +477,9 @@ private:
     HANDLE FStopEvent;
     TComEvents FCurrentEvents;
     bool FEndedFromWithin = false;
+    // No link and no class of the user's between the routines and the handlers: a batch that
+    // no handler wants is then not delivered at all.
+    bool FSkipsUnwanted = false;
 };
 
 // The port with its settings published for a stored description.

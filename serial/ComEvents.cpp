@@ -121,6 +121,18 @@ void TCustomComPort::RunEventRoutines(TComEvents Events) {
     }
 }
 
+bool TCustomComPort::HandlersWant(TComEvents Events) const {
+    // The routines of the other events ask the device, which may take errors or fail.
+    constexpr TComEvents Quiet{evTxEmpty, evBreak, evRing, evRxFlag, evRx80Full};
+    if (!(Events - Quiet).Empty())
+        return true;
+    return (Events.Contains(evTxEmpty) && OnTxEmpty.Assigned()) ||
+           (Events.Contains(evBreak) && OnBreak.Assigned()) ||
+           (Events.Contains(evRing) && OnRing.Assigned()) ||
+           (Events.Contains(evRxFlag) && OnRxFlag.Assigned()) ||
+           (Events.Contains(evRx80Full) && OnRx80Full.Assigned());
+}
+
 void TCustomComPort::HandleError() {
     const TComErrors errors = TakeLineErrors();
     if (!errors.Empty())

@@ -2,6 +2,8 @@
 #include "serial/CPort.h"
 #include "serial/ComMapping.h"
 
+#include <typeinfo>
+
 namespace {
 struct TEventHandle {
     HANDLE Handle;
@@ -11,6 +13,9 @@ struct TEventHandle {
 
 TComThread::TComThread(TCustomComPort* AComPort)
     : TThread(true), FComPort(AComPort), FStopEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    // Links cannot change while the port is open, nor the class of the port.
+    FSkipsUnwanted = FComPort->FLinks.empty() && (typeid(*FComPort) == typeid(TComPort) ||
+                                                  typeid(*FComPort) == typeid(TCustomComPort));
     SetPriority(FComPort->EventThreadPriority());
     SetCommMask(FComPort->DeviceHandle(), EventsToMask(FComPort->Events()));
     Start();
@@ -63,6 +68,9 @@ void TComThread::Execute() {
 }
 
 void TComThread::DispatchEvents() {
+    // Handing over a batch that changes nothing would cost the main thread a wake-up.
+    if (FSkipsUnwanted && !FComPort->HandlersWant(FCurrentEvents))
+        return;
     switch (FComPort->SyncMethod()) {
     case smThreadSync:
         Synchronize([this] { RunEventRoutines(); });

@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -196,8 +197,10 @@ private:
 class Child {
 public:
     // Starts the library's program on Port with Args; AckFd (if any) becomes its descriptor 3.
+    // Pinned, all its threads share one CPU: a hand-over between them then never depends on
+    // whether the other CPU happens to be awake, which swings a median from run to run.
     Child(const Library& Lib, const std::string& Port, const std::vector<std::string>& Args,
-          bool WithAck) {
+          bool WithAck, bool Pinned = false) {
         int out[2];
         if (pipe2(out, O_CLOEXEC) != 0 || (WithAck && pipe2(FAck, O_CLOEXEC) != 0))
             Die("pipe");
@@ -211,6 +214,13 @@ public:
         if (FPid < 0)
             Die("fork");
         if (FPid == 0) {
+            if (Pinned) {
+                cpu_set_t one;
+                CPU_ZERO(&one);
+                CPU_SET(static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)) - 1, &one);
+                if (sched_setaffinity(0, sizeof one, &one) != 0)
+                    _exit(125);
+            }
             dup2(out[1], 1);
             if (WithAck && (dup2(FAck[1], 3) != 3 || fcntl(3, F_SETFD, 0) != 0))
                 _exit(126);
@@ -296,6 +306,9 @@ struct Settings {
     long Block = 4096;
     long LatencySamples = 500; // per repetition
     long IdleMs = 5000;
+    int ScalePorts = 64;
+    long ScaleSamples = 1000; // one round per run
+    long ScaleIdleMs = 2000;
     fs::path Dir; // for the receipt files and the alias folder
 };
 
@@ -304,18 +317,27 @@ struct Figures {
     double ThroughputNs = 0, ThroughputBytes = 0;
     std::vector<double> LatencyUs;
     double IdleCpuUs = 0, IdleSwitches = 0;
+    // Many ports open at once: latency on one of them, idling, resident memory per port.
+    std::vector<double> ScaleLatencyUs;
+    double ScaleIdleCpuUs = 0, ScaleIdleSwitches = 0, ScaleKibPerPort = NAN;
 };
 
-std::string PortFor(const Library& Lib, const Pty& P, const Settings& S) {
+// The scale workload compares ours with the plain termios program only.
+bool InScale(const Library& Lib) {
+    return Lib.Name == "termios (floor)" || Lib.Name.rfind("ours", 0) == 0;
+}
+
+std::string PortFor(const Library& Lib, const Pty& P, const Settings& S,
+                    const std::string& Suffix = "") {
     if (!Lib.ByAlias)
         return P.Path;
-    std::string file = Lib.Alias;
+    std::string file = Lib.Alias + Suffix;
     std::transform(file.begin(), file.end(), file.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const fs::path alias = S.Dir / "tillmark" / "devices" / file;
     fs::remove(alias);
     fs::create_symlink(P.Path, alias);
-    return Lib.Alias;
+    return Lib.Alias + Suffix;
 }
 
 void CheckDelivered(const Library& Lib, Drain& D, std::uint64_t Expected) {
@@ -351,33 +373,67 @@ void RunThroughput(const Library& Lib, const Settings& S, Figures& F) {
         pattern[static_cast<std::size_t>(k)] = static_cast<char>(k);
     Drain drain(pty.Master, pattern);
     Child child(Lib, PortFor(Lib, pty, S),
-                {"throughput", std::to_string(S.ThroughputBytes), std::to_string(S.Block)}, false);
+                {"throughput", std::to_string(S.ThroughputBytes), std::to_string(S.Block)}, false,
+                true);
     auto r = child.Results();
     CheckDelivered(Lib, drain, static_cast<std::uint64_t>(S.ThroughputBytes));
     F.ThroughputBytes += r["bytes"];
     F.ThroughputNs += r["ns"];
 }
 
-void RunLatency(const Library& Lib, const Settings& S, std::mt19937& Random, Figures& F) {
-    Pty pty;
-    Child child(Lib, PortFor(Lib, pty, S), {"latency", std::to_string(S.LatencySamples)}, true);
-    if (child.NextStamp(20000) != -1)
-        Die(Lib.Name + ": the program never became ready");
+// Writes Count single bytes to Master and collects the program's stamps as latencies in µs.
+void Sample(const Library& Lib, Child& Program, int Master, long Count, std::mt19937& Random,
+            std::vector<double>& LatencyUs) {
     // A pause of varying length before each byte, so the program is back waiting and no sample
     // locks into step with a timer of the library's.
     std::uniform_int_distribution<long> pause(100000, 300000);
-    for (long i = 0; i < S.LatencySamples; ++i) {
+    for (long i = 0; i < Count; ++i) {
         const timespec gap{0, pause(Random)};
         nanosleep(&gap, nullptr);
         const std::int64_t sent = NowNs();
-        if (write(pty.Master, "L", 1) != 1)
+        if (write(Master, "L", 1) != 1)
             Die("cannot write to the pseudo-terminal");
-        const auto stamp = child.NextStamp(5000);
+        const auto stamp = Program.NextStamp(5000);
         if (!stamp)
             Die(Lib.Name + ": byte " + std::to_string(i) + " was never reported");
-        F.LatencyUs.push_back(static_cast<double>(*stamp - sent) / 1000.0);
+        LatencyUs.push_back(static_cast<double>(*stamp - sent) / 1000.0);
     }
+}
+
+void RunLatency(const Library& Lib, const Settings& S, std::mt19937& Random, Figures& F) {
+    Pty pty;
+    Child child(Lib, PortFor(Lib, pty, S), {"latency", std::to_string(S.LatencySamples)}, true,
+                true);
+    if (child.NextStamp(20000) != -1)
+        Die(Lib.Name + ": the program never became ready");
+    Sample(Lib, child, pty.Master, S.LatencySamples, Random, F.LatencyUs);
     child.Results();
+}
+
+// Opens ScalePorts ports in one program with every notification armed: the program idles with
+// all of them open, then reports bytes on the last one; its resident memory before and after
+// opening gives the cost per port.
+void RunScale(const Library& Lib, const Settings& S, std::mt19937& Random, Figures& F) {
+    std::vector<std::unique_ptr<Pty>> ptys;
+    std::string ports;
+    for (int k = 0; k < S.ScalePorts; ++k) {
+        ptys.push_back(std::make_unique<Pty>());
+        std::string suffix = "S";
+        suffix += std::to_string(k);
+        if (k > 0)
+            ports += ',';
+        ports += PortFor(Lib, *ptys.back(), S, suffix);
+    }
+    Child child(Lib, ports,
+                {"scale", std::to_string(S.ScaleSamples), std::to_string(S.ScaleIdleMs)}, true,
+                true);
+    if (child.NextStamp(static_cast<int>(S.ScaleIdleMs) + 20000) != -1)
+        Die(Lib.Name + ": the program never became ready");
+    Sample(Lib, child, ptys.back()->Master, S.ScaleSamples, Random, F.ScaleLatencyUs);
+    auto r = child.Results();
+    F.ScaleIdleCpuUs = r["cpu_us"];
+    F.ScaleIdleSwitches = r["nvcsw"];
+    F.ScaleKibPerPort = r["kib_per_port"];
 }
 
 // All libraries idle at once: each measures only its own process, and idling programs do not
@@ -442,6 +498,24 @@ void PrintTable(int Run, const std::vector<Library>& Libs, const std::vector<Fig
             Cell(f.IdleCpuUs / 1000.0, floor.IdleCpuUs / 1000.0, 2).c_str(),
             Cell(f.IdleSwitches, floor.IdleSwitches, 0).c_str());
     }
+    std::printf("\nWith %d ports open at once (every notification armed; latency on the last port, "
+                "%ld samples; idle %ld ms). The p50 ratio is to the same program's one-port p50 "
+                "above; memory is resident memory added per open port.\n\n",
+                S.ScalePorts, S.ScaleSamples, S.ScaleIdleMs);
+    std::printf("| library | receive p50 µs | receive p99 µs | idle CPU ms | idle voluntary "
+                "switches | KiB per port |\n");
+    std::printf("|---|---|---|---|---|---|\n");
+    for (std::size_t i = 0; i < Libs.size(); ++i) {
+        const Figures& f = F[i];
+        if (!InScale(Libs[i]))
+            continue;
+        std::printf(
+            "| %s | %s | %s | %s | %s | %s |\n", Libs[i].Name.c_str(),
+            Cell(Percentile(f.ScaleLatencyUs, 0.5), Percentile(f.LatencyUs, 0.5), 1).c_str(),
+            Cell(Percentile(f.ScaleLatencyUs, 0.99), NAN, 1).c_str(),
+            Cell(f.ScaleIdleCpuUs / 1000.0, NAN, 2).c_str(),
+            Cell(f.ScaleIdleSwitches, NAN, 0).c_str(), Cell(f.ScaleKibPerPort, NAN, 1).c_str());
+    }
     std::printf("\n");
     std::fflush(stdout);
 }
@@ -460,6 +534,8 @@ int main(int argc, char** argv) {
             s.ThroughputBytes = 1L << 20;
             s.LatencySamples = 100;
             s.IdleMs = 1000;
+            s.ScaleSamples = 100;
+            s.ScaleIdleMs = 500;
         } else {
             Die("usage: serial_bench [--runs N] [--quick]");
         }
@@ -511,6 +587,9 @@ int main(int argc, char** argv) {
             std::reverse(order.begin(), order.end());
         }
         RunIdle(libs, s, figures);
+        for (std::size_t i = 0; i < libs.size(); ++i)
+            if (InScale(libs[i]))
+                RunScale(libs[i], s, random, figures[i]);
         PrintTable(run, libs, figures, s);
     }
     fs::remove_all(s.Dir);

@@ -1,5 +1,6 @@
 // Our component through TComPort, doing what the console does: every print cycle is the console's
 // sequence (close, settings, open with all ten events, two SendText, close).
+// The scale workload opens many ports at once, each with all ten events.
 //   bench_ours [--sync-none] <workload> ...   (smThreadSync unless --sync-none)
 #include "bench/serial/Workload.h"
 #include "serial/CPort.h"
@@ -7,7 +8,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <semaphore>
+#include <string>
 #include <vector>
 
 namespace {
@@ -63,35 +66,73 @@ void RunThroughput(const bench::Workload& W) {
     bench::ReportThroughput(W.Count, ns);
 }
 
+// Counts the bytes that notifications announce and stamps each notification for the harness.
+struct Receiver {
+    const bench::Workload& W;
+    std::atomic<long> Seen{0};
+    std::binary_semaphore Done{0};
+
+    void Listen(TComPort& Port) {
+        Port.OnRxChar = [this, &Port](TObject*, std::int32_t Count) {
+            const std::int64_t stamp = bench::NowNs();
+            char buffer[256];
+            for (std::int32_t left = Count; left > 0;) {
+                const std::int32_t n = Port.ReceiveBytes(
+                    buffer, std::min<std::int32_t>(left, static_cast<std::int32_t>(sizeof buffer)));
+                if (n <= 0)
+                    bench::Fail("nothing to read after a receive notification");
+                left -= n;
+            }
+            bench::SendStamp(W.AckFd, stamp);
+            if (Seen.fetch_add(Count) + Count >= W.Count)
+                Done.release();
+        };
+    }
+    // Says "armed" and waits for every sample; in smThreadSync they arrive through this thread.
+    void Collect() {
+        bench::SendStamp(W.AckFd, -1);
+        if (Sync == smThreadSync) {
+            while (Seen.load() < W.Count)
+                CheckSynchronize(INFINITE);
+        } else {
+            Done.acquire();
+        }
+        std::printf("samples=%ld\n", Seen.load());
+    }
+};
+
+// The main thread idles the way an event loop does: asleep until something is queued.
+void IdleServing(long Ms) {
+    const std::int64_t end = bench::NowNs() + Ms * 1000000;
+    for (std::int64_t now = bench::NowNs(); now < end; now = bench::NowNs())
+        CheckSynchronize(static_cast<DWORD>((end - now + 999999) / 1000000));
+}
+
 void RunLatency(const bench::Workload& W) {
     TComPort port(nullptr);
     Prepare(port, W.Port);
-    std::atomic<long> seen{0};
-    std::binary_semaphore done{0};
-    port.OnRxChar = [&](TObject*, std::int32_t Count) {
-        const std::int64_t stamp = bench::NowNs();
-        char buffer[256];
-        for (std::int32_t left = Count; left > 0;) {
-            const std::int32_t n = port.ReceiveBytes(
-                buffer, std::min<std::int32_t>(left, static_cast<std::int32_t>(sizeof buffer)));
-            if (n <= 0)
-                bench::Fail("nothing to read after a receive notification");
-            left -= n;
-        }
-        bench::SendStamp(W.AckFd, stamp);
-        if (seen.fetch_add(Count) + Count >= W.Count)
-            done.release();
-    };
+    Receiver receiver{W};
+    receiver.Listen(port);
     port.OpenPort();
-    bench::SendStamp(W.AckFd, -1);
-    if (Sync == smThreadSync) {
-        while (seen.load() < W.Count)
-            CheckSynchronize(INFINITE);
-    } else {
-        done.acquire();
-    }
+    receiver.Collect();
     port.ClosePort();
-    std::printf("samples=%ld\n", seen.load());
+}
+
+void RunScale(const bench::Workload& W) {
+    const std::vector<std::string> names = bench::SplitPorts(W.Port);
+    const long before = bench::ResidentKib();
+    Receiver receiver{W};
+    std::vector<std::unique_ptr<TComPort>> ports;
+    for (const std::string& name : names) {
+        ports.push_back(std::make_unique<TComPort>(nullptr));
+        Prepare(*ports.back(), name);
+        receiver.Listen(*ports.back());
+        ports.back()->OpenPort();
+    }
+    bench::RunScaleIdle(W, before, names.size(), IdleServing);
+    receiver.Collect();
+    for (auto& port : ports)
+        port->ClosePort();
 }
 
 void RunIdle(const bench::Workload& W) {
@@ -102,10 +143,7 @@ void RunIdle(const bench::Workload& W) {
     port.OnTxEmpty = [&](TObject*) { ++calls; };
     port.OpenPort();
     const bench::Usage before = bench::ProcessUsage();
-    const std::int64_t end = bench::NowNs() + W.Count * 1000000;
-    // The main thread idles the way an event loop does: asleep until something is queued.
-    for (std::int64_t now = bench::NowNs(); now < end; now = bench::NowNs())
-        CheckSynchronize(static_cast<DWORD>((end - now + 999999) / 1000000));
+    IdleServing(W.Count);
     const bench::Usage after = bench::ProcessUsage();
     port.ClosePort();
     bench::ReportIdle(before, after);
@@ -127,6 +165,8 @@ int main(int argc, char** argv) {
             RunThroughput(w);
         else if (w.Kind == "latency")
             RunLatency(w);
+        else if (w.Kind == "scale")
+            RunScale(w);
         else
             RunIdle(w);
     } catch (const std::exception& e) {

@@ -5,6 +5,7 @@
 //   <program> throughput <port> <total-bytes> <block-bytes>
 //   <program> latency <port> <samples> <ack-fd>
 //   <program> idle <port> <milliseconds>
+//   <program> scale <port>,<port>,... <samples> <idle-milliseconds> <ack-fd>
 //
 // Results are "key=value" lines on standard output; a failure exits non-zero with a message.
 #pragma once
@@ -13,6 +14,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -29,7 +31,8 @@ struct Workload {
     std::string Port;
     long Count = 0;      // cycles, total bytes, samples or milliseconds
     long Block = 0;      // throughput only
-    int AckFd = -1;      // latency only
+    int AckFd = -1;      // latency and scale
+    long IdleMs = 0;     // scale only: how long to idle with every port open
     std::string Receipt; // print only
     std::string Trailer; // print only
 };
@@ -49,7 +52,7 @@ inline std::string ReadWholeFile(const std::string& Path) {
 inline Workload ParseWorkload(int argc, char** argv) {
     Workload w;
     if (argc < 4)
-        Fail("usage: <program> print|throughput|latency|idle <port> <count> ...");
+        Fail("usage: <program> print|throughput|latency|idle|scale <port> <count> ...");
     w.Kind = argv[1];
     w.Port = argv[2];
     w.Count = std::atol(argv[3]);
@@ -60,6 +63,10 @@ inline Workload ParseWorkload(int argc, char** argv) {
         w.Block = std::atol(argv[4]);
     } else if (w.Kind == "latency" && argc == 5) {
         w.AckFd = std::atoi(argv[4]);
+    } else if (w.Kind == "scale" && argc == 6) {
+        // Port is a comma-separated list; the bytes arrive on the last one.
+        w.IdleMs = std::atol(argv[4]);
+        w.AckFd = std::atoi(argv[5]);
     } else if (w.Kind != "idle" || argc != 4) {
         Fail("bad arguments for workload " + w.Kind);
     }
@@ -120,6 +127,38 @@ inline void ReportPrint(long Cycles, std::int64_t Ns) {
 
 inline void ReportThroughput(long Bytes, std::int64_t Ns) {
     std::printf("bytes=%ld\nns=%lld\n", Bytes, static_cast<long long>(Ns));
+}
+
+inline std::vector<std::string> SplitPorts(const std::string& List) {
+    std::vector<std::string> ports;
+    for (std::size_t at = 0; at <= List.size();) {
+        const std::size_t comma = std::min(List.find(',', at), List.size());
+        ports.push_back(List.substr(at, comma - at));
+        at = comma + 1;
+    }
+    return ports;
+}
+
+// Resident memory of the process in KiB.
+inline long ResidentKib() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// The scale workload's idle phase: Idle(Ms) waits that long with every port open.
+template <typename IdleFor>
+inline void RunScaleIdle(const Workload& W, long KibBefore, std::size_t Ports, IdleFor&& Idle) {
+    const long kibPerPortTimes10 = (ResidentKib() - KibBefore) * 10 / static_cast<long>(Ports);
+    // Threads that the opening started settle first: the figure is about idling, not starting.
+    Idle(200);
+    const Usage before = ProcessUsage();
+    Idle(W.IdleMs);
+    const Usage after = ProcessUsage();
+    std::printf("kib_per_port=%ld.%ld\ncpu_us=%lld\nnvcsw=%ld\n", kibPerPortTimes10 / 10,
+                kibPerPortTimes10 % 10, static_cast<long long>(after.CpuUs - before.CpuUs),
+                after.VoluntarySwitches - before.VoluntarySwitches);
 }
 
 inline void ReportIdle(const Usage& Before, const Usage& After) {

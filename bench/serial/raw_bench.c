@@ -77,9 +77,20 @@ static void usage_now(int64_t* cpu_us, long* nvcsw) {
     *nvcsw = ru.ru_nvcsw;
 }
 
+/* Resident memory of the process in KiB. */
+static long resident_kib(void) {
+    long pages = 0, resident = 0;
+    FILE* statm = fopen("/proc/self/statm", "r");
+    if (!statm || fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+        fail("statm");
+    fclose(statm);
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
 int main(int argc, char** argv) {
     if (argc < 4) {
-        fprintf(stderr, "usage: bench_raw print|throughput|latency|idle <port> <count> ...\n");
+        fprintf(stderr,
+                "usage: bench_raw print|throughput|latency|idle|scale <port> <count> ...\n");
         return 2;
     }
     const char* kind = argv[1];
@@ -132,6 +143,62 @@ int main(int argc, char** argv) {
                 fail("ack");
         }
         close(fd);
+        printf("samples=%ld\n", count);
+    } else if (strcmp(kind, "scale") == 0 && argc == 6) {
+        /* Every port in the list open at once, all watched by one poll(); bytes come on the last.
+         */
+        const long idle_ms = atol(argv[4]);
+        const int ack = atoi(argv[5]);
+        struct pollfd fds[256];
+        nfds_t n = 0;
+        const long kib0 = resident_kib();
+        char* list = strdup(port);
+        for (char* name = strtok(list, ","); name; name = strtok(NULL, ",")) {
+            if (n == sizeof fds / sizeof fds[0])
+                fail("too many ports");
+            fds[n].fd = open_port(name);
+            fds[n].events = POLLIN;
+            ++n;
+        }
+        const long kib_x10 = (resident_kib() - kib0) * 10 / (long)n;
+        /* As the other programs, which let what the opening started settle first. */
+        if (poll(fds, n, 200) > 0)
+            fail("unexpected input while idle");
+        int64_t cpu0, cpu1;
+        long cs0, cs1;
+        usage_now(&cpu0, &cs0);
+        const int64_t end = now_ns() + (int64_t)idle_ms * 1000000;
+        for (int64_t now = now_ns(); now < end; now = now_ns())
+            if (poll(fds, n, (int)((end - now + 999999) / 1000000)) > 0)
+                fail("unexpected input while idle");
+        usage_now(&cpu1, &cs1);
+        printf("kib_per_port=%ld.%ld\ncpu_us=%lld\nnvcsw=%ld\n", kib_x10 / 10, kib_x10 % 10,
+               (long long)(cpu1 - cpu0), cs1 - cs0);
+        int64_t stamp = -1;
+        if (write(ack, &stamp, sizeof stamp) != sizeof stamp)
+            fail("ack");
+        for (long seen = 0; seen < count;) {
+            if (poll(fds, n, -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                fail("poll");
+            }
+            stamp = now_ns();
+            for (nfds_t i = 0; i < n; ++i) {
+                if (!(fds[i].revents & POLLIN))
+                    continue;
+                char buffer[256];
+                ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+                if (got <= 0)
+                    fail("read");
+                seen += got;
+                if (write(ack, &stamp, sizeof stamp) != sizeof stamp)
+                    fail("ack");
+            }
+        }
+        for (nfds_t i = 0; i < n; ++i)
+            close(fds[i].fd);
+        free(list);
         printf("samples=%ld\n", count);
     } else if (strcmp(kind, "idle") == 0 && argc == 4) {
         int fd = open_port(port);

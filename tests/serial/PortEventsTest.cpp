@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <future>
 #include <utility>
 
@@ -19,21 +20,25 @@ public:
     QueuedWork() {
         SetWakeMainThread([this] {
             std::lock_guard g(Lock);
-            ++Count;
+            ++Queued;
             Changed.notify_all();
         });
     }
     ~QueuedWork() { SetWakeMainThread(nullptr); }
+    int Count() {
+        std::lock_guard g(Lock);
+        return Queued;
+    }
     void WaitFor(int N) {
         std::unique_lock g(Lock);
-        ASSERT_TRUE(Changed.wait_for(g, std::chrono::seconds(20), [&] { return Count >= N; }))
+        ASSERT_TRUE(Changed.wait_for(g, std::chrono::seconds(20), [&] { return Queued >= N; }))
             << "no work queued for the main thread";
     }
 
 private:
     std::mutex Lock;
     std::condition_variable Changed;
-    int Count = 0;
+    int Queued = 0;
 };
 
 // Opens a port on a simulated device with every event and the given delivery mode.
@@ -199,6 +204,88 @@ TEST(Delivery, AHandlerErrorInThreadSyncEndsMonitoringButNotThePort) {
     p.Port.ClosePort();
     EXPECT_EQ(calls, 1);
     EXPECT_FALSE(p.Sim.Device->IsOpen());
+}
+
+// A port whose hooks say what they were asked to fire, with no handler assigned.
+class HookedPort : public TComPort {
+public:
+    using TComPort::TComPort;
+    EventLog* Log = nullptr;
+
+protected:
+    void FireTxEmpty() override { Log->Add("TxEmpty"); }
+    void FireBreak() override { Log->Add("Break"); }
+    void FireRing() override { Log->Add("Ring"); }
+};
+
+int WaitRequests(const SimulatedPort& Sim) {
+    const auto kinds = Sim.Device->CallKinds();
+    return static_cast<int>(
+        std::count(kinds.begin(), kinds.end(), platform::CommCallKind::WaitCommEvent));
+}
+
+TEST(Delivery, ABatchNobodyListensToStaysOnTheEventThread) {
+    OpenPortOn p(smThreadSync, "simunheard");
+    QueuedWork queued;
+    p.Port.OpenPort();
+    p.Sim.Device->Ring();
+    // The thread asks for the next events once the ring's batch is over.
+    ServeUntil([&] { return WaitRequests(p.Sim) >= 2; });
+    EXPECT_EQ(queued.Count(), 0);
+    p.Port.OnRing = [&](TObject*) { p.Log.Add("Ring"); };
+    p.Sim.Device->Ring();
+    ServeUntil([&] { return p.Log.Contains("Ring"); });
+    EXPECT_EQ(queued.Count(), 1);
+    p.Port.ClosePort();
+}
+
+TEST(Delivery, EveryKindOfListenerOfAQuietEventIsTold) {
+    enum Listener { Handler, Link, Hook };
+    struct Row {
+        const char* Event;
+        std::function<void(TCustomComPort&, SimulatedPort&)> Make;
+        std::vector<Listener> Listeners;
+    };
+    const Row rows[] = {
+        {"TxEmpty",
+         [](TCustomComPort& Port, SimulatedPort&) { Port.SendText("x"); },
+         {Handler, Link, Hook}},
+        {"Ring",
+         [](TCustomComPort&, SimulatedPort& Sim) { Sim.Device->Ring(); },
+         {Handler, Link, Hook}},
+        {"Break",
+         [](TCustomComPort&, SimulatedPort& Sim) { Sim.Device->Break(); },
+         {Handler, Hook}},
+    };
+    for (const Row& row : rows)
+        for (Listener listener : row.Listeners) {
+            SCOPED_TRACE(std::string(row.Event) + " " + std::to_string(listener));
+            SimulatedPort sim("simheard");
+            EventLog log;
+            HookedPort hooked(nullptr);
+            TComPort plain(nullptr);
+            TCustomComPort& port = listener == Hook ? hooked : plain;
+            hooked.Log = &log;
+            TPortLink link;
+            const auto add = [&log, &row](TObject*) { log.Add(row.Event); };
+            if (listener == Link) {
+                link.TxEmptied = add;
+                link.RingSeen = add;
+                port.AttachLink(&link);
+            }
+            if (listener == Handler) {
+                plain.OnTxEmpty = add;
+                plain.OnRing = add;
+                plain.OnBreak = add;
+            }
+            port.SetPort(sim.Name);
+            port.OpenPort();
+            row.Make(port, sim);
+            ServeUntil([&] { return log.Contains(row.Event); });
+            port.ClosePort();
+            if (listener == Link)
+                port.DetachLink(&link);
+        }
 }
 
 TEST(Handling, QuietCasesFireNothing) {

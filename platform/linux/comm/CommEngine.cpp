@@ -75,6 +75,7 @@ DWORD CommEngine::Start() {
     LastDcb = DcbFromSettings(Settings, Behaviour);
     DeviceFd = Device->PollFd();
     {
+        const DeferredWakes deferred;
         std::lock_guard held(Lock);
         if (const int error = Reactor.Open(weak_from_this()))
             return Win32ErrorFromErrno(error);
@@ -83,6 +84,7 @@ DWORD CommEngine::Start() {
     // Serves the change at once on the caller's thread, so the events it raises are recorded
     // before the caller goes on.
     Device->Attach([this] {
+        const DeferredWakes deferred;
         std::lock_guard held(Lock);
         if (!Stopping)
             Service(Now());
@@ -92,6 +94,7 @@ DWORD CommEngine::Start() {
 
 void CommEngine::Close() {
     {
+        const DeferredWakes deferred;
         std::unique_lock held(Lock);
         if (Closed)
             return;
@@ -117,6 +120,7 @@ void CommEngine::Close() {
 }
 
 void CommEngine::DescriptorReady(std::uint32_t Events) {
+    const DeferredWakes deferred;
     std::lock_guard held(Lock);
     if (Stopping)
         return;
@@ -132,6 +136,7 @@ void CommEngine::HangUp() {
 }
 
 void CommEngine::DeadlinePassed() {
+    const DeferredWakes deferred;
     std::lock_guard held(Lock);
     Reactor.DeadlineReported();
     if (!Stopping)
@@ -139,6 +144,7 @@ void CommEngine::DeadlinePassed() {
 }
 
 int CommEngine::DirectionHelper::HelperFd(short& Events) {
+    const DeferredWakes deferred;
     std::lock_guard held(Engine.Lock);
     if (Engine.Stopping || Engine.DeadErrno != 0)
         return -1;
@@ -150,17 +156,15 @@ int CommEngine::DirectionHelper::HelperFd(short& Events) {
         Events = Engine.Ring.Space() > 0 ? POLLIN : 0;
     if (Events == 0)
         return -1;
-    if (Output) {
-        ++Engine.OutputHelpers;
-        Engine.Rearm();
-    }
+    ++(Output ? Engine.OutputHelpers : Engine.InputHelpers);
+    Engine.Rearm();
     return Engine.DeviceFd;
 }
 
 void CommEngine::DirectionHelper::Help(short Events) {
+    const DeferredWakes deferred;
     std::lock_guard held(Engine.Lock);
-    if (Output)
-        --Engine.OutputHelpers;
+    --(Output ? Engine.OutputHelpers : Engine.InputHelpers);
     if (Engine.Stopping)
         return;
     if (Events & (POLLHUP | POLLERR))
@@ -178,9 +182,9 @@ void CommEngine::Rearm() {
     if (Stopping)
         return;
     std::uint32_t events = 0;
-    // Input stays watched while a thread helps with it: an event thread waits again and again,
-    // and arming and disarming around every wait would cost two calls each time.
-    if (InputWatched && Ring.Space() > 0)
+    // A direction a thread polls for itself is left to it, so the descriptor's readiness wakes
+    // one thread rather than two.
+    if (InputWatched && Ring.Space() > 0 && InputHelpers == 0)
         events |= EPOLLIN;
     if (WantsToSend() && OutputHelpers == 0)
         events |= EPOLLOUT;
@@ -260,6 +264,8 @@ void CommEngine::Complete(_OVERLAPPED* Overlapped, DWORD Status, DWORD Count) {
 
 BOOL CommEngine::WaitBlocking(std::unique_lock<std::mutex>& Held, _OVERLAPPED& Record,
                               DWORD* Count) {
+    // Whoever completes the record may be among those woken.
+    DeferredWakes::Flush();
     Completed.wait(Held, [&Record] {
         return std::atomic_ref<ULONG_PTR>(Record.Internal).load(std::memory_order_acquire) !=
                ERROR_IO_PENDING;

@@ -231,9 +231,10 @@ private:
     int DeviceFd = -1;
     DirectionHelper InputHelper{*this, false};
     DirectionHelper OutputHelper{*this, true};
-    // Threads polling the device for a write right now: the reactor leaves the write to them, so
-    // the descriptor's readiness wakes one thread rather than two.
+    // Threads polling the device for a write or for input right now: the reactor leaves that
+    // direction to them, so the descriptor's readiness wakes one thread rather than two.
     int OutputHelpers = 0;
+    int InputHelpers = 0;
     bool Stopping = false;
     bool Closed = false;
 

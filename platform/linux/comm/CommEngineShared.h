@@ -24,10 +24,12 @@ inline BOOL Fail(DWORD Error) {
 
 } // namespace platform::commengine
 
-// Takes the lock and lets the device record or fail the call, whose CommCall fields are the
-// macro's arguments (designated initializers).
+// Takes the lock, holding back the wake-ups sent under it until it is released, and lets the device
+// record or fail the call, whose CommCall fields are the macro's arguments (designated
+// initializers).
 #define TILLMARK_COMM_ENTER(...)                                                                   \
     const CommCall call{__VA_ARGS__};                                                              \
+    const DeferredWakes deferred;                                                                  \
     std::unique_lock held(Lock);                                                                   \
     if (Closed)                                                                                    \
         return commengine::Fail(ERROR_INVALID_HANDLE);                                             \

@@ -116,6 +116,7 @@ BOOL CommEngine::GetCommMask(DWORD& Out) {
 
 BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
     const CommCall call{.Kind = CommCallKind::WaitCommEvent, .Overlapped = Overlapped != nullptr};
+    const DeferredWakes deferred;
     std::unique_lock held(Lock);
     if (Closed)
         return Fail(ERROR_INVALID_HANDLE);

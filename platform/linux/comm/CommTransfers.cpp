@@ -55,7 +55,9 @@ BOOL CommEngine::Submit(std::deque<Transfer>& Queue, BYTE* Buffer, DWORD Count, 
     Queue.push_back(t);
     if (&Queue == &Reads)
         InputWatched = true;
-    Service(Now(), &Queue == &Reads);
+    // A read the ring can fill alone asks the device nothing: what the kernel holds is newer
+    // and is taken when the device next reports it.
+    Service(Now(), &Queue == &Reads && Ring.Size() < Count);
     if (!Overlapped)
         return WaitBlocking(Held, local, Done);
     const auto status = static_cast<DWORD>(

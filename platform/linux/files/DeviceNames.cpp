@@ -31,6 +31,24 @@ DeviceRoots& Roots() {
     return roots;
 }
 
+// The console's device numbers, read from sysfs once for the roots in use: every open asks.
+struct ConsoleDevices {
+    DeviceRoots Roots;
+    std::vector<dev_t> Devices;
+    bool VirtualTerminals = false; // "tty0": whichever one is in front, so any of them
+    bool Read = false;
+};
+
+std::mutex& ConsoleLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+ConsoleDevices& CachedConsole() {
+    static ConsoleDevices cached;
+    return cached;
+}
+
 unsigned NumberAfterPrefix(const std::string& Name, const char* Prefix) {
     const std::string lower = LowerName(Name);
     const std::size_t n = std::char_traits<char>::length(Prefix);
@@ -113,8 +131,13 @@ DeviceRoots CurrentDeviceRoots() {
 }
 
 void SetDeviceRootsForTest(DeviceRoots NewRoots) {
-    std::lock_guard lock(RootsLock());
-    Roots() = std::move(NewRoots);
+    {
+        std::lock_guard lock(RootsLock());
+        Roots() = std::move(NewRoots);
+    }
+    // A test may have written a new console list under the same roots.
+    std::lock_guard lock(ConsoleLock());
+    CachedConsole().Read = false;
 }
 
 std::string AliasFolder() {
@@ -213,18 +236,34 @@ std::vector<std::string> ConsoleNames() {
     return names;
 }
 
+namespace {
+ConsoleDevices ReadConsoleDevices(const DeviceRoots& Roots) {
+    ConsoleDevices found{Roots, {}, false, true};
+    std::istringstream active(ReadFirstLine(Roots.Sys + "/class/tty/console/active"));
+    for (std::string name; active >> name;) {
+        found.VirtualTerminals |= name == "tty0";
+        struct stat st {};
+        if (::stat((Roots.Dev + "/" + name).c_str(), &st) == 0 && S_ISCHR(st.st_mode))
+            found.Devices.push_back(st.st_rdev);
+    }
+    return found;
+}
+} // namespace
+
 bool IsConsoleDevice(dev_t Device) {
-    const std::string dev = CurrentDeviceRoots().Dev;
     // /dev/console and /dev/tty have fixed numbers (major 5) wherever the device nodes live.
     if (Device == makedev(5, 1) || Device == makedev(5, 0))
         return true;
-    for (const auto& name : ConsoleNames()) {
-        const std::string path = dev + "/" + name;
-        struct stat st {};
-        if (::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == Device)
-            return true;
-    }
-    return false;
+    const DeviceRoots roots = CurrentDeviceRoots();
+    std::lock_guard lock(ConsoleLock());
+    ConsoleDevices& console = CachedConsole();
+    if (!console.Read || console.Roots.Dev != roots.Dev || console.Roots.Sys != roots.Sys)
+        console = ReadConsoleDevices(roots);
+    // Virtual terminals are major 4, minors below 64 (the serial ports start there).
+    if (console.VirtualTerminals && major(Device) == 4 && minor(Device) < 64)
+        return true;
+    return std::find(console.Devices.begin(), console.Devices.end(), Device) !=
+           console.Devices.end();
 }
 
 std::optional<std::string> CheckCommDevice(const DevicePath& Device) {

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -34,9 +35,26 @@ std::function<void()>& WaitBlockedHook() {
 
 // Shared by the waiting thread and a SetEvent that wakes it after releasing the lock, when the
 // wait may have ended already.
+// A thread's wake-up descriptor for waits in poll(). Shared, so a wake-up sent after the lock is
+// released never reaches a number that the ended thread's descriptor has handed on.
+struct WakeFd {
+    int Fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    WakeFd() = default;
+    WakeFd(const WakeFd&) = delete;
+    WakeFd& operator=(const WakeFd&) = delete;
+    ~WakeFd() {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+    void Wake() const {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = ::write(Fd, &one, sizeof one);
+    }
+};
+
 struct Waiter {
     std::condition_variable Wake;
-    int PollFd = -1; // while the waiter sleeps in poll(): its wake-up descriptor
+    std::shared_ptr<const WakeFd> Polling; // while the waiter sleeps in poll()
     std::thread::id Thread = std::this_thread::get_id();
 };
 
@@ -51,31 +69,29 @@ public:
     std::weak_ptr<WaitHelper> Helper;
 };
 
-// The calling thread's wake-up descriptor for waits in poll(), made on first use; -1 when none
-// can be made.
-int ThreadWakeFd() {
-    struct Owner {
-        int Fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        ~Owner() {
-            if (Fd >= 0)
-                ::close(Fd);
-        }
-    };
-    thread_local Owner owner;
-    return owner.Fd;
+// The calling thread's wake-up descriptor, made on first use; its Fd is -1 when none can be
+// made.
+const std::shared_ptr<const WakeFd>& ThreadWakeFd() {
+    thread_local const std::shared_ptr<const WakeFd> owner = std::make_shared<WakeFd>();
+    return owner;
 }
+
+// The wake-ups this thread holds back, and how many DeferredWakes are alive on it.
+thread_local std::vector<std::shared_ptr<const WakeFd>> heldWakes;
+thread_local int deferDepth = 0;
 
 // Under SyncLock(): wakes a waiter asleep in poll(); false for one on its condition variable,
 // which the caller notifies.
 bool WakePollingWaiter(const Waiter& W) {
-    if (W.PollFd < 0)
+    if (!W.Polling)
         return false;
     // A helper signalling its own waiter's event finds the waiter awake already.
     if (W.Thread == std::this_thread::get_id())
         return true;
-    // Under the lock: the descriptor is the thread's own and goes when the thread ends.
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto written = ::write(W.PollFd, &one, sizeof one);
+    if (deferDepth > 0)
+        heldWakes.push_back(W.Polling);
+    else
+        W.Polling->Wake();
     return true;
 }
 
@@ -97,23 +113,24 @@ std::weak_ptr<WaitHelper> FindHelper(const std::vector<std::shared_ptr<Event>>& 
 void HelpWhileWaiting(std::unique_lock<std::mutex>& Lock, Waiter& Self,
                       const std::weak_ptr<WaitHelper>& Offered,
                       const std::optional<SteadyTime>& Deadline) {
-    Self.PollFd = ThreadWakeFd();
+    Self.Polling = ThreadWakeFd();
+    const int wakeFd = Self.Polling->Fd;
     Lock.unlock();
     // Held only while unlocked: the last reference may close a device, which signals events.
     if (auto helper = Offered.lock()) {
         short events = 0;
         const int fd = helper->HelperFd(events);
-        pollfd fds[2] = {{Self.PollFd, POLLIN, 0}, {fd, events, 0}};
+        pollfd fds[2] = {{wakeFd, POLLIN, 0}, {fd, events, 0}};
         const int ready = ::poll(fds, 2, PollTimeout(Deadline));
         if (ready > 0 && (fds[0].revents & POLLIN)) {
             std::uint64_t value = 0;
-            [[maybe_unused]] const auto got = ::read(Self.PollFd, &value, sizeof value);
+            [[maybe_unused]] const auto got = ::read(wakeFd, &value, sizeof value);
         }
         if (fd >= 0)
             helper->Help(ready > 0 ? fds[1].revents : 0);
     }
     Lock.lock();
-    Self.PollFd = -1;
+    Self.Polling.reset();
 }
 
 // Under SyncLock(): the result of the wait if it can complete now, consuming auto-reset events
@@ -140,6 +157,8 @@ std::optional<DWORD> TryComplete(const std::vector<std::shared_ptr<Event>>& Even
 
 DWORD WaitForEvents(const std::vector<std::shared_ptr<Event>>& Events, bool All,
                     DWORD Milliseconds) {
+    // A thread about to block sends what it held back: it may be waiting for those it wakes.
+    DeferredWakes::Flush();
     const auto deadline = DeadlineAfter(Milliseconds, std::chrono::steady_clock::now());
     std::unique_lock lock(SyncLock());
     if (auto done = TryComplete(Events, All))
@@ -158,7 +177,7 @@ DWORD WaitForEvents(const std::vector<std::shared_ptr<Event>>& Events, bool All,
     while (!(result = TryComplete(Events, All))) {
         // A wait for all of several events gains nothing from doing one event's work early.
         const auto helper = All ? std::weak_ptr<WaitHelper>() : FindHelper(Events);
-        if (!helper.expired() && ThreadWakeFd() >= 0) {
+        if (!helper.expired() && ThreadWakeFd()->Fd >= 0) {
             HelpWhileWaiting(lock, self, helper, deadline);
             if (deadline && std::chrono::steady_clock::now() >= *deadline) {
                 result = TryComplete(Events, All);
@@ -209,6 +228,22 @@ void SetEventHelper(HANDLE Handle, std::weak_ptr<WaitHelper> Helper) {
             WakeWaiter(*waiter);
 }
 
+DeferredWakes::DeferredWakes() {
+    ++deferDepth;
+}
+
+DeferredWakes::~DeferredWakes() {
+    if (--deferDepth == 0)
+        Flush();
+}
+
+void DeferredWakes::Flush() {
+    // Wake() calls nothing that could hold back more.
+    for (const auto& fd : heldWakes)
+        fd->Wake();
+    heldWakes.clear();
+}
+
 } // namespace platform
 
 using platform::Event;
@@ -232,6 +267,7 @@ BOOL SetEvent(HANDLE hEvent) {
     std::shared_ptr<platform::Waiter> first;
     std::vector<std::shared_ptr<platform::Waiter>> others;
     {
+        const platform::DeferredWakes deferred;
         std::lock_guard lock(platform::SyncLock());
         event->Signalled = true;
         // The work it stood for is done.

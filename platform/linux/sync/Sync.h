@@ -35,6 +35,20 @@ public:
     virtual void Help(short Events) = 0;
 };
 
+// While one lives on a thread, the wake-ups that SetEvent sends from it to threads asleep in
+// poll() wait until the outermost one ends. Declared before a lock that the woken thread wants
+// at once, it ends after that lock is released, so the woken thread does not wake only to block
+// on it. A thread that blocks in between calls Flush first.
+class DeferredWakes {
+public:
+    DeferredWakes();
+    ~DeferredWakes();
+    DeferredWakes(const DeferredWakes&) = delete;
+    DeferredWakes& operator=(const DeferredWakes&) = delete;
+    // Sends what the calling thread has held back so far.
+    static void Flush();
+};
+
 // Offers Helper to whoever waits on Event until the event is next signalled. An empty pointer
 // withdraws it; a handle that is no event is ignored.
 void SetEventHelper(HANDLE Event, std::weak_ptr<WaitHelper> Helper);
