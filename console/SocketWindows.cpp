@@ -1,6 +1,7 @@
 // The socket calls on Windows (Winsock 2); SocketPosix.cpp's twin.
 #include "console/Socket.h"
 
+#include "console/SocketAddress.h"
 #include "console/SocketCalls.h"
 
 #ifndef NOMINMAX
@@ -150,21 +151,6 @@ int Wait(SOCKET Socket, TWant Want, int TimeoutMs, const TStopSignal* Stop) {
         if (got == WSA_WAIT_TIMEOUT)
             return ReadyNow(Socket, Want) ? 1 : 0;
     }
-}
-
-std::string Address(const sockaddr_storage& Storage) {
-    char host[INET6_ADDRSTRLEN] = {};
-    std::uint16_t port = 0;
-    if (Storage.ss_family == AF_INET6) {
-        const auto& a = reinterpret_cast<const sockaddr_in6&>(Storage);
-        ::inet_ntop(AF_INET6, &a.sin6_addr, host, sizeof host);
-        port = ntohs(a.sin6_port);
-    } else {
-        const auto& a = reinterpret_cast<const sockaddr_in&>(Storage);
-        ::inet_ntop(AF_INET, &a.sin_addr, host, sizeof host);
-        port = ntohs(a.sin_port);
-    }
-    return TEndpoint{host, port}.Text();
 }
 
 struct AddressList {
