@@ -63,22 +63,37 @@ unsigned NumberAfterPrefix(const std::string& Name, const char* Prefix) {
     return value;
 }
 
-std::optional<std::string> RealPath(const std::string& Path) {
+// The path the kernel gives for what the O_PATH descriptor Fd reached, in one call where
+// realpath() asks about every component; Path, what Fd was opened from, is the fallback.
+std::optional<std::string> RealPathOf(int Fd, const std::string& Path) {
     char buffer[PATH_MAX];
-    // The kernel names what an O_PATH descriptor reached in one call, where realpath() asks
-    // about every component. O_PATH opens no device, so it is safe on any node.
-    const int fd = ::open(Path.c_str(), O_PATH | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const std::string link = "/proc/self/fd/" + std::to_string(Fd);
     const ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer - 1);
-    ::close(fd);
     if (n > 0 && buffer[0] == '/')
         return std::string(buffer, static_cast<std::size_t>(n));
     // No /proc (or an odd answer from it): the library's way.
     if (!::realpath(Path.c_str(), buffer))
         return std::nullopt;
     return std::string(buffer);
+}
+
+// An O_PATH descriptor on what Path leads to, closed with the last copy; null with errno set.
+// O_PATH opens no device, so it is safe on any node.
+std::shared_ptr<const int> OpenNode(const std::string& Path) {
+    const int fd = ::open(Path.c_str(), O_PATH | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    return std::shared_ptr<const int>(new int(fd), [](const int* Fd) {
+        ::close(*Fd);
+        delete Fd;
+    });
+}
+
+std::optional<std::string> RealPath(const std::string& Path) {
+    const auto node = OpenNode(Path);
+    if (!node)
+        return std::nullopt;
+    return RealPathOf(*node, Path);
 }
 
 bool IsUnder(const std::string& Path, const std::string& Root) {
@@ -151,14 +166,21 @@ std::string AliasFolder() {
     return {};
 }
 
-std::optional<std::string> FindAlias(const std::string& Name) {
+namespace {
+// Where the folder's entry for Name would be; none when no entry can stand for Name.
+std::optional<std::string> AliasPath(const std::string& Name) {
     const std::string folder = AliasFolder();
     if (folder.empty() || Name.empty() || Name.find('/') != std::string::npos || Name == "." ||
         Name == "..")
         return std::nullopt;
-    const std::string path = folder + "/" + LowerName(Name);
+    return folder + "/" + LowerName(Name);
+}
+} // namespace
+
+std::optional<std::string> FindAlias(const std::string& Name) {
+    auto path = AliasPath(Name);
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
+    if (!path || ::lstat(path->c_str(), &st) != 0)
         return std::nullopt;
     return path;
 }
@@ -195,8 +217,15 @@ std::optional<DevicePath> ResolveCommName(const std::string& Name) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return std::nullopt;
     }
-    if (auto alias = FindAlias(Name))
-        return DevicePath{*alias, true};
+    // An alias that leads somewhere is opened at once, so checking it asks the descriptor;
+    // only when that fails is the folder asked whether a dangling alias stands for the name.
+    if (auto alias = AliasPath(Name)) {
+        if (auto node = OpenNode(*alias))
+            return DevicePath{*alias, true, std::move(node)};
+        struct stat st {};
+        if (::lstat(alias->c_str(), &st) == 0)
+            return DevicePath{*alias, true};
+    }
 
     const std::string dev = CurrentDeviceRoots().Dev;
     if (const unsigned n = CommNumber(Name))
@@ -273,7 +302,10 @@ std::optional<std::string> CheckCommDevice(const DevicePath& Device) {
                                                          : Win32ErrorFromErrno(Errno));
         return std::nullopt;
     };
-    auto real = RealPath(Device.Path);
+    auto node = Device.Node ? Device.Node : OpenNode(Device.Path);
+    if (!node)
+        return notFound(errno);
+    auto real = RealPathOf(*node, Device.Path);
     if (!real)
         return notFound(errno);
     if (!Device.ViaAlias) {
@@ -285,9 +317,9 @@ std::optional<std::string> CheckCommDevice(const DevicePath& Device) {
             return std::nullopt;
         }
     }
-    const std::string target = std::move(*real);
+    // The node the descriptor holds, not whatever the name leads to by now.
     struct stat st {};
-    if (::stat(target.c_str(), &st) != 0)
+    if (::fstat(*node, &st) != 0)
         return notFound(errno);
     if (S_ISDIR(st.st_mode)) {
         Fail(ERROR_ACCESS_DENIED);
@@ -310,7 +342,7 @@ std::optional<std::string> CheckCommDevice(const DevicePath& Device) {
         Fail(ERROR_ACCESS_DENIED);
         return std::nullopt;
     }
-    return target;
+    return real;
 }
 
 } // namespace platform

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -42,8 +43,14 @@ unsigned PrinterNumber(const std::string& Name);
 
 // A name turned into the node to open, before any check.
 struct DevicePath {
+    DevicePath(std::string Where, bool Alias, std::shared_ptr<const int> Opened = nullptr)
+        : Path(std::move(Where)), ViaAlias(Alias), Node(std::move(Opened)) {}
+
     std::string Path;
     bool ViaAlias = false;
+    // An O_PATH descriptor on the node Path reached, when resolving already opened one: the
+    // checks then ask it, not the name. Closed with the last copy.
+    std::shared_ptr<const int> Node;
 };
 
 // A comm port name (what follows "\\.\"): its alias, else COMn as ttyS<n-1>, else a path under
