@@ -91,6 +91,32 @@ TEST_F(CommPty, OpensAsRawTerminalWithoutHangupOnClose) {
     EXPECT_EQ(GetFileType(Port), FILE_TYPE_CHAR);
 }
 
+TEST_F(CommPty, ReopenedPortIsRawAgainAndKeepsItsSettings) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    ASSERT_TRUE(GetCommState(Port, &dcb));
+    dcb.BaudRate = 4800;
+    ASSERT_TRUE(SetCommState(Port, &dcb));
+    ASSERT_TRUE(CloseHandle(Port));
+    // Another program cooks the terminal between two uses.
+    platform::TermSettings t;
+    ASSERT_EQ(platform::ReadTermSettings(Far.Master, t), 0);
+    t.Lflag |= ICANON | ECHO;
+    t.Iflag |= ICRNL;
+    ASSERT_EQ(platform::WriteTermSettings(Far.Master, t, platform::TermCheck::None), 0);
+
+    Port = OpenComm(Far.Path);
+    ASSERT_NE(Port, INVALID_HANDLE_VALUE) << GetLastError();
+    ASSERT_EQ(platform::ReadTermSettings(Far.Master, t), 0);
+    EXPECT_EQ(t.Lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(t.Iflag & ICRNL, 0u);
+    // The settings of the last use again: the terminal holds them.
+    ASSERT_TRUE(SetCommState(Port, &dcb));
+    ASSERT_EQ(platform::ReadTermSettings(Far.Master, t), 0);
+    EXPECT_EQ(t.Speed, 4800u);
+    EXPECT_EQ(t.Lflag & ICANON, 0u);
+}
+
 TEST_F(CommPty, WrittenBytesArriveUnchanged) {
     const auto bytes = AllByteValues(4);
     Overlapped write;

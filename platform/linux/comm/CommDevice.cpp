@@ -110,15 +110,11 @@ public:
         return 0;
     }
     int SetSettings(const TermSettings& Wanted) override {
-        return WriteTermSettings(Fd, Wanted, Pseudo ? TermCheck::None : TermCheck::SpeedAndFraming,
-                                 &Settings, &Settings);
+        return Apply(Wanted, TermCheck::SpeedAndFraming);
     }
 
     // Raw mode for the open, checking only the speed, as the framing is the driver's own yet.
-    int MakeRaw() {
-        return WriteTermSettings(Fd, RawSettings(Settings),
-                                 Pseudo ? TermCheck::None : TermCheck::Speed, &Settings, &Settings);
-    }
+    int MakeRaw() { return Apply(RawSettings(Settings), TermCheck::Speed); }
 
     // A pty has no modem lines and keeps no line counters: asking the kernel only costs calls.
     int GetLines(DWORD& Lines) override {
@@ -192,6 +188,15 @@ public:
     }
 
 private:
+    // Settings the terminal already holds are not written again: a port opened once more with
+    // the settings of its last use (the print cycle) keeps them, raw mode included, from then.
+    int Apply(const TermSettings& Wanted, TermCheck Check) {
+        if (Wanted == Settings)
+            return 0;
+        return WriteTermSettings(Fd, Wanted, Pseudo ? TermCheck::None : Check, &Settings,
+                                 &Settings);
+    }
+
     // Sleeps in the kernel until a modem line changes, then wakes the engine. A driver that
     // refuses the wait, or answers it without any change, is not asked again.
     void WatchLines() {
