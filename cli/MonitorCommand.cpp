@@ -16,9 +16,6 @@ namespace {
 
 std::atomic<bool> stopRequested{false};
 
-// How often the monitor looks whether its device is still there.
-constexpr DWORD DeviceCheckMs = 200;
-
 // Ctrl+C or a close request: leave the serving loop, which closes the port.
 BOOL StopMonitor(DWORD) {
     stopRequested = true;
@@ -105,12 +102,11 @@ int RunMonitor(const MonitorOptions& Options, std::ostream& Out, std::ostream& E
             << modes[Options.Sync] << "); press Ctrl+C to stop." << std::endl;
     }
     // The event thread ends by itself only when the device refuses to be waited on: its far side
-    // went away (an adapter unplugged, a pty's master closed). Nothing tells the main thread, so
-    // it looks between waits.
+    // went away (an adapter unplugged, a pty's master closed). It wakes this loop when it does.
     bool gone = false;
     while (!stopRequested && !gone) {
-        CheckSynchronize(DeviceCheckMs);
-        gone = port.EventThread() && port.EventThread()->Finished();
+        CheckSynchronize(INFINITE);
+        gone = port.EventThread() && port.EventThread()->DeviceEndedIt();
     }
     if (gone) {
         {

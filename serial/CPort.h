@@ -460,6 +460,9 @@ public:
 
     void SignalStop();
     TComEvents CurrentEvents() const { return FCurrentEvents; }
+    // True once the device ended monitoring by refusing a wait (its far side went away), not a
+    // stop; the main thread's event loop is woken (WakeMainThread) when it happens.
+    bool DeviceEndedIt() const { return FDeviceEndedIt.load(std::memory_order_acquire); }
 
 protected:
     void Execute() override;
@@ -477,6 +480,7 @@ private:
     HANDLE FStopEvent;
     TComEvents FCurrentEvents;
     bool FEndedFromWithin = false;
+    std::atomic<bool> FDeviceEndedIt{false};
     // No link and no class of the user's between the routines and the handlers: a batch that
     // no handler wants is then not delivered at all.
     bool FSkipsUnwanted = false;

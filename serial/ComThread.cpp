@@ -43,14 +43,17 @@ void TComThread::Execute() {
     DWORD mask = 0;
     DWORD result = WAIT_FAILED;
     bool pending = false;
+    bool deviceEndedIt = true;
     do {
         // A device that refuses wait requests ends monitoring instead of spinning on them.
         if (!WaitCommEvent(device, &mask, &overlapped) && GetLastError() != ERROR_IO_PENDING)
             break;
         pending = true;
         result = WaitForMultipleObjects(2, signals, FALSE, INFINITE);
-        if (result != WAIT_OBJECT_0 + 1)
+        if (result != WAIT_OBJECT_0 + 1) {
+            deviceEndedIt = result != WAIT_OBJECT_0;
             break;
+        }
         pending = false;
         DWORD count = 0;
         if (GetOverlappedResult(device, &overlapped, &count, FALSE)) {
@@ -65,6 +68,11 @@ void TComThread::Execute() {
     if (pending)
         WaitForSingleObject(done.Handle, INFINITE);
     PurgeComm(device, PURGE_TXCLEAR | PURGE_RXCLEAR);
+    if (deviceEndedIt) {
+        // Nothing else would tell a main thread that waits for events that none will come.
+        FDeviceEndedIt.store(true, std::memory_order_release);
+        WakeMainThread();
+    }
 }
 
 void TComThread::DispatchEvents() {
