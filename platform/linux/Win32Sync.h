@@ -24,5 +24,24 @@ DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAl
 BOOL CloseHandle(HANDLE hObject);
 void Sleep(DWORD dwMilliseconds);
 
+// Waits registered with the thread pool. Here every callback runs on one wait thread of the
+// process, one after the other, so a callback should be short. Only what the serial component
+// needs is supported: an event, INFINITE, and WT_EXECUTEONLYONCE (optionally with
+// WT_EXECUTEINWAITTHREAD or WT_EXECUTELONGFUNCTION); anything else is refused with
+// ERROR_NOT_SUPPORTED. UnregisterWaitEx takes INVALID_HANDLE_VALUE (waits for a running callback)
+// or null (returns FALSE with ERROR_IO_PENDING when one is running).
+using BOOLEAN = unsigned char;
+using PVOID = void*;
+using ULONG = unsigned long;
+using WAITORTIMERCALLBACK = void (*)(PVOID lpParameter, BOOLEAN TimerOrWaitFired);
+inline constexpr ULONG WT_EXECUTEDEFAULT = 0x00;
+inline constexpr ULONG WT_EXECUTEINWAITTHREAD = 0x04;
+inline constexpr ULONG WT_EXECUTEONLYONCE = 0x08;
+inline constexpr ULONG WT_EXECUTELONGFUNCTION = 0x10;
+BOOL RegisterWaitForSingleObject(HANDLE* phNewWaitObject, HANDLE hObject,
+                                 WAITORTIMERCALLBACK Callback, PVOID Context, ULONG dwMilliseconds,
+                                 ULONG dwFlags);
+BOOL UnregisterWaitEx(HANDLE WaitHandle, HANDLE CompletionEvent);
+
 // The calling thread's id, unique among the threads alive in the system.
 DWORD GetCurrentThreadId();

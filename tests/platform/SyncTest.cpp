@@ -335,4 +335,98 @@ TEST(HelpedWaitTest, AHelpedWaitStillTimesOut) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
 }
 
+// What the callback of a registered wait saw, for the test thread to wait on.
+struct CallbackSeen {
+    std::promise<std::thread::id> Ran;
+    std::promise<void> Release; // the callback returns once this is set, when Hold is
+    bool Hold = false;
+    std::atomic<int> Calls{0};
+    std::atomic<bool> Returned{false};
+    static void Callback(PVOID Self, BOOLEAN TimedOut) {
+        auto* seen = static_cast<CallbackSeen*>(Self);
+        EXPECT_EQ(TimedOut, FALSE);
+        if (seen->Calls.fetch_add(1) == 0)
+            seen->Ran.set_value(std::this_thread::get_id());
+        if (seen->Hold)
+            seen->Release.get_future().wait();
+        seen->Returned = true;
+    }
+};
+
+TEST(RegisteredWaitTest, RunsOnceOnAnotherThreadWhenSignalledAndTakesAnAutoResetSignal) {
+    for (BOOL signalledFirst : {FALSE, TRUE}) {
+        SCOPED_TRACE(signalledFirst);
+        Events e({FALSE});
+        if (signalledFirst)
+            SetEvent(e.Handles[0]);
+        CallbackSeen seen;
+        HANDLE wait = nullptr;
+        ASSERT_TRUE(RegisterWaitForSingleObject(&wait, e.Handles[0], &CallbackSeen::Callback, &seen,
+                                                INFINITE, WT_EXECUTEONLYONCE));
+        SetEvent(e.Handles[0]);
+        EXPECT_NE(seen.Ran.get_future().get(), std::this_thread::get_id());
+        EXPECT_TRUE(UnregisterWaitEx(wait, INVALID_HANDLE_VALUE));
+        EXPECT_EQ(seen.Calls.load(), 1);
+        // The registration took one signal; a signal given before it registered was that one.
+        EXPECT_EQ(WaitForSingleObject(e.Handles[0], 0),
+                  signalledFirst ? WAIT_OBJECT_0 : WAIT_TIMEOUT);
+    }
+}
+
+TEST(RegisteredWaitTest, UnregisteringDropsAWaitOrWaitsForItsRunningCallback) {
+    Events e({TRUE, TRUE, TRUE});
+    CallbackSeen never, held, busy;
+    HANDLE waits[3] = {};
+    ASSERT_TRUE(RegisterWaitForSingleObject(&waits[0], e.Handles[0], &CallbackSeen::Callback,
+                                            &never, INFINITE, WT_EXECUTEONLYONCE));
+    ASSERT_TRUE(UnregisterWaitEx(waits[0], INVALID_HANDLE_VALUE));
+    SetEvent(e.Handles[0]);
+
+    held.Hold = busy.Hold = true;
+    ASSERT_TRUE(RegisterWaitForSingleObject(&waits[1], e.Handles[1], &CallbackSeen::Callback, &held,
+                                            INFINITE, WT_EXECUTEONLYONCE));
+    SetEvent(e.Handles[1]);
+    held.Ran.get_future().wait();
+    std::thread release([&] { held.Release.set_value(); });
+    EXPECT_TRUE(UnregisterWaitEx(waits[1], INVALID_HANDLE_VALUE));
+    EXPECT_TRUE(held.Returned.load());
+    release.join();
+
+    ASSERT_TRUE(RegisterWaitForSingleObject(&waits[2], e.Handles[2], &CallbackSeen::Callback, &busy,
+                                            INFINITE, WT_EXECUTEONLYONCE));
+    SetEvent(e.Handles[2]);
+    busy.Ran.get_future().wait();
+    SetLastError(Sentinel);
+    EXPECT_FALSE(UnregisterWaitEx(waits[2], nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
+    busy.Release.set_value();
+    // Callbacks run in turn: once the next has run, the busy one has returned, and a dropped
+    // one would have run before all of them.
+    Events last({TRUE});
+    CallbackSeen after;
+    HANDLE afterWait = nullptr;
+    SetEvent(last.Handles[0]);
+    ASSERT_TRUE(RegisterWaitForSingleObject(&afterWait, last.Handles[0], &CallbackSeen::Callback,
+                                            &after, INFINITE, WT_EXECUTEONLYONCE));
+    after.Ran.get_future().wait();
+    EXPECT_TRUE(UnregisterWaitEx(afterWait, INVALID_HANDLE_VALUE));
+    EXPECT_TRUE(busy.Returned.load());
+    EXPECT_EQ(never.Calls.load(), 0);
+}
+
+TEST(RegisteredWaitTest, WhatIsNotSupportedIsRefused) {
+    Events e({TRUE});
+    CallbackSeen seen;
+    HANDLE wait = nullptr;
+    SetLastError(Sentinel);
+    EXPECT_FALSE(RegisterWaitForSingleObject(&wait, e.Handles[0], &CallbackSeen::Callback, &seen,
+                                             1000, WT_EXECUTEONLYONCE));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+    EXPECT_FALSE(RegisterWaitForSingleObject(&wait, e.Handles[0], &CallbackSeen::Callback, &seen,
+                                             INFINITE, WT_EXECUTEDEFAULT));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+    EXPECT_FALSE(UnregisterWaitEx(e.Handles[0], INVALID_HANDLE_VALUE));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
 } // namespace

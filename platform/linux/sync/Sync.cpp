@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <poll.h>
@@ -58,6 +59,8 @@ struct Waiter {
     std::thread::id Thread = std::this_thread::get_id();
 };
 
+struct RegisteredWait;
+
 class Event final : public KernelObject {
 public:
     Event(bool Manual, bool Initial) : ManualReset(Manual), Signalled(Initial) {}
@@ -67,7 +70,75 @@ public:
     bool Signalled;
     std::vector<std::shared_ptr<Waiter>> Waiters;
     std::weak_ptr<WaitHelper> Helper;
+    std::vector<std::shared_ptr<RegisteredWait>> Registered;
 };
+
+// A callback to run on the wait thread once its event is signalled.
+struct RegisteredWait final : KernelObject {
+    RegisteredWait(std::shared_ptr<Event> E, WAITORTIMERCALLBACK C, PVOID P)
+        : Object(std::move(E)), Callback(C), Context(P) {}
+    const std::shared_ptr<Event> Object;
+    const WAITORTIMERCALLBACK Callback;
+    const PVOID Context;
+    // Guarded by SyncLock().
+    enum { Armed, Queued, Running, Over } State = Armed;
+    std::thread::id RunningOn;
+    std::condition_variable Finished;
+};
+
+// The one thread that runs the callbacks of registered waits, started on first use. Never
+// destroyed: it may still be asleep when the process exits.
+struct WaitThread {
+    std::condition_variable Ready; // under SyncLock()
+    std::deque<std::shared_ptr<RegisteredWait>> Queue;
+    bool Started = false;
+};
+
+WaitThread& Waits() {
+    static WaitThread* const waits = new WaitThread;
+    return *waits;
+}
+
+void RunWaitThread() {
+    WaitThread& waits = Waits();
+    std::unique_lock lock(SyncLock());
+    for (;;) {
+        waits.Ready.wait(lock, [&] { return !waits.Queue.empty(); });
+        const auto wait = std::move(waits.Queue.front());
+        waits.Queue.pop_front();
+        if (wait->State != RegisteredWait::Queued)
+            continue; // unregistered meanwhile
+        wait->State = RegisteredWait::Running;
+        wait->RunningOn = std::this_thread::get_id();
+        lock.unlock();
+        wait->Callback(wait->Context, FALSE);
+        lock.lock();
+        wait->State = RegisteredWait::Over;
+        wait->Finished.notify_all();
+    }
+}
+
+// Under SyncLock(), with E signalled: hands its registered waits to the wait thread (the first
+// only when E resets itself, which that consumes). True when the wait thread must be woken.
+bool FireRegistered(Event& E) {
+    if (E.Registered.empty())
+        return false;
+    WaitThread& waits = Waits();
+    const std::size_t fire = E.ManualReset ? E.Registered.size() : 1;
+    for (std::size_t i = 0; i < fire; ++i) {
+        E.Registered[i]->State = RegisteredWait::Queued;
+        waits.Queue.push_back(std::move(E.Registered[i]));
+    }
+    E.Registered.erase(E.Registered.begin(), E.Registered.begin() + static_cast<long>(fire));
+    if (!E.ManualReset)
+        E.Signalled = false;
+    if (!waits.Started) {
+        waits.Started = true;
+        std::thread(RunWaitThread).detach();
+        return false;
+    }
+    return true;
+}
 
 // The calling thread's wake-up descriptor, made on first use; its Fd is -1 when none can be
 // made.
@@ -266,12 +337,14 @@ BOOL SetEvent(HANDLE hEvent) {
     // Usually one waiter or none.
     std::shared_ptr<platform::Waiter> first;
     std::vector<std::shared_ptr<platform::Waiter>> others;
+    bool wakeWaitThread = false;
     {
         const platform::DeferredWakes deferred;
         std::lock_guard lock(platform::SyncLock());
         event->Signalled = true;
         // The work it stood for is done.
         event->Helper.reset();
+        wakeWaitThread = platform::FireRegistered(*event);
         // Every waiter is woken: the first to take the lock consumes an auto-reset event, the
         // others find it reset and sleep again.
         for (const auto& waiter : event->Waiters) {
@@ -287,6 +360,8 @@ BOOL SetEvent(HANDLE hEvent) {
         first->Wake.notify_one();
     for (const auto& waiter : others)
         waiter->Wake.notify_one();
+    if (wakeWaitThread)
+        platform::Waits().Ready.notify_one();
     return TRUE;
 }
 
@@ -327,6 +402,64 @@ DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAl
                 }
     }
     return platform::WaitForEvents(events, bWaitAll != FALSE, dwMilliseconds);
+}
+
+BOOL RegisterWaitForSingleObject(HANDLE* phNewWaitObject, HANDLE hObject,
+                                 WAITORTIMERCALLBACK Callback, PVOID Context, ULONG dwMilliseconds,
+                                 ULONG dwFlags) {
+    constexpr ULONG known = WT_EXECUTEONLYONCE | WT_EXECUTEINWAITTHREAD | WT_EXECUTELONGFUNCTION;
+    if (!phNewWaitObject || !Callback) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (dwMilliseconds != INFINITE || !(dwFlags & WT_EXECUTEONLYONCE) || (dwFlags & ~known)) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return FALSE;
+    }
+    auto event = FindHandleAs<Event>(hObject);
+    if (!event)
+        return FALSE;
+    auto wait = std::make_shared<platform::RegisteredWait>(event, Callback, Context);
+    *phNewWaitObject = platform::InsertHandle(wait);
+    bool wake = false;
+    {
+        std::lock_guard lock(platform::SyncLock());
+        event->Registered.push_back(std::move(wait));
+        if (event->Signalled)
+            wake = platform::FireRegistered(*event);
+    }
+    if (wake)
+        platform::Waits().Ready.notify_one();
+    return TRUE;
+}
+
+BOOL UnregisterWaitEx(HANDLE WaitHandle, HANDLE CompletionEvent) {
+    if (CompletionEvent != nullptr && CompletionEvent != INVALID_HANDLE_VALUE) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return FALSE;
+    }
+    auto wait =
+        std::dynamic_pointer_cast<platform::RegisteredWait>(platform::FindHandle(WaitHandle));
+    if (!wait) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    platform::RemoveHandle(WaitHandle);
+    std::unique_lock lock(platform::SyncLock());
+    using platform::RegisteredWait;
+    if (wait->State == RegisteredWait::Armed)
+        std::erase(wait->Object->Registered, wait);
+    if (wait->State != RegisteredWait::Running) {
+        wait->State = RegisteredWait::Over; // a queued callback is dropped
+        return TRUE;
+    }
+    // A callback cannot wait for itself to end.
+    if (CompletionEvent == nullptr || wait->RunningOn == std::this_thread::get_id()) {
+        SetLastError(ERROR_IO_PENDING);
+        return FALSE;
+    }
+    wait->Finished.wait(lock, [&] { return wait->State == RegisteredWait::Over; });
+    return TRUE;
 }
 
 BOOL CloseHandle(HANDLE hObject) {
