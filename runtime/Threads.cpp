@@ -44,7 +44,7 @@ void WorkerMain(const std::shared_ptr<TWorker>& Self) {
 
 // Under lock: a parked worker, to be woken once the lock is released, or a new one, which
 // needs no wake-up, that will run Job. Throws std::system_error when no thread can be made.
-std::shared_ptr<TWorker> Hire(std::function<void()> Job, bool& Parked) {
+std::shared_ptr<TWorker> HireWorker(std::function<void()> Job, bool& Parked) {
     Parked = !parkedWorkers.empty();
     if (Parked) {
         auto worker = std::move(parkedWorkers.back());
@@ -81,6 +81,7 @@ struct TThread::TState {
     bool Finished = false;
     std::shared_ptr<TWorker> Hired;  // the worker that will run Execute, until it begins
     std::shared_ptr<TWorker> RunsOn; // the worker running Execute
+    HANDLE Trigger = nullptr;        // the registered wait of StartOnSignal, until it is over
     std::thread::id RunningOn;
     std::exception_ptr Fatal;
     // Set once Finished is, for whoever waits.
@@ -104,8 +105,41 @@ void TThread::Start() {
     std::unique_lock g(lock);
     if (FState->Started)
         return;
+    FState->Started = true;
+    Hire(g);
+}
+
+void TThread::StartOnSignal(HANDLE Event) {
+    {
+        std::lock_guard g(lock);
+        if (FState->Started)
+            return;
+        FState->Started = true;
+    }
+    HANDLE trigger = nullptr;
+    if (RegisterWaitForSingleObject(&trigger, Event, &TThread::Signalled, this, INFINITE,
+                                    WT_EXECUTEONLYONCE)) {
+        std::lock_guard g(lock);
+        FState->Trigger = trigger;
+        return;
+    }
+    // No wait could be registered: it starts now, and waits for the event itself.
+    std::unique_lock g(lock);
+    Hire(g);
+}
+
+void TThread::Signalled(void* Self, BOOLEAN) {
+    auto* thread = static_cast<TThread*>(Self);
+    std::unique_lock g(lock);
+    // A waiter that took the run over has it already.
+    if (thread->FState->Running || thread->FState->Hired)
+        return;
+    thread->Hire(g);
+}
+
+void TThread::Hire(std::unique_lock<std::mutex>& Held) {
     bool parked = false;
-    FState->Hired = Hire(
+    FState->Hired = HireWorker(
         [this, state = FState] {
             {
                 std::lock_guard held(lock);
@@ -118,11 +152,10 @@ void TThread::Start() {
             RunExecute();
         },
         parked);
-    FState->Started = true;
     // Woken after the lock is released, so it does not wake only to wait for the lock.
     if (parked) {
         const auto worker = FState->Hired;
-        g.unlock();
+        Held.unlock();
         worker->Cv.notify_one();
     }
 }
@@ -171,6 +204,14 @@ void TThread::AwaitEnd(bool RunUnbegun) {
     bool runHere = false;
     bool cancelled = false;
     std::thread::id runningOn;
+    HANDLE trigger = nullptr;
+    if (Terminated()) {
+        std::lock_guard g(lock);
+        trigger = std::exchange(FState->Trigger, nullptr);
+    }
+    // A terminated thread no longer waits for its signal; after this no worker is hired for it.
+    if (trigger)
+        UnregisterWaitEx(trigger, INVALID_HANDLE_VALUE);
     {
         std::lock_guard g(lock);
         if (!FState->Started || FState->Finished)
@@ -182,7 +223,8 @@ void TThread::AwaitEnd(bool RunUnbegun) {
         // Asked to stop before any worker took it up: its Execute has only to notice that, so
         // it runs here instead of waiting for a worker to be scheduled.
         if (!FState->Running && Terminated()) {
-            FreeWorker(std::exchange(FState->Hired, nullptr));
+            if (FState->Hired)
+                FreeWorker(std::exchange(FState->Hired, nullptr));
             FState->Running = true;
             FState->RunningOn = std::this_thread::get_id();
             if (RunUnbegun)

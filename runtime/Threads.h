@@ -11,6 +11,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 enum TThreadPriority : std::uint8_t {
@@ -51,6 +52,10 @@ public:
     const char* ClassName() const override { return "TThread"; }
 
     void Start();
+    // Starts the thread once Event is signalled instead of now, for a thread whose Execute would
+    // begin by waiting for that event: until it comes no OS thread runs or wakes. It counts as
+    // started all the same; once terminated, a waiter runs Execute itself if Event never came.
+    void StartOnSignal(HANDLE Event);
     void Terminate() { FTerminated = true; }
     bool Terminated() const { return FTerminated; }
     bool Finished() const;
@@ -79,6 +84,10 @@ private:
     // Runs Execute on the calling thread and reports its end.
     void RunExecute();
     void AwaitEnd(bool RunUnbegun);
+    // Under the pool's lock, held by Held: has a worker run Execute. Releases the lock when a
+    // parked worker must be woken.
+    void Hire(std::unique_lock<std::mutex>& Held);
+    static void Signalled(void* Self, BOOLEAN TimedOut);
     std::shared_ptr<TState> FState;
     std::atomic<bool> FTerminated{false};
     TThreadPriority FPriority = tpNormal;

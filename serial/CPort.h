@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -221,11 +222,16 @@ private:
             Handler::operator=(static_cast<const Handler&>(Value));
         else
             Handler::operator=(std::forward<F>(Value));
-        FAssigned.store(static_cast<bool>(static_cast<const Handler&>(*this)),
-                        std::memory_order_release);
+        const bool assigned = static_cast<bool>(static_cast<const Handler&>(*this));
+        if (FAssigned.exchange(assigned, std::memory_order_acq_rel) != assigned && FChanged)
+            FChanged(FOwner);
         return *this;
     }
     std::atomic<bool> FAssigned{false};
+    // Told when a handler comes or goes; set by the port for its own events, never copied.
+    friend class TCustomComPort;
+    TCustomComPort* FOwner = nullptr;
+    void (*FChanged)(TCustomComPort*) = nullptr;
 };
 
 // The message a hidden event window receives, one per event, wParam = the event's bit.
@@ -422,6 +428,16 @@ private:
     // Whether running the routines of Events could make a difference: a routine that asks the
     // device, or an assigned handler. Links and a derived class's hooks are the caller's to weigh.
     bool HandlersWant(TComEvents Events) const;
+    // No link and no class of the user's stands between the routines and the handlers, so a
+    // batch that no handler wants need not be delivered, nor even reported by the device.
+    bool SkipsUnheard() const;
+    // The events the device is asked to report: those of Events that some routine or handler
+    // would act on.
+    TComEvents DeviceEvents() const;
+    // A handler of an event that only handlers hear came or went.
+    static void HeardEventsChanged(TCustomComPort* Port);
+    // Guards FEventThread against a handler assigned on the event thread while the port closes.
+    std::mutex FEventThreadLock;
 
     // Set when a handler closes the port, so the rest of its batch is not delivered; cleared
     // when the routines that were running give control back.
@@ -460,6 +476,9 @@ public:
 
     void SignalStop();
     TComEvents CurrentEvents() const { return FCurrentEvents; }
+    // Asks the device for these events as well; the events asked for only ever grow, since a
+    // batch nobody hears is dropped anyway.
+    void WidenDeviceEvents(TComEvents Events);
     // True once the device ended monitoring by refusing a wait (its far side went away), not a
     // stop; the main thread's event loop is woken (WakeMainThread) when it happens.
     bool DeviceEndedIt() const { return FDeviceEndedIt.load(std::memory_order_acquire); }
@@ -476,6 +495,12 @@ private:
     // body's own end would, before the port closes the device.
     void EndFromWithin();
 
+    // The next wait request, unless one is out; false when the device refuses it.
+    bool PutOutWait(HANDLE Device);
+    bool PutOutWaitLocked(HANDLE Device);
+    // The body's closing steps: no more events, the pending request ended, the queues purged.
+    void FinishWaiting(HANDLE Device);
+
     TCustomComPort* FComPort;
     HANDLE FStopEvent;
     TComEvents FCurrentEvents;
@@ -484,6 +509,15 @@ private:
     // No link and no class of the user's between the routines and the handlers: a batch that
     // no handler wants is then not delivered at all.
     bool FSkipsUnwanted = false;
+    // The wait request, which the constructor may put out before the thread runs.
+    OVERLAPPED FOverlapped{};
+    HANDLE FWaitDone;
+    DWORD FMask = 0;
+    bool FPending = false;
+    // Guards the request being out and the mask against a handler assigned on another thread.
+    std::mutex FMaskLock;
+    DWORD FDeviceMask = 0;
+    bool FMaskChanged = false;
 };
 
 // The port with its settings published for a stored description.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <typeinfo>
 #include <utility>
 
 // --- Hooks: the only places that call the published handlers --------------------------------
@@ -121,9 +122,12 @@ void TCustomComPort::RunEventRoutines(TComEvents Events) {
     }
 }
 
+namespace {
+// The routines of the other events ask the device, which may take errors or fail.
+constexpr TComEvents Quiet{evTxEmpty, evBreak, evRing, evRxFlag, evRx80Full};
+} // namespace
+
 bool TCustomComPort::HandlersWant(TComEvents Events) const {
-    // The routines of the other events ask the device, which may take errors or fail.
-    constexpr TComEvents Quiet{evTxEmpty, evBreak, evRing, evRxFlag, evRx80Full};
     if (!(Events - Quiet).Empty())
         return true;
     return (Events.Contains(evTxEmpty) && OnTxEmpty.Assigned()) ||
@@ -131,6 +135,27 @@ bool TCustomComPort::HandlersWant(TComEvents Events) const {
            (Events.Contains(evRing) && OnRing.Assigned()) ||
            (Events.Contains(evRxFlag) && OnRxFlag.Assigned()) ||
            (Events.Contains(evRx80Full) && OnRx80Full.Assigned());
+}
+
+bool TCustomComPort::SkipsUnheard() const {
+    return FLinks.empty() &&
+           (typeid(*this) == typeid(TComPort) || typeid(*this) == typeid(TCustomComPort));
+}
+
+TComEvents TCustomComPort::DeviceEvents() const {
+    if (!SkipsUnheard())
+        return FEvents;
+    TComEvents events;
+    for (TComEvent event : EventOrder)
+        if (FEvents.Contains(event) && HandlersWant(TComEvents{event}))
+            events.Include(event);
+    return events;
+}
+
+void TCustomComPort::HeardEventsChanged(TCustomComPort* Port) {
+    std::lock_guard held(Port->FEventThreadLock);
+    if (Port->FEventThread)
+        Port->FEventThread->WidenDeviceEvents(Port->DeviceEvents());
 }
 
 void TCustomComPort::HandleError() {

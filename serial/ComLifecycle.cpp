@@ -51,7 +51,9 @@ void TCustomComPort::OpenPort() {
     } else {
         if (FSyncMethod == smWindowSync)
             FEventWindow = AllocateHWnd([this](TMessage& m) { PortWindowProc(m); });
-        FEventThread = std::make_unique<TComThread>(this);
+        auto thread = std::make_unique<TComThread>(this);
+        std::lock_guard held(FEventThreadLock);
+        FEventThread = std::move(thread);
         FThreadCreated = true;
     }
     NotifyAfterOpen();
@@ -74,13 +76,18 @@ void TCustomComPort::StopEventThread() {
     ReleaseEndedThread();
     if (!FThreadCreated)
         return;
-    if (FEventThread->IsCurrentThread()) {
+    std::unique_ptr<TComThread> thread;
+    {
+        std::lock_guard held(FEventThreadLock);
+        thread = std::move(FEventThread);
+    }
+    if (thread->IsCurrentThread()) {
         // A handler on the event thread closes the port: the thread cannot wait for itself,
         // so it ends by itself once the handler returns.
-        FEventThread->EndFromWithin();
-        FEndedThread = std::move(FEventThread);
+        thread->EndFromWithin();
+        FEndedThread = std::move(thread);
     } else {
-        FEventThread.reset(); // stops the thread and waits for it
+        thread.reset(); // stops the thread and waits for it
     }
     FThreadCreated = false;
     if (FEventWindow) {

@@ -2,31 +2,75 @@
 #include "serial/CPort.h"
 #include "serial/ComMapping.h"
 
-#include <typeinfo>
-
-namespace {
-struct TEventHandle {
-    HANDLE Handle;
-    ~TEventHandle() { CloseHandle(Handle); }
-};
-} // namespace
+#include <utility>
 
 TComThread::TComThread(TCustomComPort* AComPort)
-    : TThread(true), FComPort(AComPort), FStopEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    : TThread(true), FComPort(AComPort), FStopEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      FWaitDone(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
     // Links cannot change while the port is open, nor the class of the port.
-    FSkipsUnwanted = FComPort->FLinks.empty() && (typeid(*FComPort) == typeid(TComPort) ||
-                                                  typeid(*FComPort) == typeid(TCustomComPort));
+    FSkipsUnwanted = FComPort->SkipsUnheard();
+    FOverlapped.hEvent = FWaitDone;
     SetPriority(FComPort->EventThreadPriority());
-    SetCommMask(FComPort->DeviceHandle(), EventsToMask(FComPort->Events()));
-    Start();
+    FDeviceMask = EventsToMask(FComPort->DeviceEvents());
+    SetCommMask(FComPort->DeviceHandle(), FDeviceMask);
+    // The first request goes out now and the thread starts once it completes: a port opened for
+    // one print and closed again, with nothing reported meanwhile, never wakes a thread. With
+    // nothing to ask for yet, a handler that wants something puts the request out.
+    if (FDeviceMask != 0 && !PutOutWait(FComPort->DeviceHandle()))
+        Start(); // the body meets the refusal itself
+    else
+        StartOnSignal(FWaitDone);
 }
 
 TComThread::~TComThread() {
-    SignalStop();
+    // No yield as in SignalStop: the wait below gives way, and a thread that never began
+    // runs its end here.
+    SetEvent(FStopEvent);
     Terminate();
     WaitFor();
     // Closed here rather than by the body, so a SignalStop after an early end stays harmless.
     CloseHandle(FStopEvent);
+    CloseHandle(FWaitDone);
+}
+
+void TComThread::WidenDeviceEvents(TComEvents Events) {
+    std::lock_guard held(FMaskLock);
+    const DWORD wanted = FDeviceMask | EventsToMask(Events);
+    if (wanted == FDeviceMask)
+        return;
+    const bool idle = FDeviceMask == 0;
+    FDeviceMask = wanted;
+    if (idle) {
+        // Nothing was asked for, so nothing is held that a new mask would drop. The thread,
+        // not begun yet, starts once the first request completes, or at once when it is refused.
+        SetCommMask(FComPort->DeviceHandle(), FDeviceMask);
+        if (!PutOutWaitLocked(FComPort->DeviceHandle()))
+            SetEvent(FWaitDone);
+    } else if (FPending) {
+        // With a request out the device holds no event back, so the new mask drops none; the
+        // request ends with no events and the thread puts out the next.
+        SetCommMask(FComPort->DeviceHandle(), FDeviceMask);
+    } else {
+        FMaskChanged = true; // given with the thread's next request
+    }
+}
+
+bool TComThread::PutOutWait(HANDLE Device) {
+    std::lock_guard held(FMaskLock);
+    return PutOutWaitLocked(Device);
+}
+
+bool TComThread::PutOutWaitLocked(HANDLE Device) {
+    if (FPending)
+        return true; // put out before the thread was started
+    if (!WaitCommEvent(Device, &FMask, &FOverlapped) && GetLastError() != ERROR_IO_PENDING)
+        return false;
+    FPending = true;
+    if (FMaskChanged) {
+        FMaskChanged = false;
+        SetCommMask(Device, FDeviceMask);
+    }
+    return true;
 }
 
 void TComThread::SignalStop() {
@@ -36,43 +80,48 @@ void TComThread::SignalStop() {
 
 void TComThread::Execute() {
     const HANDLE device = FComPort->DeviceHandle();
-    OVERLAPPED overlapped{};
-    TEventHandle done{CreateEventA(nullptr, TRUE, TRUE, nullptr)};
-    overlapped.hEvent = done.Handle;
-    const HANDLE signals[2] = {FStopEvent, done.Handle};
-    DWORD mask = 0;
-    DWORD result = WAIT_FAILED;
-    bool pending = false;
+    const HANDLE signals[2] = {FStopEvent, FWaitDone};
     bool deviceEndedIt = true;
     do {
         // A device that refuses wait requests ends monitoring instead of spinning on them.
-        if (!WaitCommEvent(device, &mask, &overlapped) && GetLastError() != ERROR_IO_PENDING)
+        if (!PutOutWait(device))
             break;
-        pending = true;
-        result = WaitForMultipleObjects(2, signals, FALSE, INFINITE);
+        const DWORD result = WaitForMultipleObjects(2, signals, FALSE, INFINITE);
         if (result != WAIT_OBJECT_0 + 1) {
             deviceEndedIt = result != WAIT_OBJECT_0;
             break;
         }
-        pending = false;
+        {
+            std::lock_guard held(FMaskLock);
+            FPending = false;
+        }
         DWORD count = 0;
-        if (GetOverlappedResult(device, &overlapped, &count, FALSE)) {
-            FCurrentEvents = MaskToEvents(mask);
+        if (GetOverlappedResult(device, &FOverlapped, &count, FALSE)) {
+            FCurrentEvents = MaskToEvents(FMask);
             DispatchEvents();
             if (FEndedFromWithin)
                 return; // the port is closed and its device may already be another's
         }
     } while (true);
-    // Ends the wait request still pending; it must complete before its record goes away.
-    SetCommMask(device, 0);
-    if (pending)
-        WaitForSingleObject(done.Handle, INFINITE);
-    PurgeComm(device, PURGE_TXCLEAR | PURGE_RXCLEAR);
+    FinishWaiting(device);
     if (deviceEndedIt) {
         // Nothing else would tell a main thread that waits for events that none will come.
         FDeviceEndedIt.store(true, std::memory_order_release);
         WakeMainThread();
     }
+}
+
+void TComThread::FinishWaiting(HANDLE Device) {
+    bool pending = false;
+    {
+        std::lock_guard held(FMaskLock);
+        SetCommMask(Device, 0);
+        pending = std::exchange(FPending, false);
+    }
+    // The request must complete before its record goes away.
+    if (pending)
+        WaitForSingleObject(FWaitDone, INFINITE);
+    PurgeComm(Device, PURGE_TXCLEAR | PURGE_RXCLEAR);
 }
 
 void TComThread::DispatchEvents() {

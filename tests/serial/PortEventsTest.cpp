@@ -195,8 +195,7 @@ TEST(Delivery, AHandlerErrorInThreadSyncEndsMonitoringButNotThePort) {
         throw std::runtime_error("handler failed");
     };
     p.Sim.Device->Feed({'x'});
-    ServeUntil([&] { return p.Port.EventThread()->Finished(); });
-    EXPECT_EQ(calls, 1);
+    ServeUntil([&] { return calls == 1 && p.Port.EventThread()->Finished(); });
     EXPECT_TRUE(p.Port.Connected());
     EXPECT_EQ(p.Port.SendText("still works"), 11);
     p.Sim.Device->Feed({'y'});
@@ -218,25 +217,49 @@ protected:
     void FireRing() override { Log->Add("Ring"); }
 };
 
-int WaitRequests(const SimulatedPort& Sim) {
-    const auto kinds = Sim.Device->CallKinds();
-    return static_cast<int>(
-        std::count(kinds.begin(), kinds.end(), platform::CommCallKind::WaitCommEvent));
-}
-
-TEST(Delivery, ABatchNobodyListensToStaysOnTheEventThread) {
+TEST(Delivery, QuietEventsAreAskedOfTheDeviceOnlyOnceAHandlerListens) {
     OpenPortOn p(smThreadSync, "simunheard");
     QueuedWork queued;
     p.Port.OpenPort();
+    constexpr DWORD quiet = EV_TXEMPTY | EV_BREAK | EV_RING | EV_RXFLAG | EV_RX80FULL;
+    const auto deviceMask = [&] {
+        DWORD mask = 0;
+        EXPECT_TRUE(GetCommMask(p.Port.DeviceHandle(), &mask));
+        return mask;
+    };
+    EXPECT_EQ(deviceMask() & quiet, 0u);
+    EXPECT_NE(deviceMask() & EV_RXCHAR, 0u);
+    // A print's write and a ring are not even reported.
+    EXPECT_EQ(p.Port.SendText("receipt"), 7);
     p.Sim.Device->Ring();
-    // The thread asks for the next events once the ring's batch is over.
-    ServeUntil([&] { return WaitRequests(p.Sim) >= 2; });
-    EXPECT_EQ(queued.Count(), 0);
     p.Port.OnRing = [&](TObject*) { p.Log.Add("Ring"); };
+    EXPECT_EQ(deviceMask() & quiet, static_cast<DWORD>(EV_RING));
     p.Sim.Device->Ring();
     ServeUntil([&] { return p.Log.Contains("Ring"); });
+    // The request the new mask ended brought nothing to hand over.
+    queued.WaitFor(1);
     EXPECT_EQ(queued.Count(), 1);
     p.Port.ClosePort();
+}
+
+TEST(Delivery, AHandlerAssignedWhileABatchIsHandedOverLosesNoEvent) {
+    for (TSyncMethod mode : {smThreadSync, smNone}) {
+        SCOPED_TRACE(mode);
+        OpenPortOn p(mode, "simwiden");
+        int batches = 0;
+        p.Port.OnRxChar = [&](TObject*, std::int32_t Count) {
+            p.Log.Add("RxChar " + std::to_string(Count));
+            if (++batches > 1)
+                return;
+            // More input while no wait request is out, then the mask widens.
+            p.Sim.Device->Feed({'b'});
+            p.Port.OnTxEmpty = [](TObject*) {};
+        };
+        p.Port.OpenPort();
+        p.Sim.Device->Feed({'a'});
+        ServeUntil([&] { return p.Log.Contains("RxChar 2"); });
+        p.Port.ClosePort();
+    }
 }
 
 TEST(Delivery, EveryKindOfListenerOfAQuietEventIsTold) {

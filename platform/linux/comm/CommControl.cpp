@@ -114,6 +114,7 @@ BOOL CommEngine::PurgeComm(DWORD Flags) {
             return FailWithErrno(error);
         // Nothing to read just after a purge; input that comes later is the reactor's.
         Service(Now(), false);
+        JustPurged = input && output && Writes.empty();
     }
     return TRUE;
 }

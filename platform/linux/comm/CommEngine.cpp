@@ -93,11 +93,13 @@ DWORD CommEngine::Start() {
 }
 
 void CommEngine::Close() {
+    bool purged = false;
     {
         const DeferredWakes deferred;
         std::unique_lock held(Lock);
         if (Closed)
             return;
+        purged = JustPurged;
         Closed = true;
         Stopping = true;
         Device->Intercept(CommCall{.Kind = CommCallKind::CloseHandle});
@@ -114,8 +116,10 @@ void CommEngine::Close() {
     }
     Device->Detach();
     // Purge first, so a far side holding flow control cannot keep close() in the kernel's
-    // closing wait.
-    Device->Flush(true, true);
+    // closing wait. A purge by the call just before left nothing to purge but what arrived
+    // since, as after this one.
+    if (!purged)
+        Device->Flush(true, true);
     Device->Close();
 }
 

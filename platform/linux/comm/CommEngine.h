@@ -265,6 +265,9 @@ private:
     DWORD History = 0; // events of the mask that no wait has taken yet
     DWORD Errors = 0;  // CE_* bits until ClearCommError
     bool Was80Full = false;
+    // Both queues were purged by the last call, with no write pending: a close right after has
+    // nothing left to purge (the event thread's last step, just before the port closes).
+    bool JustPurged = false;
     std::optional<CommClock::time_point> DrainCheck; // a write waits for its bytes to leave
 };
 

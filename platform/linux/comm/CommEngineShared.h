@@ -31,6 +31,7 @@ inline BOOL Fail(DWORD Error) {
     const CommCall call{__VA_ARGS__};                                                              \
     const DeferredWakes deferred;                                                                  \
     std::unique_lock held(Lock);                                                                   \
+    JustPurged = false;                                                                            \
     if (Closed)                                                                                    \
         return commengine::Fail(ERROR_INVALID_HANDLE);                                             \
     if (const DWORD injected = Device->Intercept(call))                                            \

@@ -118,6 +118,7 @@ BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
     const CommCall call{.Kind = CommCallKind::WaitCommEvent, .Overlapped = Overlapped != nullptr};
     const DeferredWakes deferred;
     std::unique_lock held(Lock);
+    JustPurged = false;
     if (Closed)
         return Fail(ERROR_INVALID_HANDLE);
     // A wait that fails at once leaves its event unsignalled, so a caller looping on the event
