@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <mutex>
+#include <optional>
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -47,9 +48,12 @@ class TtyBackend final : public CommBackend {
 public:
     // Current: the settings the terminal holds now. This backend is their only writer (the
     // device is open exclusively), so it keeps them rather than asking the kernel each time.
-    TtyBackend(int Descriptor, const TermSettings& Current) : Fd(Descriptor), Settings(Current) {
+    TtyBackend(int Descriptor, const TermSettings& Current, std::optional<dev_t> Number)
+        : Fd(Descriptor), Settings(Current) {
         struct stat st {};
-        Pseudo = fstat(Fd, &st) == 0 && IsPseudoTerminal(st.st_rdev);
+        if (!Number && fstat(Fd, &st) == 0)
+            Number = st.st_rdev;
+        Pseudo = Number && IsPseudoTerminal(*Number);
     }
     ~TtyBackend() override {
         StopWatcher();
@@ -272,8 +276,23 @@ std::optional<std::shared_ptr<KernelObject>> OpenProvidedComm(const std::string&
     return open(Name);
 }
 
-std::shared_ptr<KernelObject> OpenCommDevice(const std::string& DevicePath) {
-    const int fd = ::open(DevicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+std::shared_ptr<KernelObject> OpenCommDevice(const std::string& DevicePath,
+                                             const CheckedNode* Checked) {
+    constexpr int flags = O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
+    int fd = -1;
+    std::optional<dev_t> number;
+    if (Checked && Checked->Node) {
+        // Reopening the checked node leaves no moment in which the name could lead elsewhere.
+        fd = ::open(("/proc/self/fd/" + std::to_string(*Checked->Node)).c_str(), flags);
+        if (fd >= 0)
+            number = Checked->Number;
+        else if (errno != ENOENT) {
+            FailWithErrno(errno);
+            return nullptr;
+        }
+    }
+    if (fd < 0) // no /proc
+        fd = ::open(DevicePath.c_str(), flags);
     if (fd < 0) {
         FailWithErrno(errno);
         return nullptr;
@@ -292,7 +311,7 @@ std::shared_ptr<KernelObject> OpenCommDevice(const std::string& DevicePath) {
     if (flock(fd, LOCK_EX | LOCK_NB) < 0)
         return fail(Win32ErrorFromErrno(errno));
     ioctl(fd, TIOCEXCL);
-    auto backend = std::make_unique<TtyBackend>(fd, current);
+    auto backend = std::make_unique<TtyBackend>(fd, current, number);
     if (const int error = backend->MakeRaw()) {
         SetLastError(Win32ErrorFromErrno(error));
         return nullptr;

@@ -24,8 +24,12 @@ void SetCommDeviceProvider(CommDeviceProvider Provider);
 // The installed provider's answer for Name; none when no provider is installed.
 std::optional<std::shared_ptr<KernelObject>> OpenProvidedComm(const std::string& Name);
 
+struct CheckedNode;
+
 // Opens a terminal device (already resolved and checked to lie under /dev) exclusively, for
-// overlapped I/O; null with the last error set on failure.
-std::shared_ptr<KernelObject> OpenCommDevice(const std::string& DevicePath);
+// overlapped I/O; null with the last error set on failure. Given the node the checks looked at,
+// it opens that node itself, so what is opened is what was checked.
+std::shared_ptr<KernelObject> OpenCommDevice(const std::string& DevicePath,
+                                             const CheckedNode* Checked = nullptr);
 
 } // namespace platform

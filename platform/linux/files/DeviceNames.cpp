@@ -295,7 +295,7 @@ bool IsConsoleDevice(dev_t Device) {
            console.Devices.end();
 }
 
-std::optional<std::string> CheckCommDevice(const DevicePath& Device) {
+std::optional<std::string> CheckCommDevice(const DevicePath& Device, CheckedNode* Checked) {
     const DeviceRoots roots = CurrentDeviceRoots();
     auto notFound = [](int Errno) {
         SetLastError(Errno == ENOENT || Errno == ENOTDIR ? ERROR_FILE_NOT_FOUND
@@ -305,7 +305,8 @@ std::optional<std::string> CheckCommDevice(const DevicePath& Device) {
     auto node = Device.Node ? Device.Node : OpenNode(Device.Path);
     if (!node)
         return notFound(errno);
-    auto real = RealPathOf(*node, Device.Path);
+    // Only the check below asks where the links lead.
+    auto real = Checked && Device.ViaAlias ? Device.Path : RealPathOf(*node, Device.Path);
     if (!real)
         return notFound(errno);
     if (!Device.ViaAlias) {
@@ -342,6 +343,8 @@ std::optional<std::string> CheckCommDevice(const DevicePath& Device) {
         Fail(ERROR_ACCESS_DENIED);
         return std::nullopt;
     }
+    if (Checked)
+        *Checked = {node, st.st_rdev};
     return real;
 }
 

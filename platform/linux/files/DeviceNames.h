@@ -65,7 +65,15 @@ std::optional<DevicePath> ResolveCommName(const std::string& Name);
 //   a directory                                                      ERROR_ACCESS_DENIED
 //   a non-alias name whose links lead outside /dev                   ERROR_ACCESS_DENIED
 //   the kernel's console (also through an alias), /dev/console, /dev/tty   ERROR_ACCESS_DENIED
-std::optional<std::string> CheckCommDevice(const DevicePath& Device);
+// Checked, when given, receives the node that was checked and its device number, so the device
+// can be opened through that very node; the path returned for an alias is then the alias's own,
+// as nothing else needs the real one.
+struct CheckedNode {
+    std::shared_ptr<const int> Node;
+    dev_t Number = 0;
+};
+std::optional<std::string> CheckCommDevice(const DevicePath& Device,
+                                           CheckedNode* Checked = nullptr);
 
 // Whether Device is a Unix98 pseudo-terminal's terminal side (majors 136 to 143).
 bool IsPseudoTerminal(dev_t Device);

@@ -26,10 +26,11 @@ HANDLE OpenComm(const std::string& Name) {
     auto device = platform::ResolveCommName(Name);
     if (!device)
         return INVALID_HANDLE_VALUE;
-    auto path = platform::CheckCommDevice(*device);
+    platform::CheckedNode checked;
+    auto path = platform::CheckCommDevice(*device, &checked);
     if (!path)
         return INVALID_HANDLE_VALUE;
-    return Publish(platform::OpenCommDevice(*path));
+    return Publish(platform::OpenCommDevice(*path, &checked));
 }
 
 } // namespace
