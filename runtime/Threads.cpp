@@ -8,6 +8,9 @@
 
 #include <condition_variable>
 #include <mutex>
+#ifdef __linux__
+#include <pthread.h>
+#endif
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -54,7 +57,12 @@ std::shared_ptr<TWorker> HireWorker(std::function<void()> Job, bool& Parked) {
     }
     auto worker = std::make_shared<TWorker>();
     worker->Job = std::move(Job);
-    std::thread(WorkerMain, worker).detach();
+    std::thread thread(WorkerMain, worker);
+#ifdef __linux__
+    // Named, or it would carry the name of whichever thread started it.
+    pthread_setname_np(thread.native_handle(), "tthread");
+#endif
+    thread.detach();
     return worker;
 }
 

@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <thread>
 #include <unistd.h>
@@ -134,7 +135,10 @@ bool FireRegistered(Event& E) {
         E.Signalled = false;
     if (!waits.Started) {
         waits.Started = true;
-        std::thread(RunWaitThread).detach();
+        std::thread thread(RunWaitThread);
+        // Named, or it would carry the name of whichever thread signalled first.
+        pthread_setname_np(thread.native_handle(), "wait-callbacks");
+        thread.detach();
         return false;
     }
     return true;
