@@ -467,7 +467,8 @@ private:
 // each batch to the port by its SyncMethod.
 class TComThread : public TThread {
 public:
-    // Gives the device the port's event mask and starts the thread.
+    // Asks the device for the events a routine or handler would act on and puts out the first
+    // wait request; the thread starts once that completes.
     explicit TComThread(TCustomComPort* AComPort);
     // Signals the thread to stop and waits until it has ended, serving the calling thread's
     // queue meanwhile so a batch being delivered can finish.

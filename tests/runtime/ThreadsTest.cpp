@@ -142,4 +142,33 @@ TEST(Threads, AThreadStoppedAtOnceRunsItsBodyExactlyOnce) {
     }
 }
 
+TEST(Threads, AThreadStartedOnASignalRunsWhenItComesOrOnTheWaiterWhenStoppedFirst) {
+    HANDLE signal = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    {
+        std::promise<std::thread::id> ran;
+        TLambdaThread thread([&](TLambdaThread&) { ran.set_value(std::this_thread::get_id()); });
+        thread.StartOnSignal(signal);
+        EXPECT_FALSE(thread.Finished());
+        SetEvent(signal);
+        EXPECT_NE(ran.get_future().get(), std::this_thread::get_id());
+        thread.WaitFor();
+    }
+    ResetEvent(signal);
+    int runs = 0;
+    std::thread::id ranOn;
+    {
+        TLambdaThread thread([&](TLambdaThread& Self) {
+            ++runs;
+            ranOn = std::this_thread::get_id();
+            EXPECT_TRUE(Self.Terminated());
+        });
+        thread.StartOnSignal(signal);
+        thread.Terminate();
+        thread.WaitFor();
+    }
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+    CloseHandle(signal);
+}
+
 } // namespace
