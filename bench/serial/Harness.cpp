@@ -381,12 +381,41 @@ void RunThroughput(const Library& Lib, const Settings& S, Figures& F) {
     F.ThroughputNs += r["ns"];
 }
 
+// While it lives, the calling thread runs on the first CPU only, and the pinned program on the
+// last: every library's byte then reaches it across CPUs in the same way. Left to the scheduler,
+// this thread ran beside the program or not depending on how long the program kept its CPU busy
+// after each notification, and a library's median moved with that rather than with its own work.
+class OnFirstCpu {
+public:
+    OnFirstCpu() {
+        FPinned =
+            sysconf(_SC_NPROCESSORS_ONLN) > 1 && sched_getaffinity(0, sizeof FSaved, &FSaved) == 0;
+        if (!FPinned)
+            return;
+        cpu_set_t first;
+        CPU_ZERO(&first);
+        CPU_SET(0, &first);
+        FPinned = sched_setaffinity(0, sizeof first, &first) == 0;
+    }
+    ~OnFirstCpu() {
+        if (FPinned)
+            sched_setaffinity(0, sizeof FSaved, &FSaved);
+    }
+    OnFirstCpu(const OnFirstCpu&) = delete;
+    OnFirstCpu& operator=(const OnFirstCpu&) = delete;
+
+private:
+    cpu_set_t FSaved{};
+    bool FPinned = false;
+};
+
 // Writes Count single bytes to Master and collects the program's stamps as latencies in µs.
 void Sample(const Library& Lib, Child& Program, int Master, long Count, std::mt19937& Random,
             std::vector<double>& LatencyUs) {
     // A pause of varying length before each byte, so the program is back waiting and no sample
     // locks into step with a timer of the library's.
     std::uniform_int_distribution<long> pause(100000, 300000);
+    const OnFirstCpu pinned;
     for (long i = 0; i < Count; ++i) {
         const timespec gap{0, pause(Random)};
         nanosleep(&gap, nullptr);
