@@ -168,6 +168,20 @@ TEST(Threads, AThreadStartedOnASignalRunsWhenItComesOrOnTheWaiterWhenStoppedFirs
     }
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(ranOn, std::this_thread::get_id());
+    // The signal racing the stop: the body still runs exactly once, on one side or the other.
+    for (int i = 0; i < 200; ++i) {
+        ResetEvent(signal);
+        std::atomic<int> raced{0};
+        {
+            TLambdaThread thread([&](TLambdaThread&) { ++raced; });
+            thread.StartOnSignal(signal);
+            std::thread signaller([signal] { SetEvent(signal); });
+            thread.Terminate();
+            thread.WaitFor();
+            signaller.join();
+        }
+        ASSERT_EQ(raced.load(), 1);
+    }
     CloseHandle(signal);
 }
 
