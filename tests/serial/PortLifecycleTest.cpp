@@ -311,6 +311,27 @@ TEST(ClosePort, APurgeFailureLeavesThePortOpenWithItsThread) {
     EXPECT_FALSE(port.Connected());
 }
 
+TEST(Lifecycle, AClosingPortMeetsItsFirstEventAtAnyMoment) {
+    // The first event starts the event thread while the port may be closing: whichever comes
+    // first, the close ends the thread and the device, in every delivery mode.
+    porttest::HangGuard guard("close racing the first event");
+    for (TSyncMethod mode : {smThreadSync, smWindowSync, smNone}) {
+        SCOPED_TRACE(mode);
+        SimulatedPort sim("simrace");
+        TComPort port(nullptr);
+        port.SetPort(sim.Name);
+        port.SetSyncMethod(mode);
+        port.OnRxChar = [](TObject*, std::int32_t) {};
+        for (int i = 0; i < 100; ++i) {
+            port.OpenPort();
+            sim.Device->Feed({'x'});
+            port.ClosePort();
+            ASSERT_FALSE(sim.Device->IsOpen());
+            ASSERT_EQ(port.EventThread(), nullptr);
+        }
+    }
+}
+
 TEST(Lifecycle, EventsComeInOrderAroundOpenCloseAndReopen) {
     SimulatedPort first("simfirst");
     SimulatedPort second("simsecond");
