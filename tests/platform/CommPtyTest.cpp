@@ -3,12 +3,15 @@
 #include "CommTestSupport.h"
 
 #include "platform/linux/comm/Termios2.h"
+#include "platform/linux/sync/Sync.h"
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <numeric>
 #include <thread>
 
@@ -269,6 +272,54 @@ TEST_F(CommPty, RxCharAndTxEmptyEvents) {
         ASSERT_TRUE(second.Done());
     }
     EXPECT_EQ(mask, EV_TXEMPTY) << "the drained write was kept for the next wait";
+}
+
+TEST_F(CommPty, InputAfterAHelpedWaitReachesARequestNobodyWaitsOn) {
+    // A thread waiting on a request polls the device itself and takes the byte; the next
+    // request has nobody in a wait call, so the engine must watch the device for it again.
+    // Sent once the wait sleeps, the first byte is usually the waiting thread's to take.
+    ASSERT_TRUE(SetCommMask(Port, EV_RXCHAR));
+    for (int i = 0; i < 20; ++i) {
+        DWORD mask = Sentinel;
+        Overlapped first;
+        ASSERT_FALSE(WaitCommEvent(Port, &mask, first.Get()));
+        std::promise<void> asleep;
+        std::atomic<bool> told{false};
+        platform::SetWaitBlockedHookForTest([&] {
+            if (!told.exchange(true))
+                asleep.set_value();
+        });
+        std::thread sender([&] {
+            asleep.get_future().wait();
+            Far.Send({'a'});
+        });
+        const bool done = first.Done();
+        sender.join();
+        platform::SetWaitBlockedHookForTest({});
+        ASSERT_TRUE(done);
+        Far.Send({'b'});
+        Overlapped second;
+        if (!WaitCommEvent(Port, &mask, second.Get())) {
+            ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+        }
+        // Told through a registered wait, which does not poll the device as a waiting thread
+        // does.
+        std::promise<void> completed;
+        HANDLE registered = nullptr;
+        ASSERT_TRUE(RegisterWaitForSingleObject(
+            &registered, second.Record.hEvent,
+            [](PVOID Promise, BOOLEAN) { static_cast<std::promise<void>*>(Promise)->set_value(); },
+            &completed, INFINITE, WT_EXECUTEONLYONCE));
+        const auto status = completed.get_future().wait_for(std::chrono::seconds(5));
+        EXPECT_TRUE(UnregisterWaitEx(registered, INVALID_HANDLE_VALUE));
+        ASSERT_EQ(status, std::future_status::ready) << "the second byte went unseen";
+        EXPECT_EQ(mask, static_cast<DWORD>(EV_RXCHAR));
+        BYTE in[2] = {};
+        DWORD got = 0;
+        SetTimeouts(MAXDWORD, 0, 0);
+        ASSERT_TRUE(ReadFile(Port, in, 2, &got, nullptr));
+        ASSERT_EQ(std::string(reinterpret_cast<char*>(in), got), "ab");
+    }
 }
 
 TEST_F(CommPty, SetCommMaskEndsAPendingWaitWithNoEvents) {

@@ -171,6 +171,8 @@ void CommEngine::DirectionHelper::Help(short Events) {
     --(Output ? Engine.OutputHelpers : Engine.InputHelpers);
     if (Engine.Stopping)
         return;
+    if (!Output && (Events & POLLIN) && Engine.InputHelpers == 0)
+        Engine.InputLeftToHelper = true; // unless Rearm finds a request still waiting
     if (Events & (POLLHUP | POLLERR))
         Engine.HangUp();
     // Also when the wait ended for another reason: the reactor takes over this direction again.
@@ -186,9 +188,11 @@ void CommEngine::Rearm() {
     if (Stopping)
         return;
     std::uint32_t events = 0;
+    if (InputLeftToHelper && (Wait || !Reads.empty()))
+        InputLeftToHelper = false;
     // A direction a thread polls for itself is left to it, so the descriptor's readiness wakes
     // one thread rather than two.
-    if (InputWatched && Ring.Space() > 0 && InputHelpers == 0)
+    if (InputWatched && Ring.Space() > 0 && InputHelpers == 0 && !InputLeftToHelper)
         events |= EPOLLIN;
     if (WantsToSend() && OutputHelpers == 0)
         events |= EPOLLOUT;
@@ -200,6 +204,15 @@ void CommEngine::Rearm() {
         Reactor.Watch(-1, 0);
     }
     Reactor.WakeAt(NextDeadline());
+}
+
+void CommEngine::TakeInputBack(CommCallKind Kind) {
+    // Counting what is queued needs no reactor: ClearCommError reads the device itself when
+    // the ring is empty.
+    if (!InputLeftToHelper || Kind == CommCallKind::ClearCommError || Closed)
+        return;
+    InputLeftToHelper = false;
+    Rearm();
 }
 
 std::optional<CommClock::time_point> CommEngine::NextDeadline() const {

@@ -265,6 +265,12 @@ private:
     DWORD History = 0; // events of the mask that no wait has taken yet
     DWORD Errors = 0;  // CE_* bits until ClearCommError
     bool Was80Full = false;
+    // A helper's wait took the input it polled for and nothing else waits for more: input is
+    // not handed back to the reactor until the next call on the port, so the thread that helped
+    // runs the notification first and the epoll_ctl that hands it back comes after it. A
+    // request that waits for input takes it back at once.
+    bool InputLeftToHelper = false;
+    void TakeInputBack(CommCallKind Kind);
     // Both queues were purged by the last call, with no write pending: a close right after has
     // nothing left to purge (the event thread's last step, just before the port closes).
     bool JustPurged = false;

@@ -32,6 +32,7 @@ inline BOOL Fail(DWORD Error) {
     const DeferredWakes deferred;                                                                  \
     std::unique_lock held(Lock);                                                                   \
     JustPurged = false;                                                                            \
+    TakeInputBack(call.Kind);                                                                      \
     if (Closed)                                                                                    \
         return commengine::Fail(ERROR_INVALID_HANDLE);                                             \
     if (const DWORD injected = Device->Intercept(call))                                            \

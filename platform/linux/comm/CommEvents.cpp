@@ -119,6 +119,7 @@ BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
     const DeferredWakes deferred;
     std::unique_lock held(Lock);
     JustPurged = false;
+    TakeInputBack(call.Kind);
     if (Closed)
         return Fail(ERROR_INVALID_HANDLE);
     // A wait that fails at once leaves its event unsignalled, so a caller looping on the event
@@ -158,8 +159,10 @@ BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
 
 BOOL CommEngine::ClearCommError(DWORD* ErrorsOut, COMSTAT* Stat) {
     TILLMARK_COMM_ENTER(.Kind = CommCallKind::ClearCommError);
-    // Unwatched input still waits in the kernel; the queue counts it all the same.
-    if (!InputWatched)
+    // Unwatched input still waits in the kernel; the queue counts it all the same. Input left
+    // to a helper is read here only when the ring is empty, as the helper's notification is
+    // about what is in the ring.
+    if (!InputWatched || (InputLeftToHelper && Ring.Size() == 0))
         TakeInput(Now());
     if (ErrorsOut)
         *ErrorsOut = Errors;
