@@ -107,6 +107,14 @@ TThread::~TThread() {
         // The derived object is gone: a run no worker has begun is cancelled, not begun.
         AwaitEnd(false);
     }
+    // A thread that its signal started and that ended by itself still holds the registration.
+    HANDLE trigger = nullptr;
+    {
+        std::lock_guard g(lock);
+        trigger = std::exchange(FState->Trigger, nullptr);
+    }
+    if (trigger)
+        UnregisterWaitEx(trigger, INVALID_HANDLE_VALUE);
 }
 
 void TThread::Start() {
