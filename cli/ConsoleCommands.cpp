@@ -187,26 +187,32 @@ std::string PortName(const PrinterWhere& Where) {
     return Where.Serial;
 }
 
+void CheckEndpoint(CLI::Option& Option, std::function<void(const std::string&)> Parse,
+                   const std::string& Form) {
+    Option.check(CLI::Validator(
+        [Parse = std::move(Parse)](std::string& Text) {
+            try {
+                Parse(Text);
+                return std::string{};
+            } catch (const console::ENetError& error) {
+                return std::string(error.what());
+            }
+        },
+        Form));
+}
+
 void AddPrinterWhere(CLI::App& Command, const std::string& Name, PrinterWhere& Where) {
     auto* serial = Command.add_option("--serial", Where.Serial,
                                       "the printer's serial port: COMn, a name from the alias "
                                       "folder, or a device under /dev (see \"ports\")");
     auto* parallel =
         Command.add_flag("--parallel", Where.Parallel, "the printer is on the parallel port LPT1");
-    auto* tcp = Command
-                    .add_option("--tcp", Where.Tcp,
-                                "the printer is on the network: HOST or HOST:PORT (port 9100 "
-                                "unless given)")
-                    ->check(CLI::Validator(
-                        [](std::string& Text) {
-                            try {
-                                console::ParseEndpoint(Text, console::RawPrintPort);
-                                return std::string{};
-                            } catch (const console::ENetError& error) {
-                                return std::string(error.what());
-                            }
-                        },
-                        "HOST[:PORT]"));
+    auto* tcp = Command.add_option("--tcp", Where.Tcp,
+                                   "the printer is on the network: HOST or HOST:PORT (port 9100 "
+                                   "unless given)");
+    CheckEndpoint(
+        *tcp, [](const std::string& Text) { console::ParseEndpoint(Text, console::RawPrintPort); },
+        "HOST[:PORT]");
     serial->excludes(parallel)->excludes(tcp);
     parallel->excludes(tcp);
     Command.parse_complete_callback([&Command, Name, &Where] {

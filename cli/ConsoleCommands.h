@@ -6,6 +6,7 @@
 #include "cli/Command.h"
 
 #include <exception>
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -26,6 +27,11 @@ struct PrinterWhere {
 
 // --serial PORT [--baud N] | --parallel | --tcp HOST[:PORT], and --timeout MS; exactly one place.
 void AddPrinterWhere(CLI::App& Command, const std::string& Name, PrinterWhere& Where);
+
+// Refuses a value that Parse rejects with console::ENetError, giving its words; Form describes
+// the value in the help.
+void CheckEndpoint(CLI::Option& Option, std::function<void(const std::string&)> Parse,
+                   const std::string& Form);
 // "COM9", "LPT1", "127.0.0.1:9100".
 std::string PortName(const PrinterWhere& Where);
 // The window's speed list item of Baud.

@@ -1,5 +1,6 @@
 #include "cli/EmulateCommand.h"
 
+#include "cli/ConsoleCommands.h"
 #include "cli/NetworkPrinter.h"
 #include "cli/WebBoard.h"
 #include "escpos/Profile.h"
@@ -38,16 +39,8 @@ CLI::App* AddEmulateCommand(CLI::App& App, EmulateOptions& Options) {
         "--tcp", Options.Tcp,
         "also (or, without --name and --lpt, only) listen on the network: PORT or ADDR:PORT "
         "(127.0.0.1 unless an address is named; port 0 lets the system choose)");
-    tcp->check(CLI::Validator(
-        [](std::string& Text) {
-            try {
-                ListenEndpoint(Text);
-                return std::string{};
-            } catch (const console::ENetError& error) {
-                return std::string(error.what());
-            }
-        },
-        "[ADDR:]PORT"));
+    CheckEndpoint(
+        *tcp, [](const std::string& Text) { ListenEndpoint(Text); }, "[ADDR:]PORT");
     Options.Paper = "ok";
     command->add_option("--paper", Options.Paper, "the paper sensors: ok (default), near-end, end")
         ->check(CLI::IsMember({"ok", "near-end", "end"}));

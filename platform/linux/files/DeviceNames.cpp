@@ -248,8 +248,8 @@ std::optional<DevicePath> ResolveCommName(const std::string& Name) {
     return DevicePath{dev + "/" + Name, false};
 }
 
-std::vector<std::string> ConsoleNames() {
-    const std::string sys = CurrentDeviceRoots().Sys;
+namespace {
+std::vector<std::string> ConsoleNamesUnder(const std::string& sys) {
     std::vector<std::string> names;
     std::istringstream active(ReadFirstLine(sys + "/class/tty/console/active"));
     for (std::string name; active >> name;) {
@@ -265,11 +265,9 @@ std::vector<std::string> ConsoleNames() {
     return names;
 }
 
-namespace {
 ConsoleDevices ReadConsoleDevices(const DeviceRoots& Roots) {
     ConsoleDevices found{Roots, {}, false, true};
-    std::istringstream active(ReadFirstLine(Roots.Sys + "/class/tty/console/active"));
-    for (std::string name; active >> name;) {
+    for (const std::string& name : ConsoleNamesUnder(Roots.Sys)) {
         found.VirtualTerminals |= name == "tty0";
         struct stat st {};
         if (::stat((Roots.Dev + "/" + name).c_str(), &st) == 0 && S_ISCHR(st.st_mode))
@@ -278,6 +276,10 @@ ConsoleDevices ReadConsoleDevices(const DeviceRoots& Roots) {
     return found;
 }
 } // namespace
+
+std::vector<std::string> ConsoleNames() {
+    return ConsoleNamesUnder(CurrentDeviceRoots().Sys);
+}
 
 bool IsConsoleDevice(dev_t Device) {
     // /dev/console and /dev/tty have fixed numbers (major 5) wherever the device nodes live.
