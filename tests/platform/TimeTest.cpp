@@ -185,15 +185,22 @@ TEST_F(GeneratedLocale, LcAllOverridesLcTime) {
 }
 
 // The local time matches the clock read around it, in a zone with a half-hour offset.
+// std::time reads the kernel's coarse clock, which may lag the precise one by a tick, so the
+// bounds are read from the clock GetLocalTime itself reads.
 TEST(GetLocalTime, FollowsTheClockAndTheZone) {
+    const auto seconds = [] {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        return now.tv_sec;
+    };
     for (const auto& [zone, offsetSeconds] :
          {std::pair{"UTC0", 0L}, std::pair{"<+0530>-5:30", 5L * 3600 + 1800}}) {
         ScopedEnv env;
         env.Set("TZ", zone);
-        const std::time_t before = std::time(nullptr);
+        const std::time_t before = seconds();
         SYSTEMTIME local{};
         GetLocalTime(&local);
-        const std::time_t after = std::time(nullptr);
+        const std::time_t after = seconds();
 
         std::tm fields{};
         fields.tm_year = local.wYear - 1900;
