@@ -75,8 +75,7 @@ DWORD CommEngine::Start() {
     LastDcb = DcbFromSettings(Settings, Behaviour);
     DeviceFd = Device->PollFd();
     {
-        const DeferredWakes deferred;
-        std::lock_guard held(Lock);
+        const WakeDeferringLock held(Lock);
         if (const int error = Reactor.Open(weak_from_this()))
             return Win32ErrorFromErrno(error);
         Rearm();
@@ -84,8 +83,7 @@ DWORD CommEngine::Start() {
     // Serves the change at once on the caller's thread, so the events it raises are recorded
     // before the caller goes on.
     Device->Attach([this] {
-        const DeferredWakes deferred;
-        std::lock_guard held(Lock);
+        const WakeDeferringLock held(Lock);
         if (!Stopping)
             Service(Now());
     });
@@ -95,8 +93,7 @@ DWORD CommEngine::Start() {
 void CommEngine::Close() {
     bool purged = false;
     {
-        const DeferredWakes deferred;
-        std::unique_lock held(Lock);
+        const WakeDeferringLock held(Lock);
         if (Closed)
             return;
         purged = JustPurged;
@@ -124,8 +121,7 @@ void CommEngine::Close() {
 }
 
 void CommEngine::DescriptorReady(std::uint32_t Events) {
-    const DeferredWakes deferred;
-    std::lock_guard held(Lock);
+    const WakeDeferringLock held(Lock);
     if (Stopping)
         return;
     if (Events & (EPOLLHUP | EPOLLERR))
@@ -140,16 +136,14 @@ void CommEngine::HangUp() {
 }
 
 void CommEngine::DeadlinePassed() {
-    const DeferredWakes deferred;
-    std::lock_guard held(Lock);
+    const WakeDeferringLock held(Lock);
     Reactor.DeadlineReported();
     if (!Stopping)
         Service(Now());
 }
 
 int CommEngine::DirectionHelper::HelperFd(short& Events) {
-    const DeferredWakes deferred;
-    std::lock_guard held(Engine.Lock);
+    const WakeDeferringLock held(Engine.Lock);
     if (Engine.Stopping || Engine.DeadErrno != 0)
         return -1;
     // As the reactor's interest: never what the engine could not act on, or the helper would
@@ -166,8 +160,7 @@ int CommEngine::DirectionHelper::HelperFd(short& Events) {
 }
 
 void CommEngine::DirectionHelper::Help(short Events) {
-    const DeferredWakes deferred;
-    std::lock_guard held(Engine.Lock);
+    const WakeDeferringLock held(Engine.Lock);
     --(Output ? Engine.OutputHelpers : Engine.InputHelpers);
     if (Engine.Stopping)
         return;

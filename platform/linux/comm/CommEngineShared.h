@@ -29,8 +29,7 @@ inline BOOL Fail(DWORD Error) {
 // initializers).
 #define TILLMARK_COMM_ENTER(...)                                                                   \
     const CommCall call{__VA_ARGS__};                                                              \
-    const DeferredWakes deferred;                                                                  \
-    std::unique_lock held(Lock);                                                                   \
+    WakeDeferringLock held(Lock);                                                                  \
     JustPurged = false;                                                                            \
     TakeInputBack(call.Kind);                                                                      \
     if (Closed)                                                                                    \

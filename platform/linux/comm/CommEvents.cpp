@@ -116,8 +116,7 @@ BOOL CommEngine::GetCommMask(DWORD& Out) {
 
 BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
     const CommCall call{.Kind = CommCallKind::WaitCommEvent, .Overlapped = Overlapped != nullptr};
-    const DeferredWakes deferred;
-    std::unique_lock held(Lock);
+    WakeDeferringLock held(Lock);
     JustPurged = false;
     TakeInputBack(call.Kind);
     if (Closed)
@@ -152,7 +151,7 @@ BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
     }
     Wait = EventWait{EvtMask, record};
     if (!Overlapped)
-        return WaitBlocking(held, local, nullptr);
+        return WaitBlocking(held.Held, local, nullptr);
     OfferHelp(record, InputHelper);
     return Fail(ERROR_IO_PENDING);
 }

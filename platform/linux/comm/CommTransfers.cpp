@@ -24,7 +24,7 @@ BOOL CommEngine::Write(const void* Buffer, DWORD Count, DWORD* Written, _OVERLAP
         return Fail(Win32ErrorFromErrno(DeadErrno));
     if (Behaviour.AbortOnError && (Errors & LineErrors))
         return Fail(ERROR_OPERATION_ABORTED);
-    return Submit(Writes, const_cast<BYTE*>(bytes), Count, Written, Overlapped, held);
+    return Submit(Writes, const_cast<BYTE*>(bytes), Count, Written, Overlapped, held.Held);
 }
 
 BOOL CommEngine::Read(void* Buffer, DWORD Count, DWORD* ReadCount, _OVERLAPPED* Overlapped) {
@@ -36,7 +36,7 @@ BOOL CommEngine::Read(void* Buffer, DWORD Count, DWORD* ReadCount, _OVERLAPPED* 
         return Fail(Win32ErrorFromErrno(DeadErrno));
     if (Behaviour.AbortOnError && (Errors & LineErrors))
         return Fail(ERROR_OPERATION_ABORTED);
-    return Submit(Reads, static_cast<BYTE*>(Buffer), Count, ReadCount, Overlapped, held);
+    return Submit(Reads, static_cast<BYTE*>(Buffer), Count, ReadCount, Overlapped, held.Held);
 }
 
 // Queues a read or write and serves it at once: done now, pending on its record, or, without

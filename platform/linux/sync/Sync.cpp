@@ -343,8 +343,7 @@ BOOL SetEvent(HANDLE hEvent) {
     std::vector<std::shared_ptr<platform::Waiter>> others;
     bool wakeWaitThread = false;
     {
-        const platform::DeferredWakes deferred;
-        std::lock_guard lock(platform::SyncLock());
+        const platform::WakeDeferringLock lock(platform::SyncLock());
         event->Signalled = true;
         // The work it stood for is done.
         event->Helper.reset();

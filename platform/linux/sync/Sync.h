@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace platform {
@@ -47,6 +48,13 @@ public:
     DeferredWakes& operator=(const DeferredWakes&) = delete;
     // Sends what the calling thread has held back so far.
     static void Flush();
+};
+
+// A mutex held with the wake-ups sent under it held back until it is released.
+struct WakeDeferringLock {
+    explicit WakeDeferringLock(std::mutex& Mutex) : Held(Mutex) {}
+    const DeferredWakes Deferred; // constructed first, so it ends after the unlock
+    std::unique_lock<std::mutex> Held;
 };
 
 // Offers Helper to whoever waits on Event until the event is next signalled. An empty pointer
