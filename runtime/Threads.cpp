@@ -108,6 +108,10 @@ TThread::~TThread() {
         AwaitEnd(false);
     }
     // A thread that its signal started and that ended by itself still holds the registration.
+    GiveBackTrigger();
+}
+
+void TThread::GiveBackTrigger() {
     HANDLE trigger = nullptr;
     {
         std::lock_guard g(lock);
@@ -220,14 +224,9 @@ void TThread::AwaitEnd(bool RunUnbegun) {
     bool runHere = false;
     bool cancelled = false;
     std::thread::id runningOn;
-    HANDLE trigger = nullptr;
-    if (Terminated()) {
-        std::lock_guard g(lock);
-        trigger = std::exchange(FState->Trigger, nullptr);
-    }
     // A terminated thread no longer waits for its signal; after this no worker is hired for it.
-    if (trigger)
-        UnregisterWaitEx(trigger, INVALID_HANDLE_VALUE);
+    if (Terminated())
+        GiveBackTrigger();
     {
         std::lock_guard g(lock);
         if (!FState->Started || FState->Finished)

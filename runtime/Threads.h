@@ -88,6 +88,8 @@ private:
     // parked worker must be woken.
     void Hire(std::unique_lock<std::mutex>& Held);
     static void Signalled(void* Self, BOOLEAN TimedOut);
+    // Unregisters the wait of StartOnSignal, if it is still held, waiting for a callback running.
+    void GiveBackTrigger();
     std::shared_ptr<TState> FState;
     std::atomic<bool> FTerminated{false};
     TThreadPriority FPriority = tpNormal;

@@ -235,11 +235,7 @@ TCustomComPort::TCustomComPort(TComponent* AOwner)
     FFlowControl->FComPort = this;
     FTimeouts->FComPort = this;
     FBuffer->FComPort = this;
-    // Only handlers hear these events, so the device reports them only while one is assigned.
-    for (auto* event : {&OnTxEmpty, &OnBreak, &OnRing, &OnRxFlag, &OnRx80Full}) {
-        event->FOwner = this;
-        event->FChanged = &TCustomComPort::HeardEventsChanged;
-    }
+    WatchQuietHandlers();
 }
 
 void TCustomComPort::SetBaudRate(TBaudRate Value) {

@@ -436,6 +436,9 @@ private:
     TComEvents DeviceEvents() const;
     // A handler of an event that only handlers hear came or went.
     static void HeardEventsChanged(TCustomComPort* Port);
+    // Only handlers hear some events, so the device reports those only while one is assigned:
+    // their handlers tell the port when they come or go.
+    void WatchQuietHandlers();
     // Guards FEventThread against a handler assigned on the event thread while the port closes.
     std::mutex FEventThreadLock;
 

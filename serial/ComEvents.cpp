@@ -123,18 +123,32 @@ void TCustomComPort::RunEventRoutines(TComEvents Events) {
 }
 
 namespace {
-// The routines of the other events ask the device, which may take errors or fail.
-constexpr TComEvents Quiet{evTxEmpty, evBreak, evRing, evRxFlag, evRx80Full};
+// The events whose routines only tell their handlers, with those handlers. The routines of the
+// other events ask the device, which may take errors or fail.
+constexpr std::pair<TComEvent, TPublishedEvent<TNotifyEvent> TCustomComPort::*> QuietEvents[] = {
+    {evTxEmpty, &TCustomComPort::OnTxEmpty},
+    {evBreak, &TCustomComPort::OnBreak},
+    {evRing, &TCustomComPort::OnRing},
+    {evRxFlag, &TCustomComPort::OnRxFlag},
+    {evRx80Full, &TCustomComPort::OnRx80Full}};
 } // namespace
 
+void TCustomComPort::WatchQuietHandlers() {
+    for (const auto& quiet : QuietEvents) {
+        (this->*quiet.second).FOwner = this;
+        (this->*quiet.second).FChanged = &TCustomComPort::HeardEventsChanged;
+    }
+}
+
 bool TCustomComPort::HandlersWant(TComEvents Events) const {
-    if (!(Events - Quiet).Empty())
-        return true;
-    return (Events.Contains(evTxEmpty) && OnTxEmpty.Assigned()) ||
-           (Events.Contains(evBreak) && OnBreak.Assigned()) ||
-           (Events.Contains(evRing) && OnRing.Assigned()) ||
-           (Events.Contains(evRxFlag) && OnRxFlag.Assigned()) ||
-           (Events.Contains(evRx80Full) && OnRx80Full.Assigned());
+    for (const auto& [event, handler] : QuietEvents) {
+        if (!Events.Contains(event))
+            continue;
+        if ((this->*handler).Assigned())
+            return true;
+        Events.Exclude(event);
+    }
+    return !Events.Empty();
 }
 
 bool TCustomComPort::SkipsUnheard() const {

@@ -115,12 +115,7 @@ BOOL CommEngine::GetCommMask(DWORD& Out) {
 }
 
 BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
-    const CommCall call{.Kind = CommCallKind::WaitCommEvent, .Overlapped = Overlapped != nullptr};
-    WakeDeferringLock held(Lock);
-    JustPurged = false;
-    TakeInputBack(call.Kind);
-    if (Closed)
-        return Fail(ERROR_INVALID_HANDLE);
+    TILLMARK_COMM_LOCK(.Kind = CommCallKind::WaitCommEvent, .Overlapped = Overlapped != nullptr);
     // A wait that fails at once leaves its event unsignalled, so a caller looping on the event
     // sleeps instead of spinning on a device that refuses waits.
     auto refuse = [Overlapped](DWORD Error) {

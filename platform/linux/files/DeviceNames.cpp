@@ -219,13 +219,11 @@ std::optional<DevicePath> ResolveCommName(const std::string& Name) {
     }
     // An alias that leads somewhere is opened at once, so checking it asks the descriptor;
     // only when that fails is the folder asked whether a dangling alias stands for the name.
-    if (auto alias = AliasPath(Name)) {
+    if (auto alias = AliasPath(Name))
         if (auto node = OpenNode(*alias))
             return DevicePath{*alias, true, std::move(node)};
-        struct stat st {};
-        if (::lstat(alias->c_str(), &st) == 0)
-            return DevicePath{*alias, true};
-    }
+    if (auto dangling = FindAlias(Name))
+        return DevicePath{*dangling, true};
 
     const std::string dev = CurrentDeviceRoots().Dev;
     if (const unsigned n = CommNumber(Name))

@@ -35,8 +35,6 @@ std::function<void()>& WaitBlockedHook() {
     return hook;
 }
 
-// Shared by the waiting thread and a SetEvent that wakes it after releasing the lock, when the
-// wait may have ended already.
 // A thread's wake-up descriptor for waits in poll(). Shared, so a wake-up sent after the lock is
 // released never reaches a number that the ended thread's descriptor has handed on.
 struct WakeFd {
@@ -54,6 +52,8 @@ struct WakeFd {
     }
 };
 
+// Shared by the waiting thread and a SetEvent that wakes it after releasing the lock, when the
+// wait may have ended already.
 struct Waiter {
     std::condition_variable Wake;
     std::shared_ptr<const WakeFd> Polling; // while the waiter sleeps in poll()
