@@ -2,8 +2,6 @@
 
 #include "app/PrinterIcon.h"
 #include "console/BaudRateTable.h"
-#include "console/PortSettings.h"
-#include "runtime/Application.h"
 
 #include <QComboBox>
 #include <QFont>
@@ -17,12 +15,18 @@
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 
+#include <map>
+#include <string>
+
+using console::ControlKind;
+using console::ControlLayout;
+
 namespace {
 
 // The layout's face at a character height in pixels; where it is missing the system's sans-serif
 // face stands in at the same height.
 QFont LayoutFont(int PixelHeight) {
-    QFont font(QStringLiteral("MS Sans Serif"));
+    QFont font(QString::fromLatin1(console::MainWindowLayout.FontFace));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(PixelHeight);
     return font;
@@ -42,174 +46,170 @@ private:
     int FHeight;
 };
 
-// Controls carry their layout names, so tests and style rules find them by name.
-template <typename Control>
-Control* Named(Control* Widget, const char* Name) {
-    Widget->setObjectName(QString::fromLatin1(Name));
-    return Widget;
+QRect BoundsOf(const ControlLayout& Control) {
+    return {Control.Bounds.Left, Control.Bounds.Top, Control.Bounds.Width, Control.Bounds.Height};
 }
 
-QLabel* NewLabel(QWidget* Parent, const char* Text, QRect Bounds, int PixelHeight) {
-    auto* label = new QLabel(QString::fromUtf8(Text), Parent);
-    label->setGeometry(Bounds);
-    QFont font = LayoutFont(PixelHeight);
-    // A stand-in face runs wider than the layout's; narrow it rather than cut the caption off.
+// A stand-in face runs wider than the layout's; narrow it rather than cut the caption off.
+void FitLabel(QLabel* Label) {
+    QFont font = Label->font();
     for (int stretch = 99;
-         stretch >= 50 && QFontMetrics(font).horizontalAdvance(label->text()) > Bounds.width();
+         stretch >= 50 && QFontMetrics(font).horizontalAdvance(Label->text()) > Label->width();
          --stretch)
         font.setStretch(stretch);
-    label->setFont(font);
-    return label;
+    Label->setFont(font);
 }
 
-QComboBox* NewDropDownList(QWidget* Parent, QRect Bounds) {
-    auto* list = new QComboBox(Parent);
-    list->setGeometry(Bounds);
-    list->setFont(LayoutFont(13));
-    list->setEditable(false);
-    list->setItemDelegate(new TFixedItemHeight(16, list));
-    return list;
-}
-
-QPushButton* NewButton(QWidget* Parent, const char* Text, QRect Bounds, const char* Hint) {
-    auto* button = new QPushButton(QString::fromUtf8(Text), Parent);
-    button->setGeometry(Bounds);
-    if (Hint)
-        button->setToolTip(QString::fromUtf8(Hint));
-    // Enter presses the focused button, as on the desktop this layout comes from.
-    button->setAutoDefault(true);
-    return button;
+void FillList(QComboBox* List, const auto& Items, int Selected) {
+    for (const auto& item : Items)
+        List->addItem(QString::fromLatin1(std::string(item).c_str()));
+    List->setCurrentIndex(Selected);
 }
 
 } // namespace
 
 TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent) {
     CreateControls();
-    CreateComPort();
-    ConnectHandlers();
-    FormCreate();
+    FillLists();
+    BindButtons();
 }
 
 TfrmMain::~TfrmMain() = default;
 
 void TfrmMain::CreateControls() {
+    const console::WindowLayout& layout = console::MainWindowLayout;
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QString::fromUtf8(ApplicationTitle));
+    setWindowTitle(QString::fromUtf8(console::ApplicationTitle));
     // Single border, system menu and minimise only: the window is never resized or maximised.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    move(443, 251);
-    setFixedSize(384, 385);
+    move(layout.Left, layout.Top);
+    setFixedSize(layout.ClientWidth, layout.ClientHeight);
     setWindowIcon(PrinterIcon());
-    setFont(LayoutFont(11));
+    setFont(LayoutFont(layout.FontHeight));
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);
     setAutoFillBackground(true);
 
-    Panel1 = Named(new QFrame(this), "Panel1");
-    Panel1->setGeometry(0, 0, 384, 385);
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-
-    PCMain = Named(new QTabWidget(Panel1), "PCMain");
-    PCMain->setGeometry(1, 1, 382, 383);
-    PCMain->setFont(LayoutFont(16));
-    TSPrinter = Named(new QWidget, "TSPrinter");
-    PCMain->addTab(TSPrinter, QStringLiteral("Tillmark"));
-    PCMain->setCurrentWidget(TSPrinter);
-
-    Panel2 = Named(new QFrame(TSPrinter), "Panel2");
-    Panel2->setGeometry(0, 0, 374, 348);
-    Panel2->setFrameStyle(QFrame::NoFrame);
-
-    Label9 = Named(NewLabel(Panel2, "Printer", {15, 6, 71, 29}, 24), "Label9");
-    Label25 = Named(NewLabel(Panel2, "Language", {9, 188, 72, 20}, 16), "Label25");
-    Label1 = Named(NewLabel(Panel2, "CashDrawer", {15, 246, 133, 29}, 24), "Label1");
-
-    BBtnDisplay = Named(NewButton(Panel2, "Print", {261, 179, 73, 33}, nullptr), "BBtnDisplay");
-
-    RbPrnParallel = Named(new QRadioButton(QStringLiteral("Parallel"), Panel2), "RbPrnParallel");
-    RbPrnParallel->setGeometry(244, 48, 89, 17);
-    RbPrnParallel->setFocusPolicy(Qt::ClickFocus); // not a tab stop
-
-    // The blank caption leaves a gap in the frame's top edge for the "Serial" button.
-    GroupBox1 = Named(new QGroupBox(QString(20, QLatin1Char(' ')), Panel2), "GroupBox1");
-    GroupBox1->setGeometry(14, 46, 203, 124);
-    // The frame's top edge runs through the middle of its caption line, as on the desktop the
-    // layout comes from, whatever the style would otherwise do.
-    GroupBox1->setStyleSheet(
-        QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
-                       " margin-top: 9px; }"
-                       "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0px; }"));
-    Label24 = Named(NewLabel(GroupBox1, "Port", {16, 35, 24, 16}, 13), "Label24");
-    Label10 = Named(NewLabel(GroupBox1, "BaudRate", {12, 81, 61, 16}, 13), "Label10");
-    // Sorted: FillPortList puts every item in its place.
-    CbPRNCOM = Named(NewDropDownList(GroupBox1, {83, 30, 102, 24}), "CbPRNCOM");
-    CbPRNBAU = Named(NewDropDownList(GroupBox1, {83, 77, 102, 24}), "CbPRNBAU");
-    for (const char* item : BaudRateItems)
-        CbPRNBAU->addItem(QString::fromLatin1(item));
-    CbPRNBAU->setCurrentIndex(5);
-
-    // Created after the frame so it lies over the frame's top edge as its title.
-    RbPrnSerial = Named(new QRadioButton(QStringLiteral("Serial"), Panel2), "RbPrnSerial");
-    RbPrnSerial->setGeometry(30, 48, 65, 17);
-    RbPrnSerial->setChecked(true);
-    RbPrnSerial->setAutoFillBackground(true); // hides the frame's edge behind its text
-    RbPrnSerial->raise();
-
-    CbPRNLang = Named(NewDropDownList(Panel2, {97, 186, 104, 24}), "CbPRNLang");
-    CbPRNLang->addItems({QStringLiteral("Korean"), QStringLiteral("English")});
-    CbPRNLang->setCurrentIndex(1);
-
-    BtnBell = Named(
-        NewButton(Panel2, "Bell", {36, 296, 73, 33}, "Ring the bell through the EPSON Printer"),
-        "BtnBell");
-    BtnEpsonOpen = Named(
-        NewButton(Panel2, "Epson", {152, 297, 73, 33}, "Open CashDrawer from the EPSON Printer"),
-        "BtnEpsonOpen");
-    BBtnCashDrawer =
-        Named(NewButton(Panel2, "Open", {264, 296, 73, 33}, "Open CashDrawer from the POS System"),
-              "BBtnCashDrawer");
-    BBtnCashDrawer->setDefault(true);
-
-    // Tab order of the layout: Print, the frame's two lists, Serial, language, then the drawer
-    // buttons.
-    QWidget* tabOrder[] = {BBtnDisplay, CbPRNCOM, CbPRNBAU,     RbPrnSerial,
-                           CbPRNLang,   BtnBell,  BtnEpsonOpen, BBtnCashDrawer};
-    for (std::size_t i = 1; i < std::size(tabOrder); ++i)
-        setTabOrder(tabOrder[i - 1], tabOrder[i]);
-}
-
-void TfrmMain::CreateComPort() {
-    ComPort1 = std::make_unique<TComPort>(nullptr);
-    ComPort1->SetName("ComPort1");
-    console::LoadConsolePortSettings(*ComPort1);
-}
-
-void TfrmMain::ConnectHandlers() {
-    // An error that leaves a handler goes to the application's handler; none ever reaches Qt.
-    auto on = [this](QPushButton* Button, void (TfrmMain::*Handler)()) {
-        connect(Button, &QPushButton::clicked, this, [this, Handler] {
-            try {
-                (this->*Handler)();
-            } catch (...) {
-                ApplicationHandleException(std::current_exception());
-            }
-        });
-    };
-    on(BBtnDisplay, &TfrmMain::BBtnDisplayClick);
-    on(BtnBell, &TfrmMain::BtnBellClick);
-    on(BtnEpsonOpen, &TfrmMain::BtnEpsonOpenClick);
-    on(BBtnCashDrawer, &TfrmMain::BBtnCashDrawerClick);
-}
-
-void TfrmMain::FormCreate() {
-    try {
-        PosDrawerKind = 0;
-        BBtnCashDrawer->setEnabled(false);
-    } catch (...) {
-        // Start-up goes on whatever happens here.
+    std::map<std::string, QWidget*> made;
+    for (const ControlLayout& control : console::WindowControls()) {
+        QWidget* widget = CreateControl(control, control.Parent ? made.at(control.Parent) : this);
+        // Controls carry their layout names, so tests and style rules find them by name.
+        widget->setObjectName(QString::fromLatin1(control.Name));
+        if (control.FontHeight)
+            widget->setFont(LayoutFont(control.FontHeight));
+        if (control.Kind != ControlKind::TabPage)
+            widget->setGeometry(BoundsOf(control));
+        if (control.Hint)
+            widget->setToolTip(QString::fromUtf8(control.Hint));
+        if (!control.TabStop)
+            widget->setFocusPolicy(
+                static_cast<Qt::FocusPolicy>(widget->focusPolicy() & ~Qt::TabFocus));
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            FitLabel(label);
+        made[control.Name] = widget;
     }
-    FillPortList();
+    auto find = [&]<typename Control>(Control*& Member, const char* Name) {
+        Member = static_cast<Control*>(made.at(Name));
+    };
+    find(Panel1, "Panel1");
+    find(PCMain, "PCMain");
+    find(TSPrinter, "TSPrinter");
+    find(Panel2, "Panel2");
+    find(Label9, "Label9");
+    find(Label25, "Label25");
+    find(Label1, "Label1");
+    find(BBtnDisplay, "BBtnDisplay");
+    find(RbPrnParallel, "RbPrnParallel");
+    find(GroupBox1, "GroupBox1");
+    find(Label24, "Label24");
+    find(Label10, "Label10");
+    find(CbPRNCOM, "CbPRNCOM");
+    find(CbPRNBAU, "CbPRNBAU");
+    find(RbPrnSerial, "RbPrnSerial");
+    find(CbPRNLang, "CbPRNLang");
+    find(BtnBell, "BtnBell");
+    find(BtnEpsonOpen, "BtnEpsonOpen");
+    find(BBtnCashDrawer, "BBtnCashDrawer");
+
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    PCMain->setCurrentWidget(TSPrinter);
+    RbPrnSerial->setChecked(true);
+    static_cast<QPushButton*>(made.at(console::DefaultButton))->setDefault(true);
+    const auto order = console::TabOrder();
+    for (std::size_t i = 1; i < order.size(); ++i)
+        setTabOrder(made.at(order[i - 1]), made.at(order[i]));
+}
+
+QWidget* TfrmMain::CreateControl(const ControlLayout& Control, QWidget* Parent) {
+    const QString text = QString::fromUtf8(Control.Text);
+    switch (Control.Kind) {
+    case ControlKind::Panel: {
+        auto* panel = new QFrame(Parent);
+        panel->setFrameStyle(QFrame::NoFrame);
+        return panel;
+    }
+    case ControlKind::TabControl:
+        return new QTabWidget(Parent);
+    case ControlKind::TabPage: {
+        auto* page = new QWidget;
+        static_cast<QTabWidget*>(Parent)->addTab(page, text);
+        return page;
+    }
+    case ControlKind::Label:
+        return new QLabel(text, Parent);
+    case ControlKind::PushButton: {
+        auto* button = new QPushButton(text, Parent);
+        // Enter presses the focused button, as on the desktop this layout comes from.
+        button->setAutoDefault(true);
+        return button;
+    }
+    case ControlKind::RadioButton: {
+        auto* radio = new QRadioButton(text, Parent);
+        radio->setAutoFillBackground(true); // hides a frame's edge behind its text
+        return radio;
+    }
+    case ControlKind::GroupBox: {
+        auto* frame = new QGroupBox(text, Parent);
+        // The frame's top edge runs through the middle of its caption line, as on the desktop
+        // the layout comes from, whatever the style would otherwise do.
+        frame->setStyleSheet(QStringLiteral(
+            "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 9px; }"
+            "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0px; }"));
+        return frame;
+    }
+    case ControlKind::DropDownList: {
+        auto* list = new QComboBox(Parent);
+        list->setEditable(false);
+        list->setItemDelegate(new TFixedItemHeight(console::ListItemHeight, list));
+        return list;
+    }
+    }
+    return nullptr;
+}
+
+void TfrmMain::FillLists() {
+    const console::PortListItems ports = console::FillPortList();
+    FillList(CbPRNCOM, ports.Items, ports.Selected);
+    FillList(CbPRNBAU, BaudRateItems, console::InitialSpeedItem);
+    FillList(CbPRNLang, console::LanguageItems, console::InitialLanguageItem);
+}
+
+void TfrmMain::BindButtons() {
+    for (const ControlLayout& control : console::WindowControls()) {
+        const std::optional<console::ConsoleButton> button = console::ButtonOf(control.Name);
+        if (!button)
+            continue;
+        auto* widget = findChild<QPushButton*>(QString::fromLatin1(control.Name));
+        widget->setEnabled(console::TConsoleWindow::Enabled(*button));
+        connect(widget, &QPushButton::clicked, this,
+                [this, pressed = *button] { FModel.Press(pressed, Choices()); });
+    }
+}
+
+console::WindowChoices TfrmMain::Choices() const {
+    return {RbPrnSerial->isChecked(), CbPRNCOM->currentText().toLatin1().toStdString(),
+            CbPRNBAU->currentIndex(), CbPRNLang->currentIndex()};
 }

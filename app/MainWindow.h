@@ -1,15 +1,10 @@
-// The console's one window: the attachment choice, port, speed and receipt language, and the four
-// test buttons. Controls are members built in one place; the test actions are in TestActions.cpp.
+// The console's one window on Qt: controls built from the shared layout and bound to the shared
+// window model, which does what each press does.
 #pragma once
 
-#include "receipt/Receipt.h"
-#include "serial/CPort.h"
+#include "console/ConsoleWindow.h"
 
 #include <QWidget>
-
-#include <cstdint>
-#include <memory>
-#include <string>
 
 class QComboBox;
 class QFrame;
@@ -18,9 +13,6 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
-
-// The window's caption, which is also the application's title.
-inline constexpr char ApplicationTitle[] = "Tillmark for TM-T88 Series";
 
 class TfrmMain : public QWidget {
 public:
@@ -48,31 +40,16 @@ public:
     QPushButton* BtnEpsonOpen = nullptr;
     QPushButton* BBtnCashDrawer = nullptr;
 
-    // The printer's serial port; closed between actions.
-    std::unique_ptr<TComPort> ComPort1;
-    // Selector for opening the drawer through the station itself; nothing acts on it.
-    std::int32_t PosDrawerKind = 0;
-    // The receipt's date and time line, made by every Print.
-    std::string DateStamp;
-
-    // Test actions, run on the window's thread. Each swallows the errors of its own work.
-    void BBtnDisplayClick();
-    void BtnBellClick();
-    void BtnEpsonOpenClick();
-    void BBtnCashDrawerClick();
-    void PrintSerial();
-    void PrintParallel();
+    // The port, the date line and what the buttons do.
+    console::TConsoleWindow& Model() { return FModel; }
+    // The choices the controls show now.
+    console::WindowChoices Choices() const;
 
 private:
     void CreateControls();
-    void CreateComPort();
-    void ConnectHandlers();
-    void FormCreate();
-    void FillPortList();
+    QWidget* CreateControl(const console::ControlLayout& Control, QWidget* Parent);
+    void FillLists();
+    void BindButtons();
 
-    receipt::Language ChosenLanguage() const;
-    // The port name the port list shows: its selected item, or empty.
-    std::string ChosenPort() const;
-    // Bell and Epson: the command to the chosen path, then the port closed if still connected.
-    void SendDrawerCommand(receipt::Drawer Kind);
+    console::TConsoleWindow FModel;
 };

@@ -8,7 +8,7 @@ int main(int argc, char* argv[]) {
     if (!CheckDisplay())
         return 1;
     QApplication application(argc, argv);
-    QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitle));
+    QApplication::setApplicationDisplayName(QString::fromUtf8(console::ApplicationTitle));
     TQtRuntime runtime;
     TfrmMain frmMain;
     frmMain.show();

@@ -91,12 +91,12 @@ TEST_F(EndToEndTest, PrintOnTheSerialPathFilesTheReceiptOfEachLanguage) {
 
     Click(window->BBtnDisplay);
     const std::string english =
-        com.WaitForBytes(PrintSize(Language::English, Path::Serial, window->DateStamp));
+        com.WaitForBytes(PrintSize(Language::English, Path::Serial, window->Model().DateStamp));
     const auto pictures = Print(english);
     ASSERT_EQ(pictures.size(), 1u) << FLog;
     ASSERT_TRUE(std::filesystem::is_regular_file(pictures[0]));
     EXPECT_EQ(FileText(std::filesystem::path(pictures[0]).replace_extension(".txt")),
-              ReceiptText(EnglishLines(Path::Serial, window->DateStamp)));
+              ReceiptText(EnglishLines(Path::Serial, window->Model().DateStamp)));
 
     // Sizes and styles as the page was laid out.
     const auto profile = escpos::FindProfile(escpos::DefaultProfile);
@@ -127,11 +127,11 @@ TEST_F(EndToEndTest, PrintOnTheSerialPathFilesTheReceiptOfEachLanguage) {
     FLog.clear();
     window->CbPRNLang->setCurrentIndex(0);
     Click(window->BBtnDisplay);
-    const auto korean =
-        Print(com.WaitForBytes(PrintSize(Language::Korean, Path::Serial, window->DateStamp)));
+    const auto korean = Print(
+        com.WaitForBytes(PrintSize(Language::Korean, Path::Serial, window->Model().DateStamp)));
     ASSERT_EQ(korean.size(), 1u) << FLog;
     EXPECT_EQ(FileText(std::filesystem::path(korean[0]).replace_extension(".txt")),
-              ReceiptText(KoreanPrinted(Path::Serial, window->DateStamp)));
+              ReceiptText(KoreanPrinted(Path::Serial, window->Model().DateStamp)));
     EXPECT_EQ(FLog.find("warning"), std::string::npos) << FLog;
     EXPECT_TRUE(FBoxes.Texts().empty());
 }
@@ -143,11 +143,11 @@ TEST_F(EndToEndTest, PrintOnTheParallelPathFilesTheParallelReceipt) {
     QTest::mouseClick(window->RbPrnParallel, Qt::LeftButton);
 
     Click(window->BBtnDisplay);
-    const auto english =
-        Print(lpt.WaitForBytes(PrintSize(Language::English, Path::Parallel, window->DateStamp)));
+    const auto english = Print(
+        lpt.WaitForBytes(PrintSize(Language::English, Path::Parallel, window->Model().DateStamp)));
     ASSERT_GE(english.size(), 1u) << FLog;
     // The writer's extra line end prints one more empty line before the trailer.
-    std::vector<std::string> lines = EnglishLines(Path::Parallel, window->DateStamp);
+    std::vector<std::string> lines = EnglishLines(Path::Parallel, window->Model().DateStamp);
     lines.push_back("");
     EXPECT_EQ(FileText(std::filesystem::path(english[0]).replace_extension(".txt")),
               ReceiptText(lines));
@@ -155,11 +155,11 @@ TEST_F(EndToEndTest, PrintOnTheParallelPathFilesTheParallelReceipt) {
     lpt.Clear();
     window->CbPRNLang->setCurrentIndex(0);
     Click(window->BBtnDisplay);
-    const auto korean =
-        Print(lpt.WaitForBytes(PrintSize(Language::Korean, Path::Parallel, window->DateStamp)));
+    const auto korean = Print(
+        lpt.WaitForBytes(PrintSize(Language::Korean, Path::Parallel, window->Model().DateStamp)));
     ASSERT_GE(korean.size(), 1u) << FLog;
     EXPECT_EQ(FileText(std::filesystem::path(korean.back()).replace_extension(".txt")),
-              ReceiptText(KoreanPrinted(Path::Parallel, window->DateStamp)));
+              ReceiptText(KoreanPrinted(Path::Parallel, window->Model().DateStamp)));
 }
 
 TEST_F(EndToEndTest, BellAndEpsonPulseDrawerPinTwoOnBothPaths) {

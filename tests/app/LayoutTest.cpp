@@ -100,7 +100,7 @@ TEST_F(LayoutTest, ControlsSitWhereTheLayoutPutsThem) {
 TEST_F(LayoutTest, WindowIsFixedInSizeWithoutMaximiseAndCarriesTheTitleAndIcon) {
     auto window = NewWindow();
     EXPECT_EQ(window->objectName().toStdString(), "frmMain");
-    EXPECT_EQ(window->windowTitle().toStdString(), ApplicationTitle);
+    EXPECT_EQ(window->windowTitle().toStdString(), console::ApplicationTitle);
     EXPECT_EQ(window->size(), QSize(384, 385));
     EXPECT_EQ(window->minimumSize(), QSize(384, 385));
     EXPECT_EQ(window->maximumSize(), QSize(384, 385));

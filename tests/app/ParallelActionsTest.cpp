@@ -45,13 +45,13 @@ TEST_F(ParallelActionsTest, PrintSendsTheParallelReceiptWithTheExtraLineEndsAndT
     const std::string english = lpt.WaitForBytes(639 + 2 + 13);
     EXPECT_EQ(english.size(), 639u + 2u + 13u);
     EXPECT_NE(english.find("\r\nPrint test using Parallel interface.\r\n"), std::string::npos);
-    EXPECT_NE(english.find("\r\n" + window->DateStamp + "\r\n"), std::string::npos);
+    EXPECT_NE(english.find("\r\n" + window->Model().DateStamp + "\r\n"), std::string::npos);
     // The receipt's own last line end, the one the writer adds, then the trailer as a line.
     EXPECT_EQ(english.substr(english.size() - 35), "Quorivant, Inc\r\n\r\n\r\n\r\n" + TrailerLine);
     EXPECT_EQ(english, receipt::DeviceBytes(receipt::Path::Parallel,
                                             receipt::PrintWrites(receipt::Language::English,
                                                                  receipt::Path::Parallel,
-                                                                 window->DateStamp)));
+                                                                 window->Model().DateStamp)));
 
     lpt.Clear();
     window->CbPRNLang->setCurrentIndex(0);
@@ -67,7 +67,7 @@ TEST_F(ParallelActionsTest, PrintSendsTheParallelReceiptWithTheExtraLineEndsAndT
     EXPECT_EQ(korean, receipt::DeviceBytes(receipt::Path::Parallel,
                                            receipt::PrintWrites(receipt::Language::Korean,
                                                                 receipt::Path::Parallel,
-                                                                window->DateStamp)));
+                                                                window->Model().DateStamp)));
     EXPECT_TRUE(FBoxes.Texts().empty());
 }
 
@@ -92,18 +92,18 @@ TEST_F(ParallelActionsTest, PortChoicesDoNotMatterAndOnlyBellAndEpsonCloseTheSer
     InstallPortMap(std::vector<platform::RegistryValue>{
         platform::TextValue("\\Device\\Bad", "no/such/../../port")});
     auto window = ParallelWindow();
-    window->ComPort1->SetPort("COM7");
-    window->ComPort1->OpenPort();
+    window->Model().ComPort1->SetPort("COM7");
+    window->Model().ComPort1->OpenPort();
 
     Click(window->BBtnDisplay);
     EXPECT_EQ(lpt.WaitForBytes(654).size(), 654u);
     // Print on this path leaves the serial port alone.
-    EXPECT_TRUE(window->ComPort1->Connected());
-    EXPECT_EQ(window->ComPort1->Port(), "COM7");
+    EXPECT_TRUE(window->Model().ComPort1->Connected());
+    EXPECT_EQ(window->Model().ComPort1->Port(), "COM7");
 
     Click(window->BtnBell);
     EXPECT_EQ(lpt.WaitForBytes(661).substr(654), "\x1Bp0\xFF\xFF\r\n");
-    EXPECT_FALSE(window->ComPort1->Connected());
+    EXPECT_FALSE(window->Model().ComPort1->Connected());
     EXPECT_TRUE(serial->Written().empty());
     EXPECT_TRUE(FBoxes.Texts().empty());
 }
@@ -116,7 +116,7 @@ TEST_F(ParallelActionsTest, MissingParallelPortMakesTheActionsDoNothingVisible) 
     Click(window->BtnEpsonOpen);
     EXPECT_TRUE(FBoxes.Texts().empty());
     EXPECT_TRUE(window->BBtnDisplay->isEnabled());
-    EXPECT_EQ(window->DateStamp.size(), 20u);
+    EXPECT_EQ(window->Model().DateStamp.size(), 20u);
 }
 
 } // namespace

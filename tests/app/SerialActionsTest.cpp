@@ -64,20 +64,20 @@ TEST_F(SerialActionsTest, PrintSendsTheReceiptAndTrailerOfTheChosenLanguageToThe
     auto window = ShownWindow({"COM5"});
 
     Click(window->BBtnDisplay);
-    ASSERT_EQ(window->DateStamp.size(), 20u);
+    ASSERT_EQ(window->Model().DateStamp.size(), 20u);
     std::string english = printer.WaitForBytes(637 + 11);
     EXPECT_EQ(english.size(), 637u + 11u);
     EXPECT_EQ(english.substr(0, 39), "123xxstreet,xxxcity,xxxxstate        \r\n");
-    EXPECT_NE(english.find("\r\n" + window->DateStamp + "\r\n"), std::string::npos);
+    EXPECT_NE(english.find("\r\n" + window->Model().DateStamp + "\r\n"), std::string::npos);
     EXPECT_NE(english.find("\r\nPrint test using serial interface.\r\n"), std::string::npos);
     // The cut command ends the stream on this path: no line end after it.
     EXPECT_EQ(english.substr(english.size() - 13), "\r\n" + Trailer);
-    EXPECT_EQ(english,
-              receipt::DeviceBytes(receipt::Path::Serial,
-                                   receipt::PrintWrites(receipt::Language::English,
-                                                        receipt::Path::Serial, window->DateStamp)));
-    EXPECT_FALSE(window->ComPort1->Connected());
-    EXPECT_EQ(window->ComPort1->Port(), "COM5");
+    EXPECT_EQ(english, receipt::DeviceBytes(receipt::Path::Serial,
+                                            receipt::PrintWrites(receipt::Language::English,
+                                                                 receipt::Path::Serial,
+                                                                 window->Model().DateStamp)));
+    EXPECT_FALSE(window->Model().ComPort1->Connected());
+    EXPECT_EQ(window->Model().ComPort1->Port(), "COM5");
 
     printer.Clear();
     window->CbPRNLang->setCurrentIndex(0);
@@ -87,11 +87,11 @@ TEST_F(SerialActionsTest, PrintSendsTheReceiptAndTrailerOfTheChosenLanguageToThe
     EXPECT_EQ(korean.find("\x1B!"), std::string::npos);
     EXPECT_NE(korean.find("Serial interface"), std::string::npos);
     EXPECT_EQ(korean.substr(korean.size() - 11), Trailer);
-    EXPECT_EQ(korean,
-              receipt::DeviceBytes(receipt::Path::Serial,
-                                   receipt::PrintWrites(receipt::Language::Korean,
-                                                        receipt::Path::Serial, window->DateStamp)));
-    EXPECT_FALSE(window->ComPort1->Connected());
+    EXPECT_EQ(korean, receipt::DeviceBytes(receipt::Path::Serial,
+                                           receipt::PrintWrites(receipt::Language::Korean,
+                                                                receipt::Path::Serial,
+                                                                window->Model().DateStamp)));
+    EXPECT_FALSE(window->Model().ComPort1->Connected());
     EXPECT_TRUE(FBoxes.Texts().empty());
 }
 
@@ -102,16 +102,16 @@ TEST_F(SerialActionsTest, BellAndEpsonSendTheirCommandAloneAndEveryPressArrives)
 
     Click(window->BtnBell);
     EXPECT_EQ(printer.WaitForBytes(5), "\x1Bp0\xFF\xFF");
-    EXPECT_FALSE(window->ComPort1->Connected());
+    EXPECT_FALSE(window->Model().ComPort1->Connected());
     Click(window->BtnBell);
     EXPECT_EQ(printer.WaitForBytes(10), "\x1Bp0\xFF\xFF\x1Bp0\xFF\xFF");
-    EXPECT_FALSE(window->ComPort1->Connected());
+    EXPECT_FALSE(window->Model().ComPort1->Connected());
 
     printer.Clear();
     Click(window->BtnEpsonOpen);
     Click(window->BtnEpsonOpen);
     EXPECT_EQ(printer.WaitForBytes(10), "\x1Bp000\x1Bp000");
-    EXPECT_FALSE(window->ComPort1->Connected());
+    EXPECT_FALSE(window->Model().ComPort1->Connected());
     EXPECT_TRUE(FBoxes.Texts().empty());
 }
 
@@ -154,7 +154,7 @@ TEST_F(SerialActionsTest, SpeedListItemsSetTheirSpeedsOneToOne) {
         SCOPED_TRACE(window->CbPRNBAU->itemText(index).toStdString());
         window->CbPRNBAU->setCurrentIndex(index);
         Click(index % 2 ? window->BtnBell : window->BBtnDisplay);
-        EXPECT_EQ(window->ComPort1->BaudRate(), speeds[index].first);
+        EXPECT_EQ(window->Model().ComPort1->BaudRate(), speeds[index].first);
         const auto dcb = LastLineSettings(*device);
         ASSERT_TRUE(dcb);
         EXPECT_EQ(dcb->BaudRate, speeds[index].second);
@@ -165,8 +165,8 @@ TEST_F(SerialActionsTest, SpeedListItemsSetTheirSpeedsOneToOne) {
 TEST_F(SerialActionsTest, BellAndEpsonSetEightDataBitsAndNoParityPrintKeepsThePorts) {
     auto device = SimulatedComm::Install("COM7");
     auto window = ShownWindow({"COM7"});
-    window->ComPort1->SetDataBits(dbSeven);
-    window->ComPort1->Parity().SetBits(prEven);
+    window->Model().ComPort1->SetDataBits(dbSeven);
+    window->Model().ComPort1->Parity().SetBits(prEven);
 
     Click(window->BBtnDisplay);
     auto dcb = LastLineSettings(*device);
@@ -200,11 +200,11 @@ TEST_F(SerialActionsTest, OpenCannotBePressedAndItsActionSendsNothing) {
     EXPECT_EQ(clicked.count(), 0);
     EXPECT_FALSE(window->BBtnCashDrawer->isEnabled());
     for (int kind : {0, 1, 2, -1}) {
-        window->PosDrawerKind = kind;
-        window->BBtnCashDrawerClick();
+        window->Model().PosDrawerKind = kind;
+        window->Model().Press(console::ConsoleButton::Open, window->Choices());
     }
     window->RbPrnParallel->click();
-    window->BBtnCashDrawerClick();
+    window->Model().Press(console::ConsoleButton::Open, window->Choices());
     EXPECT_EQ(device->OpenCount(), 0);
     // The parallel printer's first bytes are Bell's: nothing went out before.
     Click(window->BtnBell);
@@ -221,8 +221,8 @@ TEST_F(SerialActionsTest, WithNoPortListedTheActionsSendNothingAndShowNothing) {
     Click(window->BBtnDisplay);
     Click(window->BtnBell);
     Click(window->BtnEpsonOpen);
-    EXPECT_EQ(window->ComPort1->Port(), "");
-    EXPECT_FALSE(window->ComPort1->Connected());
+    EXPECT_EQ(window->Model().ComPort1->Port(), "");
+    EXPECT_FALSE(window->Model().ComPort1->Connected());
     EXPECT_EQ(device->OpenCount(), 0);
     EXPECT_TRUE(FBoxes.Texts().empty());
 }
@@ -237,42 +237,42 @@ TEST_F(SerialActionsTest, PortHeldByAnotherProgramLeavesTheWindowUsable) {
 
     Click(window->BtnBell);
     Click(window->BBtnDisplay);
-    EXPECT_FALSE(window->ComPort1->Connected());
+    EXPECT_FALSE(window->Model().ComPort1->Connected());
     EXPECT_TRUE(FBoxes.Texts().empty());
 
     CloseHandle(other);
     Click(window->BtnEpsonOpen);
     // Epson's bytes come first: the presses while the port was held sent nothing.
     EXPECT_EQ(printer.WaitForBytes(5), "\x1Bp000");
-    EXPECT_FALSE(window->ComPort1->Connected());
+    EXPECT_FALSE(window->Model().ComPort1->Connected());
 }
 
 TEST_F(SerialActionsTest, DeviceVanishingMidActionSkipsTheRestAndClosesThePort) {
     auto vanishing = SimulatedComm::Install("COM7");
     auto spare = SimulatedComm::Install("COM8");
     auto window = ShownWindow({"COM7", "COM8"});
-    window->ComPort1->OnAfterOpen = [&](TObject*) { vanishing->Vanish(); };
+    window->Model().ComPort1->OnAfterOpen = [&](TObject*) { vanishing->Vanish(); };
 
     Click(window->BBtnDisplay);
-    EXPECT_FALSE(window->ComPort1->Connected());
+    EXPECT_FALSE(window->Model().ComPort1->Connected());
     EXPECT_FALSE(vanishing->IsOpen());
     // The receipt write failed, so the cut trailer was never sent.
     EXPECT_LE(Count(*vanishing, CommCallKind::WriteFile), 1u);
     EXPECT_TRUE(vanishing->Written().empty());
     EXPECT_TRUE(FBoxes.Texts().empty());
 
-    window->ComPort1->OnAfterOpen = nullptr;
+    window->Model().ComPort1->OnAfterOpen = nullptr;
     window->CbPRNCOM->setCurrentIndex(1);
     Click(window->BtnBell);
     EXPECT_EQ(Writes(*spare), std::vector<std::string>{"\x1Bp0\xFF\xFF"});
-    EXPECT_FALSE(window->ComPort1->Connected());
+    EXPECT_FALSE(window->Model().ComPort1->Connected());
 }
 
 TEST_F(SerialActionsTest, ClosePortFailureAtTheEndShowsItsMessageOnce) {
     auto device = SimulatedComm::Install("COM7");
     auto window = ShownWindow({"COM7"});
     // The first purge after opening is the one that closing the port makes.
-    window->ComPort1->OnAfterOpen = [&](TObject*) {
+    window->Model().ComPort1->OnAfterOpen = [&](TObject*) {
         device->FailCall(CommCallKind::PurgeComm, 1, ERROR_GEN_FAILURE);
     };
 
@@ -282,13 +282,13 @@ TEST_F(SerialActionsTest, ClosePortFailureAtTheEndShowsItsMessageOnce) {
         Click(button);
         ASSERT_EQ(FBoxes.Texts().size(), before + 1);
         EXPECT_EQ(FBoxes.Texts().back(), EComPort(pePurgeComm, ERROR_GEN_FAILURE).what());
-        EXPECT_EQ(FBoxes.Titles().back(), ApplicationTitle);
+        EXPECT_EQ(FBoxes.Titles().back(), console::ApplicationTitle);
         // The port stays open after a failed close; the next action closes it first.
-        EXPECT_TRUE(window->ComPort1->Connected());
+        EXPECT_TRUE(window->Model().ComPort1->Connected());
     }
-    window->ComPort1->OnAfterOpen = nullptr;
+    window->Model().ComPort1->OnAfterOpen = nullptr;
     Click(window->BtnBell);
-    EXPECT_FALSE(window->ComPort1->Connected());
+    EXPECT_FALSE(window->Model().ComPort1->Connected());
     EXPECT_EQ(FBoxes.Texts().size(), 3u);
     EXPECT_EQ(Writes(*device).back(), "\x1Bp0\xFF\xFF");
 }
@@ -299,20 +299,20 @@ TEST_F(SerialActionsTest, PortEventsReachHandlersWhileTheWindowIdles) {
     QEventLoop idle;
     std::int32_t received = 0;
     bool onWindowThread = false;
-    window->ComPort1->OnRxChar = [&](TObject*, std::int32_t Count) {
+    window->Model().ComPort1->OnRxChar = [&](TObject*, std::int32_t Count) {
         received += Count;
         onWindowThread = QThread::currentThread() == QApplication::instance()->thread();
         idle.quit();
     };
-    window->ComPort1->SetPort("COM7");
-    window->ComPort1->OpenPort();
+    window->Model().ComPort1->SetPort("COM7");
+    window->Model().ComPort1->OpenPort();
     device->Feed({'o', 'k', '\n'});
     QTimer::singleShot(10000, &idle, &QEventLoop::quit);
     idle.exec();
     EXPECT_EQ(received, 3);
     EXPECT_TRUE(onWindowThread);
-    window->ComPort1->ClosePort();
-    EXPECT_FALSE(window->ComPort1->Connected());
+    window->Model().ComPort1->ClosePort();
+    EXPECT_FALSE(window->Model().ComPort1->Connected());
 }
 
 } // namespace

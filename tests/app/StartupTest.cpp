@@ -82,8 +82,8 @@ TEST_F(StartupTest, ChoicesStartAtTheirDefaultsWithOpenDisabled) {
     EXPECT_FALSE(window->RbPrnParallel->isChecked());
     EXPECT_FALSE(window->BBtnCashDrawer->isEnabled());
     EXPECT_TRUE(window->BBtnDisplay->isEnabled());
-    EXPECT_EQ(window->PosDrawerKind, 0);
-    EXPECT_TRUE(window->DateStamp.empty());
+    EXPECT_EQ(window->Model().PosDrawerKind, 0);
+    EXPECT_TRUE(window->Model().DateStamp.empty());
     // Choosing "Parallel" disables nothing.
     window->RbPrnParallel->click();
     EXPECT_TRUE(window->RbPrnParallel->isChecked());
@@ -94,7 +94,7 @@ TEST_F(StartupTest, ChoicesStartAtTheirDefaultsWithOpenDisabled) {
 
 TEST_F(StartupTest, SerialPortStartsClosedWithTheLayoutsSettings) {
     auto window = NewWindow();
-    const TComPort& port = *window->ComPort1;
+    const TComPort& port = *window->Model().ComPort1;
     EXPECT_EQ(port.Name(), "ComPort1");
     EXPECT_FALSE(port.Connected());
     EXPECT_FALSE(port.Loading());

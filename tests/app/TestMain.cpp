@@ -11,6 +11,6 @@ int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
-    QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitle));
+    QApplication::setApplicationDisplayName(QString::fromUtf8(console::ApplicationTitle));
     return RUN_ALL_TESTS();
 }
