@@ -106,6 +106,39 @@ std::span<const char* const> TabOrder() {
     return FocusOrder;
 }
 
+const char* NextTabStop(const char* Current, bool Backwards,
+                        const std::function<bool(const char*)>& Usable) {
+    const std::size_t count = std::size(FocusOrder);
+    std::size_t at = Backwards ? 0 : count - 1; // so that the first step lands on the first stop
+    for (std::size_t i = 0; i < count; ++i)
+        if (Current && std::strcmp(FocusOrder[i], Current) == 0)
+            at = i;
+    for (std::size_t step = 1; step <= count; ++step) {
+        const char* next = FocusOrder[(at + (Backwards ? count - step : step)) % count];
+        if (Usable(next))
+            return next;
+    }
+    return Current;
+}
+
+const char* ButtonForEnter(const char* Focused) {
+    return Focused && Control(Focused).Kind == PushButton ? Focused : DefaultButton;
+}
+
+const char* NextRadioButton(const char* Radio) {
+    const ControlLayout* first = nullptr;
+    bool passed = false;
+    for (const ControlLayout& control : Controls) {
+        if (control.Kind != RadioButton || std::strcmp(control.Parent, Control(Radio).Parent) != 0)
+            continue;
+        if (passed)
+            return control.Name;
+        first = first ? first : &control;
+        passed = std::strcmp(control.Name, Radio) == 0;
+    }
+    return first ? first->Name : Radio;
+}
+
 std::optional<ConsoleButton> ButtonOf(const char* Name) {
     for (const ButtonName& button : Buttons)
         if (std::strcmp(button.Name, Name) == 0)

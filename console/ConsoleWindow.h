@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -73,6 +74,15 @@ const ControlLayout& Control(const char* Name);
 int FontHeightOf(const ControlLayout& Control);
 // The controls Tab moves through, in order.
 std::span<const char* const> TabOrder();
+// Keyboard moves where the toolkit leaves them to the window. Tab from Current (null or a control
+// off the order: the first stop) to the next control in TabOrder that Usable accepts, or the one
+// before with Backwards; Current itself when there is no other.
+const char* NextTabStop(const char* Current, bool Backwards,
+                        const std::function<bool(const char*)>& Usable);
+// Enter presses the focused button, and anywhere else the default button.
+const char* ButtonForEnter(const char* Focused);
+// The arrow keys move from a radio button to the next one of its group, which they choose.
+const char* NextRadioButton(const char* Radio);
 // The button a control stands for; none for controls that are not test buttons.
 std::optional<ConsoleButton> ButtonOf(const char* Name);
 // Enter presses this button wherever the focus is not on another button.

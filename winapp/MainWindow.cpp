@@ -39,6 +39,10 @@ LRESULT CALLBACK ContainerSubclass(HWND Window, UINT Message, WPARAM W, LPARAM L
                                    DWORD_PTR) {
     if (PassedUp(Message))
         return SendMessageA(GetAncestor(Window, GA_ROOT), Message, W, L);
+    // A frame lets the mouse through to what lies under it, and so past its own children too:
+    // the lists inside it must be reachable.
+    if (Message == WM_NCHITTEST)
+        return HTCLIENT;
     // A frame does not paint inside itself, and its parent clips its children out.
     if (Message == WM_ERASEBKGND) {
         RECT area;
@@ -89,7 +93,8 @@ TMainWindow::TMainWindow(HINSTANCE Instance, int Show) {
                               nullptr, nullptr, Instance, this);
     if (!FWindow)
         throw std::runtime_error("the window could not be created");
-    SendMessageA(FWindow, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(layout.FontHeight)), 0);
+    FFonts.Attach(FWindow, FDpi);
+    SendMessageA(FWindow, WM_SETFONT, reinterpret_cast<WPARAM>(FFonts.Of(layout.FontHeight)), 0);
 
     CreateControls();
     FillLists();
@@ -110,19 +115,6 @@ TMainWindow::~TMainWindow() {
     SetWakeMainThread({});
     if (FWindow && IsWindow(FWindow))
         DestroyWindow(FWindow);
-    for (const auto& [height, font] : FFonts)
-        DeleteObject(font);
-}
-
-HFONT TMainWindow::FontOf(int PixelHeight) {
-    HFONT& font = FFonts[PixelHeight];
-    if (!font)
-        // A negative height asks for the character height, without the internal leading.
-        font =
-            CreateFontA(-Scale(PixelHeight), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                        DEFAULT_PITCH | FF_SWISS, console::MainWindowLayout.FontFace);
-    return font;
 }
 
 void TMainWindow::CreateControls() {
@@ -136,8 +128,11 @@ void TMainWindow::CreateControls() {
         FControls[control.Name] = made;
         // A later sibling lies over an earlier one; keyboard order is the layout's own.
         SetWindowPos(made, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        SendMessageA(made, WM_SETFONT,
-                     reinterpret_cast<WPARAM>(FontOf(console::FontHeightOf(control))), 0);
+        const int height = console::FontHeightOf(control);
+        HFONT font = control.Kind == ControlKind::Label
+                         ? FFonts.Fitting(height, control.Text, control.Bounds.Width)
+                         : FFonts.Of(height);
+        SendMessageA(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
         if (control.Kind == ControlKind::DropDownList) {
             SendMessageA(made, CB_SETITEMHEIGHT, 0, Scale(console::ListItemHeight));
             // The closed list is as high as the layout says, its edge included.
@@ -328,56 +323,33 @@ console::WindowChoices TMainWindow::Choices() const {
 bool TMainWindow::HandleNavigation(const MSG& Message) {
     if (Message.message != WM_KEYDOWN)
         return false;
-    const ControlLayout* focused = nullptr;
-    for (const ControlLayout* control : FById)
-        if (Find(control->Name) == GetFocus())
-            focused = control;
+    const char* focused = nullptr;
+    for (const auto& [name, control] : FControls)
+        if (control == GetFocus())
+            focused = console::Control(name.c_str()).Name;
     auto usable = [this](const char* Name) {
         return IsWindowEnabled(Find(Name)) && IsWindowVisible(Find(Name));
     };
     switch (Message.wParam) {
-    case VK_TAB: {
-        const auto order = console::TabOrder();
-        const int count = static_cast<int>(order.size());
-        const int step = GetKeyState(VK_SHIFT) < 0 ? count - 1 : 1;
-        int at = 0;
-        for (int i = 0; i < count; ++i)
-            if (focused && std::strcmp(order[static_cast<std::size_t>(i)], focused->Name) == 0)
-                at = i;
-        for (int i = 1; i <= count; ++i) {
-            const char* next = order[static_cast<std::size_t>((at + i * step) % count)];
-            if (usable(next)) {
-                SetFocus(Find(next));
-                break;
-            }
-        }
+    case VK_TAB:
+        SetFocus(Find(console::NextTabStop(focused, GetKeyState(VK_SHIFT) < 0, usable)));
         return true;
-    }
-    case VK_RETURN: {
-        // Enter presses the focused button, else the default one when it can be pressed.
-        if (focused && focused->Kind == ControlKind::DropDownList &&
-            SendMessageA(Find(focused->Name), CB_GETDROPPEDSTATE, 0, 0))
+    case VK_RETURN:
+        // An open list takes Enter for itself.
+        if (focused && console::Control(focused).Kind == ControlKind::DropDownList &&
+            SendMessageA(Find(focused), CB_GETDROPPEDSTATE, 0, 0))
             return false;
-        const char* target = focused && focused->Kind == ControlKind::PushButton
-                                 ? focused->Name
-                                 : console::DefaultButton;
-        if (usable(target))
-            SendMessageA(Find(target), BM_CLICK, 0, 0);
+        if (usable(console::ButtonForEnter(focused)))
+            SendMessageA(Find(console::ButtonForEnter(focused)), BM_CLICK, 0, 0);
         return true;
-    }
     case VK_LEFT:
     case VK_RIGHT:
     case VK_UP:
     case VK_DOWN:
-        // The arrows move between the radio buttons and choose the one they reach.
-        if (!focused || focused->Kind != ControlKind::RadioButton)
+        if (!focused || console::Control(focused).Kind != ControlKind::RadioButton)
             return false;
-        for (const ControlLayout* other : FById)
-            if (other->Kind == ControlKind::RadioButton && other != focused) {
-                SetFocus(Find(other->Name));
-                SendMessageA(Find(other->Name), BM_CLICK, 0, 0);
-                break;
-            }
+        SetFocus(Find(console::NextRadioButton(focused)));
+        SendMessageA(Find(console::NextRadioButton(focused)), BM_CLICK, 0, 0);
         return true;
     default:
         return false;

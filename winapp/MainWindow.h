@@ -4,6 +4,7 @@
 
 #include "console/ConsoleWindow.h"
 #include "winapp/KoreanInput.h"
+#include "winapp/LayoutFonts.h"
 
 #include <windows.h>
 
@@ -35,7 +36,6 @@ private:
     console::WindowChoices Choices() const;
     HWND Find(const char* Name) const { return FControls.at(Name); }
     int Scale(int Pixels) const { return MulDiv(Pixels, FDpi, 96); }
-    HFONT FontOf(int PixelHeight);
 
     console::TConsoleWindow FModel;
     HWND FWindow = nullptr;
@@ -43,6 +43,6 @@ private:
     int FDpi = 96;
     std::map<std::string, HWND> FControls;
     std::vector<const console::ControlLayout*> FById; // control id - FirstId
-    std::map<int, HFONT> FFonts;
+    TLayoutFonts FFonts;
     TKoreanInput FKoreanInput;
 };

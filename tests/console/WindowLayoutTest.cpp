@@ -73,4 +73,31 @@ TEST(WindowLayout, TabVisitsTheTabStopsAndTheButtonsPressTheirActions) {
     EXPECT_FALSE(console::WantsKoreanInput("BtnBell"));
 }
 
+TEST(WindowLayout, KeysMoveAlongTheTabOrderPressButtonsAndSwitchRadioButtons) {
+    const std::string closed = "BBtnCashDrawer"; // disabled, so Tab steps over it
+    auto usable = [&](const char* Name) { return Name != closed; };
+    struct Case {
+        const char* From;
+        bool Backwards;
+        std::string To;
+    };
+    const Case tabs[] = {
+        {nullptr, false, "BBtnDisplay"},        {nullptr, true, "BtnEpsonOpen"},
+        {"BBtnDisplay", false, "CbPRNCOM"},     {"CbPRNBAU", false, "RbPrnSerial"},
+        {"BtnEpsonOpen", false, "BBtnDisplay"}, {"BBtnDisplay", true, "BtnEpsonOpen"},
+        {"RbPrnParallel", false, "BBtnDisplay"}};
+    for (const Case& tab : tabs)
+        EXPECT_EQ(console::NextTabStop(tab.From, tab.Backwards, usable), tab.To)
+            << (tab.From ? tab.From : "nothing") << (tab.Backwards ? " back" : "");
+    EXPECT_EQ(
+        std::string(console::NextTabStop("BtnBell", false, [](const char*) { return false; })),
+        "BtnBell");
+
+    EXPECT_EQ(std::string(console::ButtonForEnter("BtnBell")), "BtnBell");
+    EXPECT_EQ(std::string(console::ButtonForEnter("CbPRNLang")), console::DefaultButton);
+    EXPECT_EQ(std::string(console::ButtonForEnter(nullptr)), console::DefaultButton);
+    EXPECT_EQ(std::string(console::NextRadioButton("RbPrnSerial")), "RbPrnParallel");
+    EXPECT_EQ(std::string(console::NextRadioButton("RbPrnParallel")), "RbPrnSerial");
+}
+
 } // namespace
