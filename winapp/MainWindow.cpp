@@ -120,7 +120,7 @@ TMainWindow::~TMainWindow() {
 void TMainWindow::CreateControls() {
     for (const ControlLayout& control : console::WindowControls()) {
         const int id = FirstId + static_cast<int>(FById.size());
-        HWND parent = control.Parent ? Find(control.Parent) : FWindow;
+        HWND parent = control.Parent ? ControlWindow(control.Parent) : FWindow;
         HWND made = CreateControl(control, parent, id);
         if (!made)
             throw std::runtime_error(std::string("the window could not make ") + control.Name);
@@ -142,7 +142,7 @@ void TMainWindow::CreateControls() {
         if (const auto button = console::ButtonOf(control.Name))
             EnableWindow(made, console::TConsoleWindow::Enabled(*button));
     }
-    SendMessageA(Find("RbPrnSerial"), BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageA(ControlWindow("RbPrnSerial"), BM_SETCHECK, BST_CHECKED, 0);
 }
 
 HWND TMainWindow::CreateControl(const ControlLayout& Control, HWND Parent, int Id) {
@@ -207,7 +207,7 @@ HWND TMainWindow::CreateControl(const ControlLayout& Control, HWND Parent, int I
 
 void TMainWindow::FillLists() {
     auto fill = [this](const char* Name, const auto& Items, int Selected) {
-        HWND list = Find(Name);
+        HWND list = ControlWindow(Name);
         for (const auto& item : Items)
             SendMessageA(list, CB_ADDSTRING, 0,
                          reinterpret_cast<LPARAM>(std::string(item).c_str()));
@@ -230,7 +230,7 @@ void TMainWindow::AddTooltips() {
         tool.cbSize = sizeof tool;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         tool.hwnd = FWindow;
-        tool.uId = reinterpret_cast<UINT_PTR>(Find(control->Name));
+        tool.uId = reinterpret_cast<UINT_PTR>(ControlWindow(control->Name));
         tool.lpszText = const_cast<char*>(control->Hint);
         SendMessageA(FTooltips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
     }
@@ -296,27 +296,27 @@ void TMainWindow::Command(int Id, int Code) {
         // The radio buttons form one exclusive group.
         for (const ControlLayout* other : FById)
             if (other->Kind == ControlKind::RadioButton)
-                SendMessageA(Find(other->Name), BM_SETCHECK,
+                SendMessageA(ControlWindow(other->Name), BM_SETCHECK,
                              other == &control ? BST_CHECKED : BST_UNCHECKED, 0);
         return;
     }
     if (const auto button = console::ButtonOf(control.Name))
-        if (IsWindowEnabled(Find(control.Name)))
+        if (IsWindowEnabled(ControlWindow(control.Name)))
             FModel.Press(*button, Choices());
 }
 
 console::WindowChoices TMainWindow::Choices() const {
     auto selected = [this](const char* Name) {
-        return static_cast<int>(SendMessageA(Find(Name), CB_GETCURSEL, 0, 0));
+        return static_cast<int>(SendMessageA(ControlWindow(Name), CB_GETCURSEL, 0, 0));
     };
     std::string port;
     if (const int item = selected("CbPRNCOM"); item >= 0) {
-        port.resize(static_cast<std::size_t>(
-            SendMessageA(Find("CbPRNCOM"), CB_GETLBTEXTLEN, static_cast<WPARAM>(item), 0)));
-        SendMessageA(Find("CbPRNCOM"), CB_GETLBTEXT, static_cast<WPARAM>(item),
+        port.resize(static_cast<std::size_t>(SendMessageA(
+            ControlWindow("CbPRNCOM"), CB_GETLBTEXTLEN, static_cast<WPARAM>(item), 0)));
+        SendMessageA(ControlWindow("CbPRNCOM"), CB_GETLBTEXT, static_cast<WPARAM>(item),
                      reinterpret_cast<LPARAM>(port.data()));
     }
-    return {SendMessageA(Find("RbPrnSerial"), BM_GETCHECK, 0, 0) == BST_CHECKED, port,
+    return {SendMessageA(ControlWindow("RbPrnSerial"), BM_GETCHECK, 0, 0) == BST_CHECKED, port,
             selected("CbPRNBAU"), selected("CbPRNLang")};
 }
 
@@ -328,19 +328,19 @@ bool TMainWindow::HandleNavigation(const MSG& Message) {
         if (control == GetFocus())
             focused = console::Control(name.c_str()).Name;
     auto usable = [this](const char* Name) {
-        return IsWindowEnabled(Find(Name)) && IsWindowVisible(Find(Name));
+        return IsWindowEnabled(ControlWindow(Name)) && IsWindowVisible(ControlWindow(Name));
     };
     switch (Message.wParam) {
     case VK_TAB:
-        SetFocus(Find(console::NextTabStop(focused, GetKeyState(VK_SHIFT) < 0, usable)));
+        SetFocus(ControlWindow(console::NextTabStop(focused, GetKeyState(VK_SHIFT) < 0, usable)));
         return true;
     case VK_RETURN:
         // An open list takes Enter for itself.
         if (focused && console::Control(focused).Kind == ControlKind::DropDownList &&
-            SendMessageA(Find(focused), CB_GETDROPPEDSTATE, 0, 0))
+            SendMessageA(ControlWindow(focused), CB_GETDROPPEDSTATE, 0, 0))
             return false;
         if (usable(console::ButtonForEnter(focused)))
-            SendMessageA(Find(console::ButtonForEnter(focused)), BM_CLICK, 0, 0);
+            SendMessageA(ControlWindow(console::ButtonForEnter(focused)), BM_CLICK, 0, 0);
         return true;
     case VK_LEFT:
     case VK_RIGHT:
@@ -348,8 +348,8 @@ bool TMainWindow::HandleNavigation(const MSG& Message) {
     case VK_DOWN:
         if (!focused || console::Control(focused).Kind != ControlKind::RadioButton)
             return false;
-        SetFocus(Find(console::NextRadioButton(focused)));
-        SendMessageA(Find(console::NextRadioButton(focused)), BM_CLICK, 0, 0);
+        SetFocus(ControlWindow(console::NextRadioButton(focused)));
+        SendMessageA(ControlWindow(console::NextRadioButton(focused)), BM_CLICK, 0, 0);
         return true;
     default:
         return false;

@@ -21,6 +21,8 @@ public:
     TMainWindow& operator=(const TMainWindow&) = delete;
 
     HWND Handle() const { return FWindow; }
+    // The control of that name in the layout.
+    HWND ControlWindow(const char* Name) const { return FControls.at(Name); }
     // Keys that move between controls the way the layout orders them (Tab, the arrows between
     // the radio buttons, Enter for the default button); true when Message was one of them.
     bool HandleNavigation(const MSG& Message);
@@ -34,7 +36,6 @@ private:
     void AddTooltips();
     void Command(int Id, int Code);
     console::WindowChoices Choices() const;
-    HWND Find(const char* Name) const { return FControls.at(Name); }
     int Scale(int Pixels) const { return MulDiv(Pixels, FDpi, 96); }
 
     console::TConsoleWindow FModel;
