@@ -15,6 +15,28 @@ check "the download holds both programs and the README" \
 check "tillmark-cli.exe runs from the download" bash -c \
     "timeout 60 '$wine' '$folder/tillmark-cli.exe' --version | grep -q '^tillmark-cli '"
 
+# system_dlls_only EXE: it imports nothing but Windows' own DLLs, so it runs with nothing beside it.
+system_dlls_only() {
+    local dlls
+    dlls="$(x86_64-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ {print toupper($3)}')"
+    [[ -n "$dlls" ]] || return 1
+    ! grep -v -x -E '(KERNEL32|USER32|GDI32|COMCTL32|ADVAPI32|MSVCRT|WS2_32|SETUPAPI|SHELL32|OLE32|IMM32)\.DLL' \
+        <<<"$dlls"
+}
+check "tillmark.exe imports only system DLLs" system_dlls_only "$folder/tillmark.exe"
+check "tillmark-cli.exe imports only system DLLs" system_dlls_only "$folder/tillmark-cli.exe"
+check "tillmark.exe carries its version and manifest" bash -c \
+    "wrestool -l '$folder/tillmark.exe' | grep -q 'type=version' &&
+     wrestool -l '$folder/tillmark.exe' | grep -q -- '--type=24 '"
+# icon_images EXE: the images of its icon, as SIZE:BITS in order.
+icon_images() {
+    wrestool -x --type=group_icon "$1" -o "$work/window.ico" &&
+        icotool -l "$work/window.ico" |
+        sed -E 's/.*--width=([0-9]+) .*--bit-depth=([0-9]+).*/\1:\2/' | paste -sd ' '
+}
+check "tillmark.exe's icon: 16, 32 and 48 px, and 32 px in 256 colours" \
+    test "$(icon_images "$folder/tillmark.exe")" = "16:32 32:32 48:32 32:8"
+
 caption="Tillmark for TM-T88 Series"
 # Without a window manager the X window is the client area. The tab page starts 5, 30 into it
 # under Wine: the panel's 1 px, then the tab control's display area below its 16 px face.
