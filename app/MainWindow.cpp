@@ -136,7 +136,7 @@ void TfrmMain::CreateControls() {
 
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     PCMain->setCurrentWidget(TSPrinter);
-    RbPrnSerial->setChecked(true);
+    static_cast<QRadioButton*>(made.at(console::InitialRadioButton))->setChecked(true);
     static_cast<QPushButton*>(made.at(console::DefaultButton))->setDefault(true);
     const auto order = console::TabOrder();
     for (std::size_t i = 1; i < order.size(); ++i)

@@ -93,6 +93,8 @@ inline constexpr int ListItemHeight = 16;
 // The language list's items in order; item 1 is selected at start.
 inline constexpr std::array<const char*, 2> LanguageItems = {"Korean", "English"};
 inline constexpr int InitialLanguageItem = 1;
+// "Serial" is chosen at start.
+inline constexpr char InitialRadioButton[] = "RbPrnSerial";
 // The speed list (BaudRateItems) starts at "9600".
 inline constexpr int InitialSpeedItem = 5;
 // The three lists ask for Korean input while they have the focus.

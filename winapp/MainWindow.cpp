@@ -142,7 +142,7 @@ void TMainWindow::CreateControls() {
         if (const auto button = console::ButtonOf(control.Name))
             EnableWindow(made, console::TConsoleWindow::Enabled(*button));
     }
-    SendMessageA(ControlWindow("RbPrnSerial"), BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageA(ControlWindow(console::InitialRadioButton), BM_SETCHECK, BST_CHECKED, 0);
 }
 
 HWND TMainWindow::CreateControl(const ControlLayout& Control, HWND Parent, int Id) {
