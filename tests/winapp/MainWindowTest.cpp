@@ -63,7 +63,9 @@ TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThemWithTheirTextsAndFaces) 
             EXPECT_EQ(r.right - r.left, control.Bounds.Width);
             EXPECT_EQ(r.bottom - r.top, control.Bounds.Height);
         }
-        if (control.Kind != ControlKind::DropDownList && control.Kind != ControlKind::TabControl) {
+        if (control.Kind == ControlKind::DropDownList) {
+            EXPECT_EQ(SendMessageA(made, CB_GETITEMHEIGHT, 0, 0), console::ListItemHeight);
+        } else if (control.Kind != ControlKind::TabControl) {
             EXPECT_EQ(TextOf(made), control.Text);
         }
         // Panels and the page draw no text of their own.
