@@ -94,7 +94,6 @@ TMainWindow::TMainWindow(HINSTANCE Instance, int Show) {
     if (!FWindow)
         throw std::runtime_error("the window could not be created");
     FFonts.Attach(FWindow, FDpi);
-    SendMessageA(FWindow, WM_SETFONT, reinterpret_cast<WPARAM>(FFonts.Of(layout.FontHeight)), 0);
 
     CreateControls();
     FillLists();
@@ -148,8 +147,8 @@ void TMainWindow::CreateControls() {
 HWND TMainWindow::CreateControl(const ControlLayout& Control, HWND Parent, int Id) {
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | (Control.TabStop ? WS_TABSTOP : 0);
     const char* windowClass = WC_BUTTONA;
-    RECT r{Scale(Control.Bounds.Left), Scale(Control.Bounds.Top), Scale(Control.Bounds.Width),
-           Scale(Control.Bounds.Height)};
+    console::ControlRect r{Scale(Control.Bounds.Left), Scale(Control.Bounds.Top),
+                           Scale(Control.Bounds.Width), Scale(Control.Bounds.Height)};
     bool container = false;
     switch (Control.Kind) {
     case ControlKind::Panel:
@@ -193,11 +192,12 @@ HWND TMainWindow::CreateControl(const ControlLayout& Control, HWND Parent, int I
     case ControlKind::DropDownList:
         windowClass = WC_COMBOBOXA;
         style |= CBS_DROPDOWNLIST | WS_VSCROLL;
-        r.bottom += Scale(console::ListItemHeight) * DroppedRows;
+        // A list's height is the dropped-down one; the closed height comes from its font.
+        r.Height += Scale(console::ListItemHeight) * DroppedRows;
         break;
     }
     HWND made = CreateWindowExA(
-        0, windowClass, Control.Text, style, r.left, r.top, r.right, r.bottom, Parent,
+        0, windowClass, Control.Text, style, r.Left, r.Top, r.Width, r.Height, Parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)),
         reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(Parent, GWLP_HINSTANCE)), nullptr);
     if (made && container)
