@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+// An unsigned integer as wide as a pointer, as OVERLAPPED's status fields are.
 using ULONG_PTR = std::uintptr_t;
 
 // CreateFileA's access rights, dispositions and flags.
