@@ -16,6 +16,7 @@
 
 class TObject;
 
+// A handler that is told only which object raised the event.
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 
 // A value that could not be converted or assigned.
@@ -30,6 +31,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The root of the object model: objects are not copied, are deleted through any base, and
+// know their class's name.
 class TObject {
 public:
     TObject() = default;
@@ -37,13 +40,16 @@ public:
     TObject& operator=(const TObject&) = delete;
     virtual ~TObject() = default;
 
+    // The name of the object's own class, for messages; each class returns its own.
     virtual const char* ClassName() const { return "TObject"; }
 };
 
 class TFiler;
 
+// An object whose values can be copied from another and listed as published properties.
 class TPersistent : public TObject {
 public:
+    // The class's name for messages.
     const char* ClassName() const override { return "TPersistent"; }
 
     // Copies Source into this object; a class that accepts no such source raises EConvertError
@@ -55,6 +61,7 @@ public:
     virtual void DefineProperties(TFiler& Filer);
 
 protected:
+    // Raises the EConvertError that Assign describes, for a Source the class does not accept.
     [[noreturn]] void AssignError(const TPersistent* Source) const;
 };
 
@@ -68,6 +75,7 @@ class TFiler {
 public:
     virtual ~TFiler() = default;
 
+    // An integer or a boolean property: its value, its declared default, and its setter.
     void Integer(const std::string& Name, std::int64_t Value, std::optional<std::int64_t> Default,
                  const std::function<void(std::int64_t)>& Set);
     void Boolean(const std::string& Name, bool Value, std::optional<bool> Default,
@@ -76,6 +84,7 @@ public:
     void Text(const std::string& Name, const std::string& Value,
               const std::function<void(const std::string&)>& Set);
 
+    // An enumeration property, as its identifier in Idents; an unknown one raises EReadError.
     template <typename E, std::size_t N>
     void Enumeration(const std::string& Name, E Value, const std::array<const char*, N>& Idents,
                      std::optional<E> Default, const std::function<void(E)>& Set) {
@@ -86,6 +95,7 @@ public:
                  });
     }
 
+    // A set property, as its members' identifiers in brackets: "[evRxChar,evTxEmpty]".
     template <typename E, unsigned N>
     void SetOf(const std::string& Name, TSet<E, N> Value, const std::array<const char*, N>& Idents,
                std::optional<TSet<E, N>> Default, const std::function<void(TSet<E, N>)>& SetFn) {
@@ -118,6 +128,8 @@ private:
     std::string FPrefix;
 };
 
+// A component's phases: a stored description is being applied (csLoading), or it is being
+// destroyed (csDestroying).
 enum TComponentStateFlag : std::uint8_t { csLoading, csDestroying };
 using TComponentState = TSet<TComponentStateFlag, 2>;
 
@@ -126,17 +138,24 @@ using TComponentState = TSet<TComponentStateFlag, 2>;
 // allowed and detaches it from its owner.
 class TComponent : public TPersistent {
 public:
+    // Joins AOwner's components, unless AOwner is null.
     explicit TComponent(TComponent* AOwner);
+    // Destroys the components it owns, newest first, and leaves its owner.
     ~TComponent() override;
+    // The class's name for messages.
     const char* ClassName() const override { return "TComponent"; }
 
+    // The component's name; a port's INI settings use it as their section.
     const std::string& Name() const { return FName; }
     void SetName(const std::string& Value) { FName = Value; }
+    // The component that destroys this one; null when none does.
     TComponent* Owner() const { return FOwner; }
+    // The components this one owns, in the order they were made.
     int ComponentCount() const { return static_cast<int>(FComponents.size()); }
     TComponent* Components(int Index) const {
         return FComponents.at(static_cast<std::size_t>(Index));
     }
+    // Whether it is loading or being destroyed.
     TComponentState ComponentState() const { return FComponentState; }
 
     // The loading phase: a stored description is being applied. FinishLoading ends it; a

@@ -7,12 +7,14 @@
 
 #include <functional>
 
+// One message to a hidden window, as its method gets it; Result is the answer to the sender.
 struct TMessage {
     UINT Msg;
     WPARAM WParam;
     LPARAM LParam;
     LRESULT Result;
 };
+// Handles the messages of one hidden window.
 using TWndMethod = std::function<void(TMessage& Message)>;
 
 // A hidden window owned by the calling thread whose messages go to Method. An error Method

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <thread>
 
+// Thread priorities, lowest first; TThread only records one (see TThread::Priority).
 enum TThreadPriority : std::uint8_t {
     tpIdle,
     tpLowest,
@@ -27,6 +28,7 @@ enum TThreadPriority : std::uint8_t {
 // Makes the calling thread the main thread; by default it is the thread that started the
 // program.
 void SetMainThread();
+// True on the main thread.
 bool IsMainThread();
 
 // Called from any thread whenever work is queued for the main thread, so that an event loop can
@@ -43,21 +45,27 @@ bool CheckSynchronize(DWORD TimeoutMs = 0);
 // signal handler).
 void WakeMainThread();
 
+// A thread whose work is a derived class's Execute, run on a pooled OS thread.
 class TThread : public TObject {
 public:
+    // Starts the thread at once, or with CreateSuspended only at Start or StartOnSignal.
     explicit TThread(bool CreateSuspended);
     // Terminates and waits for a started thread. A derived class whose Execute uses its own
     // members must stop and WaitFor in its own destructor, before those members go.
     ~TThread() override;
+    // The class's name for messages.
     const char* ClassName() const override { return "TThread"; }
 
+    // Runs Execute on a pooled OS thread; once started, a thread ignores a second start.
     void Start();
     // Starts the thread once Event is signalled instead of now, for a thread whose Execute would
     // begin by waiting for that event: until it comes no OS thread runs or wakes. It counts as
     // started all the same; once terminated, a waiter runs Execute itself if Event never came.
     void StartOnSignal(HANDLE Event);
+    // Asks Execute to end: Execute looks at Terminated and returns.
     void Terminate() { FTerminated = true; }
     bool Terminated() const { return FTerminated; }
+    // True once Execute has returned, and for a thread never started.
     bool Finished() const;
     // Waits until Execute has returned, serving the calling thread's queue meanwhile, so a
     // thread that is handing work to the waiter can finish. Called from inside a call this
@@ -66,12 +74,14 @@ public:
     // True on the thread that runs this thread's Execute, while it runs.
     bool IsCurrentThread() const;
 
+    // Recorded only: the pooled OS threads all keep the priority they were made with.
     TThreadPriority Priority() const { return FPriority; }
     void SetPriority(TThreadPriority Value) { FPriority = Value; }
     // The error that escaped Execute, if any.
     std::exception_ptr FatalException() const;
 
 protected:
+    // The thread's work, which a derived class supplies.
     virtual void Execute() = 0;
     // Runs Method on the main thread and waits until it has run there; an error it raised is
     // raised again here. Called on the main thread, it runs Method at once. When the main

@@ -24,10 +24,12 @@ class TComThread;
 class RegistryKeyStore;
 class IniStore;
 
-// Total read and write time-outs, in milliseconds; -1 means the device's "no waiting" value.
+// The port's read and write time-outs in milliseconds; -1 goes to the device as MAXDWORD.
 class TComTimeouts : public TPersistent {
 public:
+    // A stand-alone object, as a value for the port's SetTimeouts; each port owns its own.
     TComTimeouts() = default;
+    // For TPersistent: the class name, Assign (as CopySettingsFrom) and the published values.
     const char* ClassName() const override { return "TComTimeouts"; }
     using TPersistent::Assign;
     void Assign(const TPersistent* Source) override { CopySettingsFrom(Source); }
@@ -35,7 +37,10 @@ public:
     // Copies every setting of Source (this class or one derived from it) without applying it.
     void CopySettingsFrom(const TPersistent* Source);
 
+    // The port that owns this object; null for a stand-alone one.
     TCustomComPort* ComPort() const { return FComPort; }
+    // The longest gap between two received bytes, and per direction a total limit of Constant +
+    // Multiplier x bytes asked for. A change is applied to the owning port when it is open.
     std::int32_t ReadInterval() const { return FValues.ReadInterval; }
     void SetReadInterval(std::int32_t Value);
     std::int32_t ReadTotalMultiplier() const { return FValues.ReadTotalMultiplier; }
@@ -55,37 +60,50 @@ private:
     TTimeoutValues FValues;
 };
 
+// The port's flow control: which modem lines and XON/XOFF characters hold the data back.
 class TComFlowControl : public TPersistent {
 public:
+    // A stand-alone object, as a value for the port's SetFlowControl; each port owns its own.
     TComFlowControl() = default;
+    // For TPersistent: the class name, Assign (as CopySettingsFrom) and the published values.
     const char* ClassName() const override { return "TComFlowControl"; }
     using TPersistent::Assign;
     void Assign(const TPersistent* Source) override { CopySettingsFrom(Source); }
     void DefineProperties(TFiler& Filer) override;
+    // Copies every setting of Source (this class or one derived from it) without applying it.
     void CopySettingsFrom(const TPersistent* Source);
 
+    // The port that owns this object; null for a stand-alone one.
     TCustomComPort* ComPort() const { return FComPort; }
     // The summary of ControlRTS, OutCTSFlow, XonXoffIn and XonXoffOut. Setting it rewrites those
     // four (fcCustom leaves them) and applies the line settings once, even when nothing changed.
     TFlowControl FlowControl() const;
     void SetFlowControl(TFlowControl Value);
 
+    // Each setter below applies the line settings to an open owning port when its value changes.
+    // Output waits while CTS, or DSR, is off.
     bool OutCTSFlow() const { return FOutCTSFlow; }
     void SetOutCTSFlow(bool Value);
     bool OutDSRFlow() const { return FOutDSRFlow; }
     void SetOutDSRFlow(bool Value);
+    // How the port drives DTR and RTS: off, on, by the input queue's room, or RTS while sending.
     TDTRFlowControl ControlDTR() const { return FControlDTR; }
     void SetControlDTR(TDTRFlowControl Value);
     TRTSFlowControl ControlRTS() const { return FControlRTS; }
     void SetControlRTS(TRTSFlowControl Value);
+    // Output stops on XoffChar from the far side and goes on at XonChar.
     bool XonXoffOut() const { return FXonXoffOut; }
     void SetXonXoffOut(bool Value);
+    // The port sends XoffChar when its input queue fills up, and XonChar once there is room.
     bool XonXoffIn() const { return FXonXoffIn; }
     void SetXonXoffIn(bool Value);
+    // Received bytes are dropped while DSR is off.
     bool DSRSensitivity() const { return FDSRSensitivity; }
     void SetDSRSensitivity(bool Value);
+    // Output goes on after the port has sent XoffChar for its own full input queue.
     bool TxContinueOnXoff() const { return FTxContinueOnXoff; }
     void SetTxContinueOnXoff(bool Value);
+    // The characters that resume and stop the data (0x11 and 0x13 unless changed).
     char XonChar() const { return FXonChar; }
     void SetXonChar(char Value);
     char XoffChar() const { return FXoffChar; }
@@ -106,20 +124,29 @@ private:
     char FXoffChar = 0x13;
 };
 
+// The port's parity: the parity bit it sends and what becomes of received parity errors.
 class TComParity : public TPersistent {
 public:
+    // A stand-alone object, as a value for the port's SetParity; each port owns its own.
     TComParity() = default;
+    // For TPersistent: the class name, Assign (as CopySettingsFrom) and the published values.
     const char* ClassName() const override { return "TComParity"; }
     using TPersistent::Assign;
     void Assign(const TPersistent* Source) override { CopySettingsFrom(Source); }
     void DefineProperties(TFiler& Filer) override;
+    // Copies every setting of Source (this class or one derived from it) without applying it.
     void CopySettingsFrom(const TPersistent* Source);
 
+    // The port that owns this object; null for a stand-alone one.
     TCustomComPort* ComPort() const { return FComPort; }
+    // Each setter below applies the line settings to an open owning port when its value changes.
+    // The parity bit of each character: none, odd, even, mark or space.
     TParityBits Bits() const { return FBits; }
     void SetBits(TParityBits Value);
+    // Received parity is checked, and a wrong one reported as ceRxParity.
     bool Check() const { return FCheck; }
     void SetCheck(bool Value);
+    // With Check, a byte received with a parity error is replaced by ReplaceChar.
     bool Replace() const { return FReplace; }
     void SetReplace(bool Value);
     char ReplaceChar() const { return FReplaceChar; }
@@ -137,14 +164,20 @@ private:
 // Device buffer sizes in bytes; a positive odd size is lowered to the even size below it.
 class TComBuffer : public TPersistent {
 public:
+    // A stand-alone object, as a value for the port's SetBuffer; each port owns its own.
     TComBuffer() = default;
+    // For TPersistent: the class name, Assign (as CopySettingsFrom) and the published values.
     const char* ClassName() const override { return "TComBuffer"; }
     using TPersistent::Assign;
     void Assign(const TPersistent* Source) override { CopySettingsFrom(Source); }
     void DefineProperties(TFiler& Filer) override;
+    // Copies every setting of Source (this class or one derived from it) without applying it.
     void CopySettingsFrom(const TPersistent* Source);
 
+    // The port that owns this object; null for a stand-alone one.
     TCustomComPort* ComPort() const { return FComPort; }
+    // The device's input and output queues (1024 each unless changed); a change is applied to
+    // an open owning port.
     std::int32_t InputSize() const { return FInputSize; }
     void SetInputSize(std::int32_t Value);
     std::int32_t OutputSize() const { return FOutputSize; }
@@ -159,39 +192,57 @@ private:
 
 // Callbacks of an observer of a port; each is optional and Sender is always the port.
 struct TPortLink {
+    // The port opened (true) or closed (false).
     std::function<void(TObject* Sender, bool OnOff)> ConnectionChanged;
+    // Meant for received bytes, but the port itself never calls it.
     std::function<void(TObject* Sender, const void* Buffer, std::int32_t Count)> RxBufferArrived;
+    // The bytes of each write once it completed; having it makes every write keep a copy.
     std::function<void(TObject* Sender, const void* Buffer, std::int32_t Count)> TxBufferWritten;
+    // The output queue ran empty (evTxEmpty).
     std::function<void(TObject* Sender)> TxEmptied;
+    // EventChar arrived (evRxFlag).
     std::function<void(TObject* Sender)> RxFlagSeen;
+    // A modem input line's new state; the current ones after opening, and off before closing.
     std::function<void(TObject* Sender, bool OnOff)> CTSChanged;
     std::function<void(TObject* Sender, bool OnOff)> DSRChanged;
     std::function<void(TObject* Sender, bool OnOff)> RLSDChanged;
+    // The ring indicator came on (evRing).
     std::function<void(TObject* Sender)> RingSeen;
+    // A write started (true), or the output queue ran empty (false).
     std::function<void(TObject* Sender, bool OnOff)> TransmittingChanged;
+    // Bytes wait in the input queue (true), or a completed read left it empty (false).
     std::function<void(TObject* Sender, bool OnOff)> ReceivingChanged;
 };
+// A callback of every link, by member, for NotifyLinksOfState and NotifyLinksOfEvent.
 using TLinkStateCallback = std::function<void(TObject*, bool)> TPortLink::*;
 using TLinkEventCallback = std::function<void(TObject*)> TPortLink::*;
 
+// Which way a transfer goes.
 enum TTransferKind : std::uint8_t { tkWrite, tkRead };
 
 // The record of one overlapped transfer: its completion signal and, for the observers of
 // written data, a copy of what was written.
 struct TTransferRecord {
-    OVERLAPPED Overlapped;
-    TTransferKind Kind;
-    std::unique_ptr<char[]> Data;
-    std::int32_t Size;
+    OVERLAPPED Overlapped;        // the device's record; its hEvent is set when the transfer ends
+    TTransferKind Kind;           // a write or a read, for the error code and the links
+    std::unique_ptr<char[]> Data; // the copy for the links, or null
+    std::int32_t Size;            // the byte count asked for
 };
+// A transfer record as the Start and Await calls take it.
 using PTransferRecord = TTransferRecord*;
 
+// Makes Rec a new record whose completion event is manual-reset and set.
 void NewTransferRecord(PTransferRecord& Rec);
+// Closes Rec's event, deletes it and sets Rec to null; a null Rec is left alone.
 void FreeTransferRecord(PTransferRecord& Rec);
+// Gives Rec its kind and a copy of the Count bytes at Buffer, for the links.
 void PrepareTransferRecord(TTransferKind Kind, const void* Buffer, std::int32_t Count,
                            PTransferRecord& Rec);
+// The port error code of a failure of Rec's transfer: peWriteFile or peReadFile.
 std::int32_t TransferErrorCode(const PTransferRecord& Rec);
 
+// Handlers of the port's events: Count bytes waiting, bytes handed over, a modem line's new
+// state, and the line errors found.
 using TRxCharEvent = std::function<void(TObject* Sender, std::int32_t Count)>;
 using TRxBufEvent = std::function<void(TObject* Sender, const void* Buffer, std::int32_t Count)>;
 using TComSignalEvent = std::function<void(TObject* Sender, bool OnOff)>;
@@ -202,6 +253,7 @@ using TComErrorEvent = std::function<void(TObject* Sender, TComErrors Errors)>;
 template <typename Handler>
 class TPublishedEvent : public Handler {
 public:
+    // Empty; a copy has the same handler. Assigning a handler, or an empty one, replaces it.
     TPublishedEvent() = default;
     TPublishedEvent(const TPublishedEvent& Other)
         : Handler(static_cast<const Handler&>(Other)), FAssigned(Other.Assigned()) {}
@@ -212,6 +264,7 @@ public:
     TPublishedEvent& operator=(F&& Value) {
         return Assign(std::forward<F>(Value));
     }
+    // True while a handler is assigned; safe to ask from any thread.
     bool Assigned() const { return FAssigned.load(std::memory_order_acquire); }
 
 private:
@@ -237,8 +290,12 @@ private:
 // The message a hidden event window receives, one per event, wParam = the event's bit.
 inline constexpr UINT PortEventMessage = WM_USER + 1;
 
+// The port: its settings, opening and closing the device, transfers, and the line's events
+// delivered to handlers and links. TComPort adds the published form.
 class TCustomComPort : public TComponent {
 public:
+    // Closed, for "COM1" at 9600 bits/s, 8 data bits, no parity, one stop bit, every event;
+    // AOwner, if any, destroys it.
     explicit TCustomComPort(TComponent* AOwner);
     // Closes an open port first. Errors on the way are handed to the application's handler;
     // the device and the event thread are released in every case. This close runs in the base
@@ -246,12 +303,16 @@ public:
     // close path (FireBeforeClose, FireAfterClose, CloseDeviceHandle ...) calls ClosePort in
     // its own destructor.
     ~TCustomComPort() override;
+    // The class's name for messages.
     const char* ClassName() const override { return "TCustomComPort"; }
 
     // --- Settings ---------------------------------------------------------------------------
-    // Setting it opens or closes the port; while loading it is only recorded.
+    // Whether the device is open. Setting it opens or closes the port; while loading it is only
+    // recorded, and FinishLoading opens the port.
     bool Connected() const { return FConnected; }
     void SetConnected(bool Value);
+    // The line speed; with brCustom, CustomBaudRate bits per second. Each setter of a line
+    // setting applies the line settings to an open port when its value changes.
     TBaudRate BaudRate() const { return FBaudRate; }
     void SetBaudRate(TBaudRate Value);
     std::int32_t CustomBaudRate() const { return FCustomBaudRate; }
@@ -259,20 +320,26 @@ public:
     // The device name without prefix, such as "COM1". A change reopens an open port.
     const std::string& Port() const { return FPort; }
     void SetPort(const std::string& Value);
+    // The character frame's stop bits and data bits (its parity bit is in Parity).
     TStopBits StopBits() const { return FStopBits; }
     void SetStopBits(TStopBits Value);
     TDataBits DataBits() const { return FDataBits; }
     void SetDataBits(TDataBits Value);
+    // Received 0x00 bytes are dropped.
     bool DiscardNull() const { return FDiscardNull; }
     void SetDiscardNull(bool Value);
+    // The character whose arrival raises evRxFlag.
     char EventChar() const { return FEventChar; }
     void SetEventChar(char Value);
-    // Stored only: the device event mask follows on the next open.
+    // The events the port watches and delivers; with none, no event thread runs. Stored only:
+    // the device event mask follows on the next open.
     TComEvents Events() const { return FEvents; }
     void SetEvents(TComEvents Value) { FEvents = Value; }
-    // Refused with pePropertyWhileOpen while the port is open and not loading.
+    // Where the event handlers run (see TSyncMethod). Refused with pePropertyWhileOpen while the
+    // port is open and not loading.
     TSyncMethod SyncMethod() const { return FSyncMethod; }
     void SetSyncMethod(TSyncMethod Value);
+    // The groups of settings that the settings stores below write and read.
     TSettingsGroups SettingsGroups() const { return FSettingsGroups; }
     void SetSettingsGroups(TSettingsGroups Value) { FSettingsGroups = Value; }
 
@@ -294,20 +361,31 @@ public:
     void SetBuffer(const TComBuffer& Value);
 
     // --- Events -----------------------------------------------------------------------------
+    // Around OpenPort and ClosePort, on the thread that calls them.
     TPublishedEvent<TNotifyEvent> OnAfterOpen;
     TPublishedEvent<TNotifyEvent> OnAfterClose;
     TPublishedEvent<TNotifyEvent> OnBeforeOpen;
     TPublishedEvent<TNotifyEvent> OnBeforeClose;
+    // The line's events, on the thread SyncMethod chooses. Count bytes wait in the input queue.
     TPublishedEvent<TRxCharEvent> OnRxChar;
+    // Never raised by the port itself; a derived class may raise it through FireRxBuf.
     TPublishedEvent<TRxBufEvent> OnRxBuf;
+    // The output queue ran empty.
     TPublishedEvent<TNotifyEvent> OnTxEmpty;
+    // A break arrived.
     TPublishedEvent<TNotifyEvent> OnBreak;
+    // The ring indicator came on.
     TPublishedEvent<TNotifyEvent> OnRing;
+    // A modem input line's new state; also the current ones after opening, and off before
+    // closing, on the thread that opens or closes.
     TPublishedEvent<TComSignalEvent> OnCTSChange;
     TPublishedEvent<TComSignalEvent> OnDSRChange;
     TPublishedEvent<TComSignalEvent> OnRLSDChange;
+    // EventChar arrived.
     TPublishedEvent<TNotifyEvent> OnRxFlag;
+    // The line errors taken from the device; not raised when none is left to take.
     TPublishedEvent<TComErrorEvent> OnError;
+    // The input queue is 80 percent full.
     TPublishedEvent<TNotifyEvent> OnRx80Full;
 
     // --- Settings stores --------------------------------------------------------------------
@@ -320,24 +398,36 @@ public:
     virtual void LoadSettingsFromIni(IniStore& Store);
 
     // --- Lifecycle --------------------------------------------------------------------------
+    // Opens and configures the device and starts event delivery; nothing when already open.
     void OpenPort();
+    // Stops event delivery, ends pending transfers and closes the device; nothing when closed.
     // May be called from the port's own event handlers, in every delivery mode: the port
     // closes, the rest of the batch being delivered is dropped, and the handler goes on.
     void ClosePort();
+    // Ends the loading phase, then opens the port when Connected was loaded as true; an error
+    // opening it goes to the application's handler.
     void FinishLoading() override;
 
     // --- Transfers and queries --------------------------------------------------------------
     // Writes the bytes as they are (0x00 and bytes above 0x7F included) and returns the count
     // the device took, which the write time-outs may make shorter.
     std::int32_t SendText(const std::string& Text);
+    // Reads up to Count bytes, as long as the read time-outs allow, and returns the count read.
     std::int32_t ReceiveBytes(void* Buffer, std::int32_t Count);
+    // Start a transfer on Rec (from NewTransferRecord) and return the count done at once;
+    // AwaitTransfer ends it, and the buffer must stay valid until then. Empty text starts none.
     std::int32_t StartWriteText(const std::string& Text, PTransferRecord& Rec);
     std::int32_t StartWrite(const void* Buffer, std::int32_t Count, PTransferRecord& Rec);
     std::int32_t StartRead(void* Buffer, std::int32_t Count, PTransferRecord& Rec);
+    // Waits until Rec's transfer has ended and returns the count it moved.
     std::int32_t AwaitTransfer(PTransferRecord& Rec);
+    // Ends every pending read and write of the device.
     void AbortTransfers();
+    // The bytes waiting in the input queue.
     std::int32_t QueuedInputCount();
+    // The modem input lines that are on; none on a device that has no modem lines.
     TModemSignals ReadModemSignals();
+    // The line errors since the last look, which clears them; parity only with Parity.Check.
     TComErrors TakeLineErrors();
 
     // --- Links ------------------------------------------------------------------------------
@@ -346,6 +436,7 @@ public:
     // peLinkRegistration.
     void AttachLink(TPortLink* Link);
     void DetachLink(TPortLink* Link);
+    // Call one callback, or TxBufferWritten, of every attached link that has it.
     void NotifyLinksOfState(TLinkStateCallback Callback, bool OnOff);
     void NotifyLinksOfEvent(TLinkEventCallback Callback);
     void NotifyLinksOfTxData(const void* Buffer, std::int32_t Count);
@@ -353,15 +444,24 @@ public:
     bool LinksWantTxData() const;
 
     // --- Runtime state ----------------------------------------------------------------------
+    // The open device; INVALID_HANDLE_VALUE while closed.
     HANDLE DeviceHandle() const { return FDeviceHandle; }
+    // The hidden window that receives PortEventMessage with smWindowSync; null otherwise.
     HWND EventWindow() const { return FEventWindow; }
+    // The thread that waits for the device's events, and whether it runs: while open, with
+    // some Events.
     TComThread* EventThread() const { return FEventThread.get(); }
     bool ThreadCreated() const { return FThreadCreated; }
+    // The priority given to the event thread: always tpNormal, as nothing sets another.
     TThreadPriority EventThreadPriority() const { return FEventThreadPriority; }
+    // True during the loading phase, while settings are only recorded.
     bool Loading() const { return ComponentState().Contains(csLoading); }
 
     // --- Event handling, run on the thread the delivery mode chooses ------------------------
+    // The hidden window's procedure: runs the routine of the event each PortEventMessage names.
     void PortWindowProc(TMessage& Message);
+    // The routine of each event: asks the device what it has to (input count, lines, errors),
+    // then tells the links and the handler.
     void HandleRxChar();
     void HandleTxEmpty();
     void HandleRxFlag();
@@ -372,6 +472,7 @@ public:
     void HandleError();
     void HandleRLSDChange();
     void HandleRx80Full();
+    // Tells links and handlers the CTS, DSR and RLSD states: the device's when Opening, else off.
     void ReportLineSignals(bool Opening);
 
     // Hand one group of settings to the open device; nothing happens while the port is
@@ -381,10 +482,15 @@ public:
     virtual void ApplyBufferSizes();
 
 protected:
+    // Opens "\\.\" + Port for overlapped transfers; raises peOpenPort when it cannot.
     virtual void OpenDeviceHandle();
+    // Closes the device, if open.
     virtual void CloseDeviceHandle();
+    // Applies the buffer sizes, line settings and time-outs to the device just opened.
     virtual void ConfigureDevice();
 
+    // The only callers of the published handlers, one per event: a derived class overrides
+    // them to act on an event itself, and calls the base to keep the handler.
     virtual void FireAfterClose();
     virtual void FireAfterOpen();
     virtual void FireBeforeClose();
@@ -401,6 +507,7 @@ protected:
     virtual void FireRLSDChange(bool OnOff);
     virtual void FireRx80Full();
 
+    // The open and close steps around the device: links, the Fire hooks and the line states.
     void NotifyBeforeOpen();
     void NotifyAfterOpen();
     void NotifyBeforeClose();
@@ -409,6 +516,7 @@ protected:
     // True when the apply operations may reach the device.
     bool CanApply() const { return FConnected && !Loading(); }
 
+    // The state behind the runtime getters, for a derived class's own steps.
     std::unique_ptr<TComThread> FEventThread;
     bool FThreadCreated = false;
     HANDLE FDeviceHandle = INVALID_HANDLE_VALUE;
@@ -476,9 +584,12 @@ public:
     // Signals the thread to stop and waits until it has ended, serving the calling thread's
     // queue meanwhile so a batch being delivered can finish.
     ~TComThread() override;
+    // The class's name for messages.
     const char* ClassName() const override { return "TComThread"; }
 
+    // Tells the thread to stop, without waiting for it.
     void SignalStop();
+    // The events of the batch last taken from the device.
     TComEvents CurrentEvents() const { return FCurrentEvents; }
     // Asks the device for these events as well; the events asked for only ever grow, since a
     // batch nobody hears is dropped anyway.
@@ -488,6 +599,7 @@ public:
     bool DeviceEndedIt() const { return FDeviceEndedIt.load(std::memory_order_acquire); }
 
 protected:
+    // Waits for the device's events and hands each batch to the port, until stopped.
     void Execute() override;
 
 private:
@@ -527,7 +639,10 @@ private:
 // The port with its settings published for a stored description.
 class TComPort : public TCustomComPort {
 public:
+    // Made as a TCustomComPort is.
     using TCustomComPort::TCustomComPort;
+    // The class's name for messages.
     const char* ClassName() const override { return "TComPort"; }
+    // The settings a stored description holds, in their published order, with their defaults.
     void DefineProperties(TFiler& Filer) override;
 };

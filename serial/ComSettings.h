@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+// Line speeds in bits per second; brCustom takes the port's CustomBaudRate.
 enum TBaudRate : std::uint8_t {
     brCustom,
     br110,
@@ -26,14 +27,25 @@ enum TBaudRate : std::uint8_t {
     br128000,
     br256000
 };
+// Stop bits after each character: 1, 1.5 (devices take it only with 5 data bits) or 2.
 enum TStopBits : std::uint8_t { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
+// Data bits per character, 5 to 8.
 enum TDataBits : std::uint8_t { dbFive, dbSix, dbSeven, dbEight };
+// The parity bit: none, odd, even, always 1 (mark) or always 0 (space).
 enum TParityBits : std::uint8_t { prNone, prOdd, prEven, prMark, prSpace };
+// How DTR is driven: off, on, or on while the input queue has room (handshake).
 enum TDTRFlowControl : std::uint8_t { dtrDisable, dtrEnable, dtrHandshake };
+// How RTS is driven: off, on, on while the input queue has room, or on while sending (toggle).
 enum TRTSFlowControl : std::uint8_t { rtsDisable, rtsEnable, rtsHandshake, rtsToggle };
+// The flow control in one word: RTS/CTS, XON/XOFF both ways, none, or any other mix (custom).
 enum TFlowControl : std::uint8_t { fcHardware, fcSoftware, fcNone, fcCustom };
+// Where the port's event handlers run: on the main thread through a queued call, on the thread
+// that opened the port through messages to a hidden window, or on the event thread itself.
 enum TSyncMethod : std::uint8_t { smThreadSync, smWindowSync, smNone };
 
+// The line events a port can watch, and sets of them: bytes arrived, output queue empty,
+// EventChar arrived, ring, break, CTS or DSR changed, line error, RLSD changed, input queue 80
+// percent full.
 enum TComEvent : std::uint8_t {
     evRxChar,
     evTxEmpty,
@@ -48,12 +60,15 @@ enum TComEvent : std::uint8_t {
 };
 using TComEvents = TSet<TComEvent, 10>;
 
+// The modem input lines, and sets of them: clear to send, data set ready, ring, carrier detect.
 enum TModemSignal : std::uint8_t { msCTS, msDSR, msRing, msRLSD };
 using TModemSignals = TSet<TModemSignal, 4>;
 
 // What the device control block is built from, as plain values taken from a port's settings
 // (TCustomComPort::LineSettings fills every field).
 struct TLineSettings {
+    // Each is the port setting of that name (the parity ones from Parity, the flow ones from
+    // FlowControl); InputSize, Buffer's, sets the XON/XOFF limits.
     TBaudRate BaudRate;
     std::int32_t CustomBaudRate;
     TDataBits DataBits;
@@ -77,8 +92,8 @@ struct TLineSettings {
     std::int32_t InputSize;
 };
 
-// The five time-outs in milliseconds; -1 means the device's "no waiting" value. A port's
-// Timeouts start at these.
+// The five time-outs in milliseconds; -1 goes to the device as MAXDWORD (a ReadInterval of -1
+// with both read totals 0 makes a read return at once). A port's Timeouts start at these.
 struct TTimeoutValues {
     std::int32_t ReadInterval = -1;
     std::int32_t ReadTotalMultiplier = 0;
@@ -87,6 +102,8 @@ struct TTimeoutValues {
     std::int32_t WriteTotalConstant = 1000;
 };
 
+// Line errors, and sets of them: framing, parity, overrun, break, device I/O, unsupported mode,
+// input queue overflow and output queue full.
 enum TComError : std::uint8_t {
     ceFrame,
     ceRxParity,
@@ -99,6 +116,9 @@ enum TComError : std::uint8_t {
 };
 using TComErrors = TSet<TComError, 8>;
 
+// The groups of settings the settings stores write and read, and sets of them: the line (port,
+// speed, frame, parity and the flow summary), flow details, buffer sizes, time-outs, parity
+// details, and the receive options (EventChar, DiscardNull).
 enum TSettingsGroup : std::uint8_t {
     sgLine,
     sgFlowDetails,
@@ -109,7 +129,7 @@ enum TSettingsGroup : std::uint8_t {
 };
 using TSettingsGroups = TSet<TSettingsGroup, 6>;
 
-// Identifiers, indexed by ordinal.
+// Identifiers as a stored description names the values, indexed by ordinal.
 extern const std::array<const char*, 16> BaudRateIdents;
 extern const std::array<const char*, 3> StopBitsIdents;
 extern const std::array<const char*, 4> DataBitsIdents;
@@ -130,8 +150,8 @@ std::uint8_t ParityCode(TParityBits Value);
 std::uint32_t DTRControlCode(TDTRFlowControl Value);
 std::uint32_t RTSControlCode(TRTSFlowControl Value);
 
-// Text forms. Text to value ignores ASCII letter case, matches whole text only, and gives the
-// documented fallback when nothing matches.
+// Text forms. Text to value ignores ASCII letter case, matches whole text only, and falls back
+// to br9600, sbOneStopBit, dbEight, prNone or fcCustom when nothing matches.
 std::string BaudRateToText(TBaudRate Value);
 TBaudRate TextToBaudRate(const std::string& Text);
 std::string StopBitsToText(TStopBits Value);
@@ -145,7 +165,7 @@ TFlowControl TextToFlowControl(const std::string& Text);
 
 // Text forms the settings stores use. Booleans: "Yes" and "No", and only "YES" in any letter
 // case reads as true. Characters 0x21 to 0x7F as themselves, every other code as "#" and its
-// decimal code; reading "#" and a number keeps its low 8 bits.
+// decimal code; reading "#" and a number keeps its low 8 bits. DTR and RTS fall back to Disable.
 std::string BoolToText(bool Value);
 bool TextToBool(const std::string& Text);
 std::string DtrControlToText(TDTRFlowControl Value);

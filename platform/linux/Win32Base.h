@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+// The integer, boolean, handle and text types of the calls.
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
@@ -16,6 +17,7 @@ using LPCVOID = const void*;
 using LPCSTR = const char*;
 using LPSTR = char*;
 
+// Booleans, the handle a failed open gives, and the largest DWORD (as a time: wait for ever).
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
 inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~std::uintptr_t{0});

@@ -38,6 +38,7 @@ using DCB = _DCB;
 using LPDCB = _DCB*;
 static_assert(sizeof(DCB) == 28, "DCB must keep the Windows layout");
 
+// The read and write time-outs in milliseconds, with Windows' rules for MAXDWORD.
 struct _COMMTIMEOUTS {
     DWORD ReadIntervalTimeout;
     DWORD ReadTotalTimeoutMultiplier;
@@ -48,6 +49,8 @@ struct _COMMTIMEOUTS {
 using COMMTIMEOUTS = _COMMTIMEOUTS;
 using LPCOMMTIMEOUTS = _COMMTIMEOUTS*;
 
+// A device's state as ClearCommError reports it; here only the CTS and DSR holds and the two
+// queue counts are filled.
 struct _COMSTAT {
     DWORD fCtsHold : 1;
     DWORD fDsrHold : 1;
@@ -64,6 +67,7 @@ using COMSTAT = _COMSTAT;
 using LPCOMSTAT = _COMSTAT*;
 using LPDWORD = DWORD*;
 
+// Standard line speeds; DCB::BaudRate takes any other number of bits per second as well.
 inline constexpr DWORD CBR_110 = 110;
 inline constexpr DWORD CBR_300 = 300;
 inline constexpr DWORD CBR_600 = 600;
@@ -80,7 +84,8 @@ inline constexpr DWORD CBR_115200 = 115200;
 inline constexpr DWORD CBR_128000 = 128000;
 inline constexpr DWORD CBR_256000 = 256000;
 
-// Comm events (SetCommMask, WaitCommEvent).
+// Comm events (SetCommMask, WaitCommEvent). EV_PERR, EV_EVENT1 and EV_EVENT2 are taken in a
+// mask but never raised here.
 inline constexpr DWORD EV_RXCHAR = 0x0001;
 inline constexpr DWORD EV_RXFLAG = 0x0002;
 inline constexpr DWORD EV_TXEMPTY = 0x0004;
@@ -101,7 +106,8 @@ inline constexpr DWORD PURGE_RXABORT = 0x0002;
 inline constexpr DWORD PURGE_TXCLEAR = 0x0004;
 inline constexpr DWORD PURGE_RXCLEAR = 0x0008;
 
-// Line errors (ClearCommError).
+// Line errors (ClearCommError). Here only frame, parity, overrun, input overflow and break
+// errors are reported.
 inline constexpr DWORD CE_RXOVER = 0x0001;
 inline constexpr DWORD CE_OVERRUN = 0x0002;
 inline constexpr DWORD CE_RXPARITY = 0x0004;
@@ -130,17 +136,28 @@ inline constexpr DWORD CLRDTR = 6;
 inline constexpr DWORD SETBREAK = 8;
 inline constexpr DWORD CLRBREAK = 9;
 
+// The input size is that of our receive ring (0 keeps it); the output size is only recorded.
+// Either above 16 MiB is refused with ERROR_INVALID_PARAMETER.
 BOOL SetupComm(HANDLE hFile, DWORD dwInQueue, DWORD dwOutQueue);
+// GetCommState gives back the DCB last set (at first, one made from the device's settings).
+// SetCommState refuses RTS_CONTROL_TOGGLE, and fErrorChar with fParity, with
+// ERROR_NOT_SUPPORTED; fTXContinueOnXoff has no effect here.
 BOOL GetCommState(HANDLE hFile, LPDCB lpDCB);
 BOOL SetCommState(HANDLE hFile, LPDCB lpDCB);
+// The time-outs of the reads and writes started from then on.
 BOOL GetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts);
 BOOL SetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts);
+// The events to report, and the wait for them; a new mask ends a pending wait with none.
 BOOL SetCommMask(HANDLE hFile, DWORD dwEvtMask);
 BOOL GetCommMask(HANDLE hFile, LPDWORD lpEvtMask);
 BOOL WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask, LPOVERLAPPED lpOverlapped);
+// Ends pending transfers (the ABORT flags) and empties the queues (the CLEAR flags).
 BOOL PurgeComm(HANDLE hFile, DWORD dwFlags);
 // On a comm device: waits until everything written has left it (other handles: not supported).
 BOOL FlushFileBuffers(HANDLE hFile);
+// Takes the line errors since the last call, and the device's state.
 BOOL ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat);
+// The modem input lines; on a device without them (a pty) all are off, and the call succeeds.
 BOOL GetCommModemStatus(HANDLE hFile, LPDWORD lpModemStat);
+// Sets or clears DTR, RTS or break, or holds and resumes output as XOFF and XON would.
 BOOL EscapeCommFunction(HANDLE hFile, DWORD dwFunc);

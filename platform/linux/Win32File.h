@@ -5,8 +5,10 @@
 
 #include <cstdint>
 
+// An unsigned integer as wide as a pointer, as OVERLAPPED's status fields are.
 using ULONG_PTR = std::uintptr_t;
 
+// CreateFileA's access rights, dispositions and flags.
 inline constexpr DWORD GENERIC_READ = 0x80000000u;
 inline constexpr DWORD GENERIC_WRITE = 0x40000000u;
 inline constexpr DWORD CREATE_NEW = 1;
@@ -16,6 +18,7 @@ inline constexpr DWORD OPEN_ALWAYS = 4;
 inline constexpr DWORD TRUNCATE_EXISTING = 5;
 inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 inline constexpr DWORD FILE_FLAG_OVERLAPPED = 0x40000000u;
+// What GetFileType tells a handle to be.
 inline constexpr DWORD FILE_TYPE_UNKNOWN = 0;
 inline constexpr DWORD FILE_TYPE_DISK = 1;
 inline constexpr DWORD FILE_TYPE_CHAR = 2;
@@ -52,6 +55,8 @@ using LPOVERLAPPED = _OVERLAPPED*;
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                    DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+// A comm device completes a transfer on its record (pending meanwhile) or, without one, before
+// returning; its buffer must last until then. A line printer is written at once, never read.
 BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                DWORD* lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
 BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead,
@@ -59,4 +64,5 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, DWORD* 
 // Completion is read from the record alone; waiting (bWait) needs the record's hEvent.
 BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, DWORD* lpNumberOfBytesTransferred,
                          BOOL bWait);
+// A comm device is FILE_TYPE_CHAR; a line printer is whatever its path is (a FIFO: a pipe).
 DWORD GetFileType(HANDLE hFile);

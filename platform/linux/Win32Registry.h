@@ -8,12 +8,14 @@
 #include <cstdint>
 #include <string>
 
+// Key handles, access masks and value data.
 using HKEY = struct HKEY__*;
 using PHKEY = HKEY*;
 using REGSAM = DWORD;
 using LPBYTE = BYTE*;
 using LPDWORD = DWORD*;
 
+// The last write time RegQueryInfoKeyA reports, always 0 here.
 struct _FILETIME {
     DWORD dwLowDateTime;
     DWORD dwHighDateTime;
@@ -31,6 +33,7 @@ inline const HKEY HKEY_LOCAL_MACHINE =
 inline const HKEY HKEY_USERS =
     reinterpret_cast<HKEY>(static_cast<std::intptr_t>(static_cast<LONG>(0x80000003u)));
 
+// Access rights; the serial-port map opens for reading only.
 inline constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
 inline constexpr REGSAM KEY_SET_VALUE = 0x0002;
 inline constexpr REGSAM KEY_CREATE_SUB_KEY = 0x0004;
@@ -43,6 +46,7 @@ inline constexpr REGSAM KEY_READ = 0x20019;
 inline constexpr REGSAM KEY_WRITE = 0x20006;
 inline constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
 
+// Value types.
 inline constexpr DWORD REG_NONE = 0;
 inline constexpr DWORD REG_SZ = 1;
 inline constexpr DWORD REG_EXPAND_SZ = 2;
@@ -51,14 +55,20 @@ inline constexpr DWORD REG_DWORD = 4;
 inline constexpr DWORD REG_MULTI_SZ = 7;
 inline constexpr DWORD REG_QWORD = 11;
 
+// What RegCreateKeyExA did.
 inline constexpr DWORD REG_CREATED_NEW_KEY = 1;
 inline constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
+// Error numbers of the registry calls; ERROR_BADDB and ERROR_WRITE_FAULT are the user's
+// registry file not parsing or not being written.
 inline constexpr DWORD ERROR_WRITE_FAULT = 29;
 inline constexpr DWORD ERROR_BADDB = 1009;
 inline constexpr DWORD ERROR_MORE_DATA = 234;
 inline constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
 
+// Reading keys. HKEY_LOCAL_MACHINE holds only HARDWARE\DEVICEMAP\SERIALCOMM, the machine's
+// serial ports, read-only; HKEY_CURRENT_USER is the user's registry file; the other predefined
+// keys are empty. Keys have no class, and no subkeys that these calls list.
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
 LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
                       LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
@@ -69,6 +79,7 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
 LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                       LPBYTE lpData, LPDWORD lpcbData);
 LONG RegCloseKey(HKEY hKey);
+// Writing keys: only under HKEY_CURRENT_USER, each change rewriting the user's registry file.
 LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
                      REGSAM samDesired, const LPSECURITY_ATTRIBUTES lpSecurityAttributes,
                      PHKEY phkResult, LPDWORD lpdwDisposition);

@@ -3,25 +3,31 @@
 
 #include "platform/linux/Win32Base.h"
 
+// The results of the waits, and the most handles one wait takes. WAIT_ABANDONED never comes
+// here: there are no mutexes.
 inline constexpr DWORD WAIT_OBJECT_0 = 0;
 inline constexpr DWORD WAIT_ABANDONED = 0x80;
 inline constexpr DWORD WAIT_TIMEOUT = 258;
 inline constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
 inline constexpr DWORD MAXIMUM_WAIT_OBJECTS = 64;
 
+// Security attributes: nothing here looks at them, so callers pass null.
 struct SECURITY_ATTRIBUTES;
 using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 
 // Events are private to the process: a non-empty name is refused with ERROR_NOT_SUPPORTED.
 HANDLE CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset, BOOL bInitialState,
                     LPCSTR lpName);
+// Signal an event, or take the signal back.
 BOOL SetEvent(HANDLE hEvent);
 BOOL ResetEvent(HANDLE hEvent);
 // Waits on events only; any other handle fails the wait with ERROR_INVALID_HANDLE.
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
 DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAll,
                              DWORD dwMilliseconds);
+// Closes an event or a device (a registered wait ends with UnregisterWaitEx).
 BOOL CloseHandle(HANDLE hObject);
+// Sleep(0) gives up the rest of the time slice.
 void Sleep(DWORD dwMilliseconds);
 
 // Waits registered with the thread pool. Here every callback runs on one wait thread of the

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+// A date and time as GetLocalTime gives it.
 struct _SYSTEMTIME {
     WORD wYear;
     WORD wMonth;
@@ -19,6 +20,7 @@ struct _SYSTEMTIME {
 using SYSTEMTIME = _SYSTEMTIME;
 using LPSYSTEMTIME = _SYSTEMTIME*;
 
+// The locale queries that are answered here: the user's date and time separators.
 using LCID = DWORD;
 using LCTYPE = DWORD;
 
@@ -26,9 +28,11 @@ inline constexpr LCID LOCALE_USER_DEFAULT = 0x0400;
 inline constexpr LCTYPE LOCALE_SDATE = 0x001D;
 inline constexpr LCTYPE LOCALE_STIME = 0x001E;
 
+// Error numbers of GetLocaleInfoA.
 inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_INVALID_FLAGS = 1004;
 
+// The local date and time now, to the millisecond.
 void GetLocalTime(LPSYSTEMTIME lpSystemTime);
 
 // Only LOCALE_USER_DEFAULT with LOCALE_SDATE or LOCALE_STIME is answered, from the LC_TIME

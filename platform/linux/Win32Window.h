@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+// Message parameters and results, and the handle types a window class names.
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
@@ -21,14 +22,18 @@ using HBRUSH = struct HBRUSH__*;
 using HMENU = struct HMENU__*;
 using WNDPROC = LRESULT (*)(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 
+// The first message number free for a program's own messages.
 inline constexpr UINT WM_USER = 0x0400;
 // The parent that makes a window message-only.
 inline const HWND HWND_MESSAGE = reinterpret_cast<HWND>(~std::uintptr_t{0} - 2);
+// The one window slot here: a pointer-sized value for the window's user.
 inline constexpr int GWLP_USERDATA = -21;
+// The queue status bit of sent messages, and PeekMessageA's flags (which it ignores here).
 inline constexpr DWORD QS_SENDMESSAGE = 0x0040;
 inline constexpr UINT PM_NOREMOVE = 0x0000;
 inline constexpr UINT PM_REMOVE = 0x0001;
 
+// Error numbers of the window calls.
 inline constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
 inline constexpr DWORD ERROR_CANNOT_FIND_WND_CLASS = 1407;
 inline constexpr DWORD ERROR_CLASS_ALREADY_EXISTS = 1410;
@@ -36,6 +41,7 @@ inline constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;
 inline constexpr DWORD ERROR_CLASS_HAS_WINDOWS = 1412;
 inline constexpr DWORD ERROR_INVALID_INDEX = 1413;
 
+// A window class; only the procedure and the name are used here.
 struct WNDCLASSA {
     UINT style;
     WNDPROC lpfnWndProc;
@@ -49,6 +55,7 @@ struct WNDCLASSA {
     LPCSTR lpszClassName;
 };
 
+// A posted message with its cursor position, as PeekMessageA would fill it; here there are none.
 struct POINT {
     LONG x;
     LONG y;
@@ -77,6 +84,7 @@ HWND CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, D
 // Only the owning thread may destroy a window (another fails with ERROR_ACCESS_DENIED).
 // Messages still queued for it are answered with 0, so no sender is left waiting.
 BOOL DestroyWindow(HWND hWnd);
+// Nonzero while the window exists.
 BOOL IsWindow(HWND hWnd);
 
 // GWLP_USERDATA only; any other index fails with ERROR_INVALID_INDEX. As on Windows, a
@@ -95,6 +103,7 @@ BOOL InSendMessage();
 // from another thread; TRUE within one, even when it was answered already (later answers are
 // dropped), as on Windows.
 BOOL ReplyMessage(LRESULT lResult);
+// Answers 0 to every message: a message-only window here has no default behaviour.
 LRESULT DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 
 // Delivers every message sent to the calling thread's windows, then looks for a posted message:
