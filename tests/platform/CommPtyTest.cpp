@@ -373,6 +373,35 @@ TEST_F(CommPty, PurgeAbortsPendingReadAndWrite) {
     EXPECT_EQ(Result(write), -static_cast<long long>(ERROR_OPERATION_ABORTED));
 }
 
+TEST_F(CommPty, InputFromBeforeAnOpenIsNotHandedToIt) {
+    ASSERT_TRUE(CloseHandle(Port));
+    // A late answer while the port is closed. Another reader's descriptor sees when the bytes are
+    // in the terminal's input, so the open cannot come before them.
+    const int watcher = ::open(Far.Path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    Far.Send({'l', 'a', 't', 'e'});
+    pollfd ready{watcher, POLLIN, 0};
+    ASSERT_EQ(::poll(&ready, 1, 5000), 1);
+
+    Port = OpenComm(Far.Path);
+    ::close(watcher);
+    ASSERT_NE(Port, INVALID_HANDLE_VALUE) << GetLastError();
+    COMSTAT stat{};
+    DWORD errors = 0;
+    ASSERT_TRUE(ClearCommError(Port, &errors, &stat));
+    EXPECT_EQ(stat.cbInQue, 0u);
+    // What comes after the open is this program's, and only that.
+    Far.Send({'n', 'e', 'w'});
+    AwaitQueued(3);
+    SetTimeouts(MAXDWORD, 0, 0);
+    BYTE got[8] = {};
+    DWORD count = 0;
+    Overlapped read;
+    if (!ReadFile(Port, got, sizeof got, &count, read.Get()))
+        count = static_cast<DWORD>(Result(read));
+    EXPECT_EQ(std::string(got, got + count), "new");
+}
+
 TEST_F(CommPty, PurgeClearEmptiesTheInputQueue) {
     Far.Send({1, 2, 3, 4, 5});
     AwaitQueued(5);
