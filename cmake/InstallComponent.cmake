@@ -11,8 +11,8 @@ install(EXPORT TillmarkTargets NAMESPACE Tillmark:: DESTINATION ${cmake_dir}
         COMPONENT serial-development)
 
 # A program linking the static libraries links SimpleIni as well; the Windows build compiles it
-# into the runtime library.
-if(NOT WIN32)
+# into the runtime library, and a shared runtime library brings it along by itself.
+if(NOT WIN32 AND NOT BUILD_SHARED_LIBS)
   set(TILLMARK_NEEDS_SIMPLEINI ON)
   install(FILES ${PROJECT_SOURCE_DIR}/cmake/modules/FindSimpleIni.cmake DESTINATION ${cmake_dir}
           COMPONENT serial-development)
@@ -36,7 +36,12 @@ set(TILLMARK_PC_REQUIRES "")
 set(TILLMARK_PC_LIBS -pthread)
 set(TILLMARK_PC_LIBS_PRIVATE "")
 if(WIN32)
-  string(APPEND TILLMARK_PC_LIBS " -lkernel32 -ladvapi32 -luser32 -lsetupapi")
+  string(APPEND TILLMARK_PC_LIBS " -lkernel32 -ladvapi32 -luser32")
+  if(BUILD_SHARED_LIBS)
+    set(TILLMARK_PC_LIBS_PRIVATE -lsetupapi)
+  else()
+    string(APPEND TILLMARK_PC_LIBS " -lsetupapi")
+  endif()
 elseif(TILLMARK_NEEDS_SIMPLEINI)
   set(TILLMARK_PC_REQUIRES simpleini)
 endif()

@@ -22,21 +22,24 @@ if(TILLMARK_SANITIZE_THREAD)
   target_link_options(tillmark_options INTERFACE -fsanitize=thread)
 endif()
 
-# Headers made from the build's settings (the version), in a tree of their own that is installed
-# beside the headers of the sources.
+# Headers made from the build's settings (the version, what a shared build exports), in a tree of
+# their own that is installed beside the headers of the sources.
 set(TILLMARK_GENERATED_INCLUDE ${PROJECT_BINARY_DIR}/include)
-# Before 1.0 a minor release may change the component's API, so the CMake package's compatibility
-# follows the minor version as well until then.
+# Before 1.0 a minor release may change the component's ABI, so the shared libraries' SONAME and
+# the CMake package's compatibility follow the minor version as well until then.
 if(PROJECT_VERSION_MAJOR EQUAL 0)
+  set(TILLMARK_SOVERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
   set(TILLMARK_COMPATIBILITY SameMinorVersion)
 else()
+  set(TILLMARK_SOVERSION ${PROJECT_VERSION_MAJOR})
   set(TILLMARK_COMPATIBILITY SameMajorVersion)
 endif()
 
 # tillmark_library(<name> [COMPONENT] SOURCES ... [HEADERS ...] DEPENDS ... PRIVATE_DEPENDS ...):
 # one static library per layer folder. COMPONENT makes a layer of the installed serial component
-# (platform, runtime, serial): installed as libtillmark-<name> with its HEADERS (paths from the
-# top of the source or generated tree), and exported as Tillmark::<name>.
+# (platform, runtime, serial): static or shared as BUILD_SHARED_LIBS says, installed as
+# libtillmark-<name> with its HEADERS (paths from the top of the source or generated tree), and
+# exported as Tillmark::<name>.
 function(tillmark_library name)
   cmake_parse_arguments(ARG "COMPONENT" "" "SOURCES;HEADERS;DEPENDS;PRIVATE_DEPENDS" ${ARGN})
   if(NOT ARG_COMPONENT)
@@ -45,7 +48,7 @@ function(tillmark_library name)
                           PRIVATE ${ARG_PRIVATE_DEPENDS})
     return()
   endif()
-  add_library(${name} STATIC ${ARG_SOURCES})
+  add_library(${name} ${ARG_SOURCES})
   add_library(Tillmark::${name} ALIAS ${name})
   # Our warnings, sanitizers and source-tree include path stay in this build: the installed
   # target carries only what its users need.
@@ -78,7 +81,16 @@ function(tillmark_library name)
             NAMELINK_COMPONENT serial-development
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT serial-libraries
     ${file_sets})
-  set_target_properties(${name} PROPERTIES OUTPUT_NAME tillmark-${name})
+  string(TOUPPER ${name} upper)
+  set_target_properties(${name} PROPERTIES OUTPUT_NAME tillmark-${name}
+    VERSION ${PROJECT_VERSION} SOVERSION ${TILLMARK_SOVERSION}
+    # platform/Export.h: what the shared library being built exports, and what it imports.
+    DEFINE_SYMBOL TILLMARK_BUILDING_${upper})
+  if(BUILD_SHARED_LIBS)
+    # Only what the headers mark as the component's API leaves a shared library.
+    set_target_properties(${name} PROPERTIES CXX_VISIBILITY_PRESET hidden
+                          VISIBILITY_INLINES_HIDDEN ON)
+  endif()
 endfunction()
 
 # tillmark_test(<name> SOURCES ... DEPENDS ... [TIMEOUT s]): one GoogleTest binary, one CTest

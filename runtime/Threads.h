@@ -4,6 +4,7 @@
 // which learns of new work through the wake-up callback.
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/Win32.h"
 #include "runtime/Classes.h"
 
@@ -26,24 +27,24 @@ enum TThreadPriority : std::uint8_t {
 
 // Makes the calling thread the main thread; by default it is the thread that started the
 // program.
-void SetMainThread();
-bool IsMainThread();
+TILLMARK_RUNTIME_API void SetMainThread();
+TILLMARK_RUNTIME_API bool IsMainThread();
 
 // Called from any thread whenever work is queued for the main thread, so that an event loop can
 // come back and call CheckSynchronize. Without one, the queue is served only where this layer
 // serves it. Passing an empty function removes it.
-void SetWakeMainThread(std::function<void()> Wake);
+TILLMARK_RUNTIME_API void SetWakeMainThread(std::function<void()> Wake);
 
 // Serves the calling thread's queue: queued calls (main thread only) and messages sent to its
 // hidden windows. Waits up to TimeoutMs for the first item; INFINITE waits until one arrives or
 // WakeMainThread is called. Returns true when anything ran.
-bool CheckSynchronize(DWORD TimeoutMs = 0);
+TILLMARK_RUNTIME_API bool CheckSynchronize(DWORD TimeoutMs = 0);
 
 // Ends a CheckSynchronize wait on the main thread early (safe from any thread, not from a
 // signal handler).
-void WakeMainThread();
+TILLMARK_RUNTIME_API void WakeMainThread();
 
-class TThread : public TObject {
+class TILLMARK_RUNTIME_API TThread : public TObject {
 public:
     explicit TThread(bool CreateSuspended);
     // Terminates and waits for a started thread. A derived class whose Execute uses its own

@@ -2,6 +2,7 @@
 // errors. Include this header to use the component.
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/Win32.h"
 #include "runtime/Classes.h"
 #include "runtime/Messages.h"
@@ -25,7 +26,7 @@ class RegistryKeyStore;
 class IniStore;
 
 // Total read and write time-outs, in milliseconds; -1 means the device's "no waiting" value.
-class TComTimeouts : public TPersistent {
+class TILLMARK_SERIAL_API TComTimeouts : public TPersistent {
 public:
     TComTimeouts() = default;
     const char* ClassName() const override { return "TComTimeouts"; }
@@ -55,7 +56,7 @@ private:
     TTimeoutValues FValues;
 };
 
-class TComFlowControl : public TPersistent {
+class TILLMARK_SERIAL_API TComFlowControl : public TPersistent {
 public:
     TComFlowControl() = default;
     const char* ClassName() const override { return "TComFlowControl"; }
@@ -106,7 +107,7 @@ private:
     char FXoffChar = 0x13;
 };
 
-class TComParity : public TPersistent {
+class TILLMARK_SERIAL_API TComParity : public TPersistent {
 public:
     TComParity() = default;
     const char* ClassName() const override { return "TComParity"; }
@@ -135,7 +136,7 @@ private:
 };
 
 // Device buffer sizes in bytes; a positive odd size is lowered to the even size below it.
-class TComBuffer : public TPersistent {
+class TILLMARK_SERIAL_API TComBuffer : public TPersistent {
 public:
     TComBuffer() = default;
     const char* ClassName() const override { return "TComBuffer"; }
@@ -186,11 +187,11 @@ struct TTransferRecord {
 };
 using PTransferRecord = TTransferRecord*;
 
-void NewTransferRecord(PTransferRecord& Rec);
-void FreeTransferRecord(PTransferRecord& Rec);
-void PrepareTransferRecord(TTransferKind Kind, const void* Buffer, std::int32_t Count,
-                           PTransferRecord& Rec);
-std::int32_t TransferErrorCode(const PTransferRecord& Rec);
+TILLMARK_SERIAL_API void NewTransferRecord(PTransferRecord& Rec);
+TILLMARK_SERIAL_API void FreeTransferRecord(PTransferRecord& Rec);
+TILLMARK_SERIAL_API void PrepareTransferRecord(TTransferKind Kind, const void* Buffer,
+                                               std::int32_t Count, PTransferRecord& Rec);
+TILLMARK_SERIAL_API std::int32_t TransferErrorCode(const PTransferRecord& Rec);
 
 using TRxCharEvent = std::function<void(TObject* Sender, std::int32_t Count)>;
 using TRxBufEvent = std::function<void(TObject* Sender, const void* Buffer, std::int32_t Count)>;
@@ -237,7 +238,7 @@ private:
 // The message a hidden event window receives, one per event, wParam = the event's bit.
 inline constexpr UINT PortEventMessage = WM_USER + 1;
 
-class TCustomComPort : public TComponent {
+class TILLMARK_SERIAL_API TCustomComPort : public TComponent {
 public:
     explicit TCustomComPort(TComponent* AOwner);
     // Closes an open port first. Errors on the way are handed to the application's handler;
@@ -468,7 +469,7 @@ private:
 
 // The thread that waits for the device's events while a port with events is open and hands
 // each batch to the port by its SyncMethod.
-class TComThread : public TThread {
+class TILLMARK_SERIAL_API TComThread : public TThread {
 public:
     // Asks the device for the events a routine or handler would act on and puts out the first
     // wait request; the thread starts once that completes.
@@ -525,7 +526,7 @@ private:
 };
 
 // The port with its settings published for a stored description.
-class TComPort : public TCustomComPort {
+class TILLMARK_SERIAL_API TComPort : public TCustomComPort {
 public:
     using TCustomComPort::TCustomComPort;
     const char* ClassName() const override { return "TComPort"; }

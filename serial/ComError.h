@@ -1,6 +1,8 @@
 // The one error type of the serial port component.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <cstdint>
 #include <stdexcept>
 
@@ -29,9 +31,9 @@ inline constexpr std::int32_t peRxBufLinked = 22;
 inline constexpr std::int32_t peRegistry = 23;
 
 // The message of a port error code (1 to 23); empty for any other number.
-const char* ComErrorMessage(std::int32_t PortErrorCode);
+TILLMARK_SERIAL_API const char* ComErrorMessage(std::int32_t PortErrorCode);
 
-class EComPort : public std::runtime_error {
+class TILLMARK_SERIAL_API EComPort : public std::runtime_error {
 public:
     // A failed operating-system call: the message gets " (win error code: <n>)".
     EComPort(std::int32_t APortErrorCode, std::int32_t AOsErrorCode);

@@ -1,6 +1,7 @@
 // Comm devices: line settings, time-outs, queues, event masks and modem lines.
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/linux/Win32File.h"
 
 // The device control block, laid out bit for bit as Windows does (28 bytes).
@@ -130,17 +131,18 @@ inline constexpr DWORD CLRDTR = 6;
 inline constexpr DWORD SETBREAK = 8;
 inline constexpr DWORD CLRBREAK = 9;
 
-BOOL SetupComm(HANDLE hFile, DWORD dwInQueue, DWORD dwOutQueue);
-BOOL GetCommState(HANDLE hFile, LPDCB lpDCB);
-BOOL SetCommState(HANDLE hFile, LPDCB lpDCB);
-BOOL GetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts);
-BOOL SetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts);
-BOOL SetCommMask(HANDLE hFile, DWORD dwEvtMask);
-BOOL GetCommMask(HANDLE hFile, LPDWORD lpEvtMask);
-BOOL WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask, LPOVERLAPPED lpOverlapped);
-BOOL PurgeComm(HANDLE hFile, DWORD dwFlags);
+TILLMARK_PLATFORM_API BOOL SetupComm(HANDLE hFile, DWORD dwInQueue, DWORD dwOutQueue);
+TILLMARK_PLATFORM_API BOOL GetCommState(HANDLE hFile, LPDCB lpDCB);
+TILLMARK_PLATFORM_API BOOL SetCommState(HANDLE hFile, LPDCB lpDCB);
+TILLMARK_PLATFORM_API BOOL GetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts);
+TILLMARK_PLATFORM_API BOOL SetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts);
+TILLMARK_PLATFORM_API BOOL SetCommMask(HANDLE hFile, DWORD dwEvtMask);
+TILLMARK_PLATFORM_API BOOL GetCommMask(HANDLE hFile, LPDWORD lpEvtMask);
+TILLMARK_PLATFORM_API BOOL WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask,
+                                         LPOVERLAPPED lpOverlapped);
+TILLMARK_PLATFORM_API BOOL PurgeComm(HANDLE hFile, DWORD dwFlags);
 // On a comm device: waits until everything written has left it (other handles: not supported).
-BOOL FlushFileBuffers(HANDLE hFile);
-BOOL ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat);
-BOOL GetCommModemStatus(HANDLE hFile, LPDWORD lpModemStat);
-BOOL EscapeCommFunction(HANDLE hFile, DWORD dwFunc);
+TILLMARK_PLATFORM_API BOOL FlushFileBuffers(HANDLE hFile);
+TILLMARK_PLATFORM_API BOOL ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat);
+TILLMARK_PLATFORM_API BOOL GetCommModemStatus(HANDLE hFile, LPDWORD lpModemStat);
+TILLMARK_PLATFORM_API BOOL EscapeCommFunction(HANDLE hFile, DWORD dwFunc);

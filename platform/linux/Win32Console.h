@@ -1,6 +1,7 @@
 // Console control: Ctrl+C and the close request reach a handler on a thread of their own.
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/linux/Win32Base.h"
 
 inline constexpr DWORD CTRL_C_EVENT = 0;
@@ -13,7 +14,7 @@ using PHANDLER_ROUTINE = BOOL (*)(DWORD dwCtrlType);
 // search. When none handles a request the process ends as the signal would have ended it.
 // SIGINT is CTRL_C_EVENT, SIGQUIT CTRL_BREAK_EVENT, SIGTERM and SIGHUP CTRL_CLOSE_EVENT. Call it
 // before starting other threads: they inherit the signal mask it sets.
-BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE HandlerRoutine, BOOL Add);
+TILLMARK_PLATFORM_API BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE HandlerRoutine, BOOL Add);
 
 // Sends CTRL_C_EVENT or CTRL_BREAK_EVENT to this process, as a keyboard would.
-BOOL GenerateConsoleCtrlEvent(DWORD dwCtrlEvent, DWORD dwProcessGroupId);
+TILLMARK_PLATFORM_API BOOL GenerateConsoleCtrlEvent(DWORD dwCtrlEvent, DWORD dwProcessGroupId);
