@@ -6,6 +6,7 @@
 #include "cli/ReceiptCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/StatusCommand.h"
+#include "serial/Version.h"
 #ifdef TILLMARK_VIRTUAL_PRINTER
 #include "cli/EmulateCommand.h"
 #include "cli/RenderCommand.h"

@@ -11,7 +11,12 @@ set(TILLMARK_PACKAGE_CONTACT "Tillmark developers <developers@tillmark.invalid>"
 set(CPACK_PACKAGE_CONTACT "${TILLMARK_PACKAGE_CONTACT}")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL programs dev)
+# The component's two install parts go into one package; with the static libraries this build
+# makes by default, serial-libraries is empty.
+set(CPACK_COMPONENTS_ALL programs serial-libraries serial-development)
+set(CPACK_COMPONENT_PROGRAMS_GROUP programs)
+set(CPACK_COMPONENT_SERIAL-LIBRARIES_GROUP dev)
+set(CPACK_COMPONENT_SERIAL-DEVELOPMENT_GROUP dev)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 
@@ -21,7 +26,7 @@ set(CPACK_DEBIAN_PROGRAMS_PACKAGE_SHLIBDEPS ON)
 # The virtual printer draws its receipts in these faces; Debian has X fonts recommended, not
 # required.
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_RECOMMENDS "xfonts-terminus, xfonts-baekmuk")
-string(CONCAT CPACK_COMPONENT_PROGRAMS_DESCRIPTION
+string(CONCAT CPACK_COMPONENT_GROUP_PROGRAMS_DESCRIPTION
   "test console for ESC/POS receipt printers and their cash drawers\n"
   "Tillmark prints a test receipt in English or Korean on a receipt printer of\n"
   "the TM-T88 class, on a serial port, the parallel port or the network, and\n"
@@ -31,7 +36,7 @@ string(CONCAT CPACK_COMPONENT_PROGRAMS_DESCRIPTION
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libtillmark-serial-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libsimpleini-dev")
-string(CONCAT CPACK_COMPONENT_DEV_DESCRIPTION
+string(CONCAT CPACK_COMPONENT_GROUP_DEV_DESCRIPTION
   "serial port component of Tillmark (development files)\n"
   "A serial port object with its settings, blocking transfers with time-outs,\n"
   "events for received bytes, modem lines and line errors in three delivery\n"
@@ -40,9 +45,13 @@ string(CONCAT CPACK_COMPONENT_DEV_DESCRIPTION
   "find them.")
 
 # What Debian asks of every package: its copyright and its history, under its own doc folder.
-foreach(component programs dev)
-  string(TOUPPER ${component} upper)
+foreach(group programs dev)
+  string(TOUPPER ${group} upper)
   set(doc ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME})
+  set(component ${group})
+  if(group STREQUAL dev)
+    set(component serial-development)
+  endif()
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${doc}
           COMPONENT ${component})
   install(FILES ${PROJECT_BINARY_DIR}/packaging/changelog.gz DESTINATION ${doc}

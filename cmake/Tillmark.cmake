@@ -22,11 +22,75 @@ if(TILLMARK_SANITIZE_THREAD)
   target_link_options(tillmark_options INTERFACE -fsanitize=thread)
 endif()
 
-# tillmark_library(<name> SOURCES ... DEPENDS ...): one static library per layer folder.
+# Headers made from the build's settings (the version, what a shared build exports), in a tree of
+# their own that is installed beside the headers of the sources.
+set(TILLMARK_GENERATED_INCLUDE ${PROJECT_BINARY_DIR}/include)
+# Before 1.0 a minor release may change the component's ABI, so the shared libraries' SONAME and
+# the CMake package's compatibility follow the minor version as well until then.
+if(PROJECT_VERSION_MAJOR EQUAL 0)
+  set(TILLMARK_SOVERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
+  set(TILLMARK_COMPATIBILITY SameMinorVersion)
+else()
+  set(TILLMARK_SOVERSION ${PROJECT_VERSION_MAJOR})
+  set(TILLMARK_COMPATIBILITY SameMajorVersion)
+endif()
+
+# tillmark_library(<name> [COMPONENT] SOURCES ... [HEADERS ...] DEPENDS ... PRIVATE_DEPENDS ...):
+# one static library per layer folder. COMPONENT makes a layer of the installed serial component
+# (platform, runtime, serial): static or shared as BUILD_SHARED_LIBS says, installed as
+# libtillmark-<name> with its HEADERS (paths from the top of the source or generated tree), and
+# exported as Tillmark::<name>.
 function(tillmark_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;PRIVATE_DEPENDS" ${ARGN})
-  add_library(${name} STATIC ${ARG_SOURCES})
-  target_link_libraries(${name} PUBLIC tillmark_options ${ARG_DEPENDS} PRIVATE ${ARG_PRIVATE_DEPENDS})
+  cmake_parse_arguments(ARG "COMPONENT" "" "SOURCES;HEADERS;DEPENDS;PRIVATE_DEPENDS" ${ARGN})
+  if(NOT ARG_COMPONENT)
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_link_libraries(${name} PUBLIC tillmark_options ${ARG_DEPENDS}
+                          PRIVATE ${ARG_PRIVATE_DEPENDS})
+    return()
+  endif()
+  add_library(${name} ${ARG_SOURCES})
+  add_library(Tillmark::${name} ALIAS ${name})
+  # Our warnings, sanitizers and source-tree include path stay in this build: the installed
+  # target carries only what its users need.
+  target_link_libraries(${name} PUBLIC $<BUILD_INTERFACE:tillmark_options> ${ARG_DEPENDS}
+                        PRIVATE ${ARG_PRIVATE_DEPENDS})
+  target_compile_features(${name} PUBLIC cxx_std_20)
+  # Installed under include/tillmark with their paths from the top of their tree. The generated
+  # headers are a set of their own: the build tree may lie inside the source tree.
+  set(file_sets)
+  set(generated ${ARG_HEADERS})
+  list(FILTER generated INCLUDE REGEX "^${TILLMARK_GENERATED_INCLUDE}/")
+  list(REMOVE_ITEM ARG_HEADERS ${generated})
+  if(ARG_HEADERS)
+    target_sources(${name} PUBLIC FILE_SET HEADERS BASE_DIRS ${PROJECT_SOURCE_DIR}
+                   FILES ${ARG_HEADERS})
+    list(APPEND file_sets FILE_SET HEADERS DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tillmark
+         COMPONENT serial-development)
+  endif()
+  if(generated)
+    target_sources(${name} PUBLIC FILE_SET generated TYPE HEADERS
+                   BASE_DIRS ${TILLMARK_GENERATED_INCLUDE} FILES ${generated})
+    list(APPEND file_sets FILE_SET generated DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tillmark
+         COMPONENT serial-development)
+  endif()
+  # Two install components: what programs need at run time (a shared library), and what building
+  # them needs (headers, static libraries, the link name, the package files).
+  install(TARGETS ${name} EXPORT TillmarkTargets
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT serial-development
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT serial-libraries
+            NAMELINK_COMPONENT serial-development
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT serial-libraries
+    ${file_sets})
+  string(TOUPPER ${name} upper)
+  set_target_properties(${name} PROPERTIES OUTPUT_NAME tillmark-${name}
+    VERSION ${PROJECT_VERSION} SOVERSION ${TILLMARK_SOVERSION}
+    # platform/Export.h: what the shared library being built exports, and what it imports.
+    DEFINE_SYMBOL TILLMARK_BUILDING_${upper})
+  if(BUILD_SHARED_LIBS)
+    # Only what the headers mark as the component's API leaves a shared library.
+    set_target_properties(${name} PROPERTIES CXX_VISIBILITY_PRESET hidden
+                          VISIBILITY_INLINES_HIDDEN ON)
+  endif()
 endfunction()
 
 # tillmark_test(<name> SOURCES ... DEPENDS ... [TIMEOUT s]): one GoogleTest binary, one CTest

@@ -4,6 +4,8 @@
 // Nothing is opened.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <string>
 
 namespace platform {
@@ -20,6 +22,6 @@ struct PortDetails {
 };
 
 // Details of the port Name under the current device roots; fields sysfs does not give stay empty.
-PortDetails DescribePort(const std::string& Name);
+TILLMARK_PLATFORM_API PortDetails DescribePort(const std::string& Name);
 
 } // namespace platform

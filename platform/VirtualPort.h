@@ -3,6 +3,8 @@
 // Beside the Win32 surface, implemented on Linux: Windows has no pseudo-terminals of this kind.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,7 +12,7 @@
 
 namespace platform {
 
-class VirtualPort {
+class TILLMARK_PLATFORM_API VirtualPort {
 public:
     // Opens the pair and publishes the terminal side as Name (in lower case). Throws
     // std::runtime_error with the reason: no alias folder, a name that is no plain file name,
@@ -40,7 +42,7 @@ private:
 
 // While alive, SIGINT and SIGTERM no longer end the process but make VirtualPort::Read return
 // nullopt; the old dispositions come back when it goes.
-class StopOnSignals {
+class TILLMARK_PLATFORM_API StopOnSignals {
 public:
     StopOnSignals();
     ~StopOnSignals();

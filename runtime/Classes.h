@@ -3,6 +3,7 @@
 // component's stored description.
 #pragma once
 
+#include "platform/Export.h"
 #include "runtime/Set.h"
 
 #include <array>
@@ -20,20 +21,20 @@ class TObject;
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 
 // A value that could not be converted or assigned.
-class EConvertError : public std::runtime_error {
+class TILLMARK_RUNTIME_API EConvertError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
 // A stored description that does not fit the component it is applied to.
-class EReadError : public std::runtime_error {
+class TILLMARK_RUNTIME_API EReadError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
 // The root of the object model: objects are not copied, are deleted through any base, and
 // know their class's name.
-class TObject {
+class TILLMARK_RUNTIME_API TObject {
 public:
     TObject() = default;
     TObject(const TObject&) = delete;
@@ -47,7 +48,7 @@ public:
 class TFiler;
 
 // An object whose values can be copied from another and listed as published properties.
-class TPersistent : public TObject {
+class TILLMARK_RUNTIME_API TPersistent : public TObject {
 public:
     // The class's name for messages.
     const char* ClassName() const override { return "TPersistent"; }
@@ -71,7 +72,7 @@ using TStoredDescription = std::vector<std::pair<std::string, std::string>>;
 // Visits published properties: writes them to a stored description or sets them from one.
 // Each property gives its value as text, its declared default (none: always written) and how
 // to set it from text, so declared defaults are data that both directions share.
-class TFiler {
+class TILLMARK_RUNTIME_API TFiler {
 public:
     virtual ~TFiler() = default;
 
@@ -136,7 +137,7 @@ using TComponentState = TSet<TComponentStateFlag, 2>;
 // A named object with an owner. The owner destroys what it owns, so a component created with an
 // owner must be allocated with new and is not deleted by anyone else; deleting it earlier is
 // allowed and detaches it from its owner.
-class TComponent : public TPersistent {
+class TILLMARK_RUNTIME_API TComponent : public TPersistent {
 public:
     // Joins AOwner's components, unless AOwner is null.
     explicit TComponent(TComponent* AOwner);

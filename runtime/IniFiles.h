@@ -1,13 +1,15 @@
 // Settings kept in a section of an INI file.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
 // A sectioned key-value store; a missing key reads as the default given.
-class IniStore {
+class TILLMARK_RUNTIME_API IniStore {
 public:
     virtual ~IniStore() = default;
     virtual std::string ReadString(const std::string& Section, const std::string& Key,
@@ -21,14 +23,14 @@ public:
                               std::int32_t Value) = 0;
 };
 
-class EIniFileException : public std::runtime_error {
+class TILLMARK_RUNTIME_API EIniFileException : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
 // An INI file on disk. Each write goes to the file at once, through a temporary file and a
 // rename, keeping comments, other sections and unknown keys; a missing file reads as empty.
-class TIniFile : public IniStore {
+class TILLMARK_RUNTIME_API TIniFile : public IniStore {
 public:
     explicit TIniFile(std::string FileName);
     ~TIniFile() override;

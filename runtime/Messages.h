@@ -3,6 +3,7 @@
 // calls themselves (SendMessageA, InSendMessage, ReplyMessage ...) are the platform's.
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/Win32.h"
 
 #include <functional>
@@ -20,6 +21,6 @@ using TWndMethod = std::function<void(TMessage& Message)>;
 // A hidden window owned by the calling thread whose messages go to Method. An error Method
 // raises while it handles a message sent from another thread goes to the application's
 // handler. Throws std::runtime_error when no window can be made.
-HWND AllocateHWnd(TWndMethod Method);
+TILLMARK_RUNTIME_API HWND AllocateHWnd(TWndMethod Method);
 // Destroys a hidden window, from the thread that allocated it; senders still waiting on it get 0.
-void DeallocateHWnd(HWND Wnd);
+TILLMARK_RUNTIME_API void DeallocateHWnd(HWND Wnd);

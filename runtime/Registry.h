@@ -1,6 +1,7 @@
 // Settings kept in an open registry key, as the toolkit's registry class reads and writes them.
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/Win32.h"
 
 #include <cstdint>
@@ -9,13 +10,13 @@
 #include <string>
 #include <vector>
 
-class ERegistryException : public std::runtime_error {
+class TILLMARK_RUNTIME_API ERegistryException : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
 // An open registry key holding values directly (no subkeys).
-class RegistryKeyStore {
+class TILLMARK_RUNTIME_API RegistryKeyStore {
 public:
     virtual ~RegistryKeyStore() = default;
     // A text value (REG_SZ, its size counting the closing NUL); "Failed to set data for '%s'".
@@ -36,7 +37,7 @@ struct TRegDataInfo {
 };
 
 // A key opened (or created) under a root key through the platform's registry calls.
-class TRegistryKey : public RegistryKeyStore {
+class TILLMARK_RUNTIME_API TRegistryKey : public RegistryKeyStore {
 public:
     // Raises ERegistryException naming the key, and on this platform the store's own problem
     // (a malformed file, say), when it cannot be opened.

@@ -4,6 +4,7 @@
 // which learns of new work through the wake-up callback.
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/Win32.h"
 #include "runtime/Classes.h"
 
@@ -27,26 +28,26 @@ enum TThreadPriority : std::uint8_t {
 
 // Makes the calling thread the main thread; by default it is the thread that started the
 // program.
-void SetMainThread();
+TILLMARK_RUNTIME_API void SetMainThread();
 // True on the main thread.
-bool IsMainThread();
+TILLMARK_RUNTIME_API bool IsMainThread();
 
 // Called from any thread whenever work is queued for the main thread, so that an event loop can
 // come back and call CheckSynchronize. Without one, the queue is served only where this layer
 // serves it. Passing an empty function removes it.
-void SetWakeMainThread(std::function<void()> Wake);
+TILLMARK_RUNTIME_API void SetWakeMainThread(std::function<void()> Wake);
 
 // Serves the calling thread's queue: queued calls (main thread only) and messages sent to its
 // hidden windows. Waits up to TimeoutMs for the first item; INFINITE waits until one arrives or
 // WakeMainThread is called. Returns true when anything ran.
-bool CheckSynchronize(DWORD TimeoutMs = 0);
+TILLMARK_RUNTIME_API bool CheckSynchronize(DWORD TimeoutMs = 0);
 
 // Ends a CheckSynchronize wait on the main thread early (safe from any thread, not from a
 // signal handler).
-void WakeMainThread();
+TILLMARK_RUNTIME_API void WakeMainThread();
 
 // A thread whose work is a derived class's Execute, run on a pooled OS thread.
-class TThread : public TObject {
+class TILLMARK_RUNTIME_API TThread : public TObject {
 public:
     // Starts the thread at once, or with CreateSuspended only at Start or StartOnSignal.
     explicit TThread(bool CreateSuspended);

@@ -2,6 +2,7 @@
 // errors. Include this header to use the component.
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/Win32.h"
 #include "runtime/Classes.h"
 #include "runtime/Messages.h"
@@ -25,7 +26,7 @@ class RegistryKeyStore;
 class IniStore;
 
 // The port's read and write time-outs in milliseconds; -1 goes to the device as MAXDWORD.
-class TComTimeouts : public TPersistent {
+class TILLMARK_SERIAL_API TComTimeouts : public TPersistent {
 public:
     // A stand-alone object, as a value for the port's SetTimeouts; each port owns its own.
     TComTimeouts() = default;
@@ -61,7 +62,7 @@ private:
 };
 
 // The port's flow control: which modem lines and XON/XOFF characters hold the data back.
-class TComFlowControl : public TPersistent {
+class TILLMARK_SERIAL_API TComFlowControl : public TPersistent {
 public:
     // A stand-alone object, as a value for the port's SetFlowControl; each port owns its own.
     TComFlowControl() = default;
@@ -125,7 +126,7 @@ private:
 };
 
 // The port's parity: the parity bit it sends and what becomes of received parity errors.
-class TComParity : public TPersistent {
+class TILLMARK_SERIAL_API TComParity : public TPersistent {
 public:
     // A stand-alone object, as a value for the port's SetParity; each port owns its own.
     TComParity() = default;
@@ -162,7 +163,7 @@ private:
 };
 
 // Device buffer sizes in bytes; a positive odd size is lowered to the even size below it.
-class TComBuffer : public TPersistent {
+class TILLMARK_SERIAL_API TComBuffer : public TPersistent {
 public:
     // A stand-alone object, as a value for the port's SetBuffer; each port owns its own.
     TComBuffer() = default;
@@ -232,14 +233,14 @@ struct TTransferRecord {
 using PTransferRecord = TTransferRecord*;
 
 // Makes Rec a new record whose completion event is manual-reset and set.
-void NewTransferRecord(PTransferRecord& Rec);
+TILLMARK_SERIAL_API void NewTransferRecord(PTransferRecord& Rec);
 // Closes Rec's event, deletes it and sets Rec to null; a null Rec is left alone.
-void FreeTransferRecord(PTransferRecord& Rec);
+TILLMARK_SERIAL_API void FreeTransferRecord(PTransferRecord& Rec);
 // Gives Rec its kind and a copy of the Count bytes at Buffer, for the links.
-void PrepareTransferRecord(TTransferKind Kind, const void* Buffer, std::int32_t Count,
-                           PTransferRecord& Rec);
+TILLMARK_SERIAL_API void PrepareTransferRecord(TTransferKind Kind, const void* Buffer,
+                                               std::int32_t Count, PTransferRecord& Rec);
 // The port error code of a failure of Rec's transfer: peWriteFile or peReadFile.
-std::int32_t TransferErrorCode(const PTransferRecord& Rec);
+TILLMARK_SERIAL_API std::int32_t TransferErrorCode(const PTransferRecord& Rec);
 
 // Handlers of the port's events: Count bytes waiting, bytes handed over, a modem line's new
 // state, and the line errors found.
@@ -292,7 +293,7 @@ inline constexpr UINT PortEventMessage = WM_USER + 1;
 
 // The port: its settings, opening and closing the device, transfers, and the line's events
 // delivered to handlers and links. TComPort adds the published form.
-class TCustomComPort : public TComponent {
+class TILLMARK_SERIAL_API TCustomComPort : public TComponent {
 public:
     // Closed, for "COM1" at 9600 bits/s, 8 data bits, no parity, one stop bit, every event;
     // AOwner, if any, destroys it.
@@ -576,7 +577,7 @@ private:
 
 // The thread that waits for the device's events while a port with events is open and hands
 // each batch to the port by its SyncMethod.
-class TComThread : public TThread {
+class TILLMARK_SERIAL_API TComThread : public TThread {
 public:
     // Asks the device for the events a routine or handler would act on and puts out the first
     // wait request; the thread starts once that completes.
@@ -637,7 +638,7 @@ private:
 };
 
 // The port with its settings published for a stored description.
-class TComPort : public TCustomComPort {
+class TILLMARK_SERIAL_API TComPort : public TCustomComPort {
 public:
     // Made as a TCustomComPort is.
     using TCustomComPort::TCustomComPort;

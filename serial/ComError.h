@@ -1,6 +1,7 @@
 // The one error type of the serial port component.
 #pragma once
 
+#include "platform/Export.h"
 #include <cstdint>
 #include <stdexcept>
 
@@ -31,10 +32,10 @@ inline constexpr std::int32_t peRxBufLinked = 22;    // not raised
 inline constexpr std::int32_t peRegistry = 23;       // not raised
 
 // The message of a port error code (1 to 23); empty for any other number.
-const char* ComErrorMessage(std::int32_t PortErrorCode);
+TILLMARK_SERIAL_API const char* ComErrorMessage(std::int32_t PortErrorCode);
 
 // The error the component raises: the step that failed, and the operating system's error number.
-class EComPort : public std::runtime_error {
+class TILLMARK_SERIAL_API EComPort : public std::runtime_error {
 public:
     // A failed operating-system call: the message gets " (win error code: <n>)".
     EComPort(std::int32_t APortErrorCode, std::int32_t AOsErrorCode);

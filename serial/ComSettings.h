@@ -2,6 +2,7 @@
 // (as a stored description names them) and text forms (as settings stores write them).
 #pragma once
 
+#include "platform/Export.h"
 #include "runtime/Set.h"
 
 #include <array>
@@ -130,47 +131,47 @@ enum TSettingsGroup : std::uint8_t {
 using TSettingsGroups = TSet<TSettingsGroup, 6>;
 
 // Identifiers as a stored description names the values, indexed by ordinal.
-extern const std::array<const char*, 16> BaudRateIdents;
-extern const std::array<const char*, 3> StopBitsIdents;
-extern const std::array<const char*, 4> DataBitsIdents;
-extern const std::array<const char*, 5> ParityBitsIdents;
-extern const std::array<const char*, 3> DTRFlowControlIdents;
-extern const std::array<const char*, 4> RTSFlowControlIdents;
-extern const std::array<const char*, 4> FlowControlIdents;
-extern const std::array<const char*, 3> SyncMethodIdents;
-extern const std::array<const char*, 10> ComEventIdents;
-extern const std::array<const char*, 8> ComErrorIdents;
-extern const std::array<const char*, 6> SettingsGroupIdents;
+extern TILLMARK_SERIAL_API const std::array<const char*, 16> BaudRateIdents;
+extern TILLMARK_SERIAL_API const std::array<const char*, 3> StopBitsIdents;
+extern TILLMARK_SERIAL_API const std::array<const char*, 4> DataBitsIdents;
+extern TILLMARK_SERIAL_API const std::array<const char*, 5> ParityBitsIdents;
+extern TILLMARK_SERIAL_API const std::array<const char*, 3> DTRFlowControlIdents;
+extern TILLMARK_SERIAL_API const std::array<const char*, 4> RTSFlowControlIdents;
+extern TILLMARK_SERIAL_API const std::array<const char*, 4> FlowControlIdents;
+extern TILLMARK_SERIAL_API const std::array<const char*, 3> SyncMethodIdents;
+extern TILLMARK_SERIAL_API const std::array<const char*, 10> ComEventIdents;
+extern TILLMARK_SERIAL_API const std::array<const char*, 8> ComErrorIdents;
+extern TILLMARK_SERIAL_API const std::array<const char*, 6> SettingsGroupIdents;
 
 // Device codes. Bits per second of a rate; 0 for brCustom, whose speed is CustomBaudRate.
-std::int32_t BaudRateBitsPerSecond(TBaudRate Value);
-std::uint8_t StopBitsCode(TStopBits Value);
-std::uint8_t DataBitsCode(TDataBits Value);
-std::uint8_t ParityCode(TParityBits Value);
-std::uint32_t DTRControlCode(TDTRFlowControl Value);
-std::uint32_t RTSControlCode(TRTSFlowControl Value);
+TILLMARK_SERIAL_API std::int32_t BaudRateBitsPerSecond(TBaudRate Value);
+TILLMARK_SERIAL_API std::uint8_t StopBitsCode(TStopBits Value);
+TILLMARK_SERIAL_API std::uint8_t DataBitsCode(TDataBits Value);
+TILLMARK_SERIAL_API std::uint8_t ParityCode(TParityBits Value);
+TILLMARK_SERIAL_API std::uint32_t DTRControlCode(TDTRFlowControl Value);
+TILLMARK_SERIAL_API std::uint32_t RTSControlCode(TRTSFlowControl Value);
 
 // Text forms. Text to value ignores ASCII letter case, matches whole text only, and falls back
 // to br9600, sbOneStopBit, dbEight, prNone or fcCustom when nothing matches.
-std::string BaudRateToText(TBaudRate Value);
-TBaudRate TextToBaudRate(const std::string& Text);
-std::string StopBitsToText(TStopBits Value);
-TStopBits TextToStopBits(const std::string& Text);
-std::string DataBitsToText(TDataBits Value);
-TDataBits TextToDataBits(const std::string& Text);
-std::string ParityToText(TParityBits Value);
-TParityBits TextToParity(const std::string& Text);
-std::string FlowControlToText(TFlowControl Value);
-TFlowControl TextToFlowControl(const std::string& Text);
+TILLMARK_SERIAL_API std::string BaudRateToText(TBaudRate Value);
+TILLMARK_SERIAL_API TBaudRate TextToBaudRate(const std::string& Text);
+TILLMARK_SERIAL_API std::string StopBitsToText(TStopBits Value);
+TILLMARK_SERIAL_API TStopBits TextToStopBits(const std::string& Text);
+TILLMARK_SERIAL_API std::string DataBitsToText(TDataBits Value);
+TILLMARK_SERIAL_API TDataBits TextToDataBits(const std::string& Text);
+TILLMARK_SERIAL_API std::string ParityToText(TParityBits Value);
+TILLMARK_SERIAL_API TParityBits TextToParity(const std::string& Text);
+TILLMARK_SERIAL_API std::string FlowControlToText(TFlowControl Value);
+TILLMARK_SERIAL_API TFlowControl TextToFlowControl(const std::string& Text);
 
 // Text forms the settings stores use. Booleans: "Yes" and "No", and only "YES" in any letter
 // case reads as true. Characters 0x21 to 0x7F as themselves, every other code as "#" and its
 // decimal code; reading "#" and a number keeps its low 8 bits. DTR and RTS fall back to Disable.
-std::string BoolToText(bool Value);
-bool TextToBool(const std::string& Text);
-std::string DtrControlToText(TDTRFlowControl Value);
-TDTRFlowControl TextToDtrControl(const std::string& Text);
-std::string RtsControlToText(TRTSFlowControl Value);
-TRTSFlowControl TextToRtsControl(const std::string& Text);
-std::string CharToText(char Value);
-char TextToChar(const std::string& Text);
+TILLMARK_SERIAL_API std::string BoolToText(bool Value);
+TILLMARK_SERIAL_API bool TextToBool(const std::string& Text);
+TILLMARK_SERIAL_API std::string DtrControlToText(TDTRFlowControl Value);
+TILLMARK_SERIAL_API TDTRFlowControl TextToDtrControl(const std::string& Text);
+TILLMARK_SERIAL_API std::string RtsControlToText(TRTSFlowControl Value);
+TILLMARK_SERIAL_API TRTSFlowControl TextToRtsControl(const std::string& Text);
+TILLMARK_SERIAL_API std::string CharToText(char Value);
+TILLMARK_SERIAL_API char TextToChar(const std::string& Text);

@@ -1,6 +1,8 @@
 // Basic Win32 types, constants and the last-error slot.
 #pragma once
 
+#include "platform/Export.h"
+
 #include <cstdint>
 
 // The integer, boolean, handle and text types of the calls.
@@ -58,5 +60,5 @@ inline constexpr DWORD ERROR_IO_PENDING = 997;
 inline constexpr DWORD ERROR_TIMEOUT = 1460;
 
 // The calling thread's last error, as the most recent failing call left it.
-DWORD GetLastError();
-void SetLastError(DWORD dwErrCode);
+TILLMARK_PLATFORM_API DWORD GetLastError();
+TILLMARK_PLATFORM_API void SetLastError(DWORD dwErrCode);

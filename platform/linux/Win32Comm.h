@@ -1,6 +1,7 @@
 // Comm devices: line settings, time-outs, queues, event masks and modem lines.
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/linux/Win32File.h"
 
 // The device control block, laid out bit for bit as Windows does (28 bytes).
@@ -138,26 +139,27 @@ inline constexpr DWORD CLRBREAK = 9;
 
 // The input size is that of our receive ring (0 keeps it); the output size is only recorded.
 // Either above 16 MiB is refused with ERROR_INVALID_PARAMETER.
-BOOL SetupComm(HANDLE hFile, DWORD dwInQueue, DWORD dwOutQueue);
+TILLMARK_PLATFORM_API BOOL SetupComm(HANDLE hFile, DWORD dwInQueue, DWORD dwOutQueue);
 // GetCommState gives back the DCB last set (at first, one made from the device's settings).
 // SetCommState refuses RTS_CONTROL_TOGGLE, and fErrorChar with fParity, with
 // ERROR_NOT_SUPPORTED; fTXContinueOnXoff has no effect here.
-BOOL GetCommState(HANDLE hFile, LPDCB lpDCB);
-BOOL SetCommState(HANDLE hFile, LPDCB lpDCB);
+TILLMARK_PLATFORM_API BOOL GetCommState(HANDLE hFile, LPDCB lpDCB);
+TILLMARK_PLATFORM_API BOOL SetCommState(HANDLE hFile, LPDCB lpDCB);
 // The time-outs of the reads and writes started from then on.
-BOOL GetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts);
-BOOL SetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts);
+TILLMARK_PLATFORM_API BOOL GetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts);
+TILLMARK_PLATFORM_API BOOL SetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts);
 // The events to report, and the wait for them; a new mask ends a pending wait with none.
-BOOL SetCommMask(HANDLE hFile, DWORD dwEvtMask);
-BOOL GetCommMask(HANDLE hFile, LPDWORD lpEvtMask);
-BOOL WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask, LPOVERLAPPED lpOverlapped);
+TILLMARK_PLATFORM_API BOOL SetCommMask(HANDLE hFile, DWORD dwEvtMask);
+TILLMARK_PLATFORM_API BOOL GetCommMask(HANDLE hFile, LPDWORD lpEvtMask);
+TILLMARK_PLATFORM_API BOOL WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask,
+                                         LPOVERLAPPED lpOverlapped);
 // Ends pending transfers (the ABORT flags) and empties the queues (the CLEAR flags).
-BOOL PurgeComm(HANDLE hFile, DWORD dwFlags);
+TILLMARK_PLATFORM_API BOOL PurgeComm(HANDLE hFile, DWORD dwFlags);
 // On a comm device: waits until everything written has left it (other handles: not supported).
-BOOL FlushFileBuffers(HANDLE hFile);
+TILLMARK_PLATFORM_API BOOL FlushFileBuffers(HANDLE hFile);
 // Takes the line errors since the last call, and the device's state.
-BOOL ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat);
+TILLMARK_PLATFORM_API BOOL ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat);
 // The modem input lines; on a device without them (a pty) all are off, and the call succeeds.
-BOOL GetCommModemStatus(HANDLE hFile, LPDWORD lpModemStat);
+TILLMARK_PLATFORM_API BOOL GetCommModemStatus(HANDLE hFile, LPDWORD lpModemStat);
 // Sets or clears DTR, RTS or break, or holds and resumes output as XOFF and XON would.
-BOOL EscapeCommFunction(HANDLE hFile, DWORD dwFunc);
+TILLMARK_PLATFORM_API BOOL EscapeCommFunction(HANDLE hFile, DWORD dwFunc);

@@ -1,6 +1,7 @@
 // Files and devices: opening, overlapped reads and writes, and their completion.
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/linux/Win32Sync.h"
 
 #include <cstdint>
@@ -52,17 +53,19 @@ using LPOVERLAPPED = _OVERLAPPED*;
 // Opens devices only: "\\.\" + a port name (or a bare "COMn") as a comm device, "LPTn" as a line
 // printer. Nothing is ever created or truncated, whatever the disposition; any other name fails
 // with ERROR_NOT_SUPPORTED.
-HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                   LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
-                   DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+TILLMARK_PLATFORM_API HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess,
+                                         DWORD dwShareMode,
+                                         LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                                         DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                                         HANDLE hTemplateFile);
 // A comm device completes a transfer on its record (pending meanwhile) or, without one, before
 // returning; its buffer must last until then. A line printer is written at once, never read.
-BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
-               DWORD* lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
-BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead,
-              LPOVERLAPPED lpOverlapped);
+TILLMARK_PLATFORM_API BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                                     DWORD* lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
+TILLMARK_PLATFORM_API BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                                    DWORD* lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
 // Completion is read from the record alone; waiting (bWait) needs the record's hEvent.
-BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, DWORD* lpNumberOfBytesTransferred,
-                         BOOL bWait);
+TILLMARK_PLATFORM_API BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
+                                               DWORD* lpNumberOfBytesTransferred, BOOL bWait);
 // A comm device is FILE_TYPE_CHAR; a line printer is whatever its path is (a FIFO: a pipe).
-DWORD GetFileType(HANDLE hFile);
+TILLMARK_PLATFORM_API DWORD GetFileType(HANDLE hFile);

@@ -2,6 +2,7 @@
 // instead of setting the last error, as on Windows.
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/linux/Win32Base.h"
 #include "platform/linux/Win32Sync.h"
 
@@ -69,24 +70,29 @@ inline constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
 // Reading keys. HKEY_LOCAL_MACHINE holds only HARDWARE\DEVICEMAP\SERIALCOMM, the machine's
 // serial ports, read-only; HKEY_CURRENT_USER is the user's registry file; the other predefined
 // keys are empty. Keys have no class, and no subkeys that these calls list.
-LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
-LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
-                      LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
-                      LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
-                      LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime);
-LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
-                   LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
-LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
-                      LPBYTE lpData, LPDWORD lpcbData);
-LONG RegCloseKey(HKEY hKey);
+TILLMARK_PLATFORM_API LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions,
+                                         REGSAM samDesired, PHKEY phkResult);
+TILLMARK_PLATFORM_API LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass,
+                                            LPDWORD lpReserved, LPDWORD lpcSubKeys,
+                                            LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
+                                            LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen,
+                                            LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
+                                            PFILETIME lpftLastWriteTime);
+TILLMARK_PLATFORM_API LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName,
+                                         LPDWORD lpcchValueName, LPDWORD lpReserved, LPDWORD lpType,
+                                         LPBYTE lpData, LPDWORD lpcbData);
+TILLMARK_PLATFORM_API LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved,
+                                            LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
+TILLMARK_PLATFORM_API LONG RegCloseKey(HKEY hKey);
 // Writing keys: only under HKEY_CURRENT_USER, each change rewriting the user's registry file.
-LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
-                     REGSAM samDesired, const LPSECURITY_ATTRIBUTES lpSecurityAttributes,
-                     PHKEY phkResult, LPDWORD lpdwDisposition);
-LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
-                    DWORD cbData);
-LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
+TILLMARK_PLATFORM_API LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved,
+                                           LPSTR lpClass, DWORD dwOptions, REGSAM samDesired,
+                                           const LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                                           PHKEY phkResult, LPDWORD lpdwDisposition);
+TILLMARK_PLATFORM_API LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved,
+                                          DWORD dwType, const BYTE* lpData, DWORD cbData);
+TILLMARK_PLATFORM_API LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 
 // Not in Win32: keys under HKEY_CURRENT_USER live in one file here; after a call failed with
 // ERROR_BADDB or ERROR_WRITE_FAULT this says which file and what is wrong, line included.
-std::string RegUserStoreProblem();
+TILLMARK_PLATFORM_API std::string RegUserStoreProblem();

@@ -1,6 +1,7 @@
 // Kernel objects, events and waits.
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/linux/Win32Base.h"
 
 // The results of the waits, and the most handles one wait takes. WAIT_ABANDONED never comes
@@ -16,19 +17,19 @@ struct SECURITY_ATTRIBUTES;
 using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 
 // Events are private to the process: a non-empty name is refused with ERROR_NOT_SUPPORTED.
-HANDLE CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset, BOOL bInitialState,
-                    LPCSTR lpName);
+TILLMARK_PLATFORM_API HANDLE CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes,
+                                          BOOL bManualReset, BOOL bInitialState, LPCSTR lpName);
 // Signal an event, or take the signal back.
-BOOL SetEvent(HANDLE hEvent);
-BOOL ResetEvent(HANDLE hEvent);
+TILLMARK_PLATFORM_API BOOL SetEvent(HANDLE hEvent);
+TILLMARK_PLATFORM_API BOOL ResetEvent(HANDLE hEvent);
 // Waits on events only; any other handle fails the wait with ERROR_INVALID_HANDLE.
-DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
-DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAll,
-                             DWORD dwMilliseconds);
+TILLMARK_PLATFORM_API DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+TILLMARK_PLATFORM_API DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles,
+                                                   BOOL bWaitAll, DWORD dwMilliseconds);
 // Closes an event or a device (a registered wait ends with UnregisterWaitEx).
-BOOL CloseHandle(HANDLE hObject);
+TILLMARK_PLATFORM_API BOOL CloseHandle(HANDLE hObject);
 // Sleep(0) gives up the rest of the time slice.
-void Sleep(DWORD dwMilliseconds);
+TILLMARK_PLATFORM_API void Sleep(DWORD dwMilliseconds);
 
 // Waits registered with the thread pool. Here every callback runs on one wait thread of the
 // process, one after the other, so a callback should be short. Only what the serial component
@@ -44,10 +45,10 @@ inline constexpr ULONG WT_EXECUTEDEFAULT = 0x00;
 inline constexpr ULONG WT_EXECUTEINWAITTHREAD = 0x04;
 inline constexpr ULONG WT_EXECUTEONLYONCE = 0x08;
 inline constexpr ULONG WT_EXECUTELONGFUNCTION = 0x10;
-BOOL RegisterWaitForSingleObject(HANDLE* phNewWaitObject, HANDLE hObject,
-                                 WAITORTIMERCALLBACK Callback, PVOID Context, ULONG dwMilliseconds,
-                                 ULONG dwFlags);
-BOOL UnregisterWaitEx(HANDLE WaitHandle, HANDLE CompletionEvent);
+TILLMARK_PLATFORM_API BOOL RegisterWaitForSingleObject(HANDLE* phNewWaitObject, HANDLE hObject,
+                                                       WAITORTIMERCALLBACK Callback, PVOID Context,
+                                                       ULONG dwMilliseconds, ULONG dwFlags);
+TILLMARK_PLATFORM_API BOOL UnregisterWaitEx(HANDLE WaitHandle, HANDLE CompletionEvent);
 
 // The calling thread's id, unique among the threads alive in the system.
-DWORD GetCurrentThreadId();
+TILLMARK_PLATFORM_API DWORD GetCurrentThreadId();

@@ -1,6 +1,7 @@
 // Local date and time, and the user's regional date and time separators.
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/linux/Win32Base.h"
 
 #include <string>
@@ -33,17 +34,17 @@ inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_INVALID_FLAGS = 1004;
 
 // The local date and time now, to the millisecond.
-void GetLocalTime(LPSYSTEMTIME lpSystemTime);
+TILLMARK_PLATFORM_API void GetLocalTime(LPSYSTEMTIME lpSystemTime);
 
 // Only LOCALE_USER_DEFAULT with LOCALE_SDATE or LOCALE_STIME is answered, from the LC_TIME
 // locale of the environment; a locale that names no separator gives "/" and ":".
-int GetLocaleInfoA(LCID Locale, LCTYPE LCType, LPSTR lpLCData, int cchData);
+TILLMARK_PLATFORM_API int GetLocaleInfoA(LCID Locale, LCTYPE LCType, LPSTR lpLCData, int cchData);
 
 namespace platform {
 
 // The literal text between the first two fields of a strftime format ("%d.%m.%Y" gives "."),
 // with the composite fields (%D, %F, %T, %R, %r) spelled out first; empty when the format holds
 // fewer than two fields or nothing between them.
-std::string FieldSeparator(std::string_view Format);
+TILLMARK_PLATFORM_API std::string FieldSeparator(std::string_view Format);
 
 } // namespace platform

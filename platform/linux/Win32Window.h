@@ -5,6 +5,7 @@
 // messages and no creation or destruction messages.
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/linux/Win32Base.h"
 
 #include <cstdint>
@@ -72,55 +73,58 @@ struct MSG {
 using LPMSG = MSG*;
 
 // Classes are known to the whole process by name; hInstance is not looked at.
-ATOM RegisterClassA(const WNDCLASSA* lpWndClass);
-BOOL UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance);
+TILLMARK_PLATFORM_API ATOM RegisterClassA(const WNDCLASSA* lpWndClass);
+TILLMARK_PLATFORM_API BOOL UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance);
 
 // Makes a window of a registered class owned by the calling thread. hWndParent must be
 // HWND_MESSAGE (anything else fails with ERROR_NOT_SUPPORTED); position, size, styles and the
 // window name are ignored.
-HWND CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X,
-                     int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
-                     HINSTANCE hInstance, LPVOID lpParam);
+TILLMARK_PLATFORM_API HWND CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName,
+                                           DWORD dwStyle, int X, int Y, int nWidth, int nHeight,
+                                           HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
+                                           LPVOID lpParam);
 // Only the owning thread may destroy a window (another fails with ERROR_ACCESS_DENIED).
 // Messages still queued for it are answered with 0, so no sender is left waiting.
-BOOL DestroyWindow(HWND hWnd);
+TILLMARK_PLATFORM_API BOOL DestroyWindow(HWND hWnd);
 // Nonzero while the window exists.
-BOOL IsWindow(HWND hWnd);
+TILLMARK_PLATFORM_API BOOL IsWindow(HWND hWnd);
 
 // GWLP_USERDATA only; any other index fails with ERROR_INVALID_INDEX. As on Windows, a
 // successful call leaves the last error alone, so a previous value of 0 is told from a failure
 // by setting the last error to 0 first.
-LONG_PTR GetWindowLongPtrA(HWND hWnd, int nIndex);
-LONG_PTR SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
+TILLMARK_PLATFORM_API LONG_PTR GetWindowLongPtrA(HWND hWnd, int nIndex);
+TILLMARK_PLATFORM_API LONG_PTR SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
 
 // From the owning thread the window procedure is called at once. From another thread the
 // message is queued for the owner, and the sender blocks until the owner's window procedure
 // returns or calls ReplyMessage; meanwhile it delivers messages sent to its own windows.
-LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+TILLMARK_PLATFORM_API LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 // Nonzero while the calling thread handles a message sent from another thread.
-BOOL InSendMessage();
+TILLMARK_PLATFORM_API BOOL InSendMessage();
 // Lets the sender of the message being handled go on with lResult. FALSE outside a message sent
 // from another thread; TRUE within one, even when it was answered already (later answers are
 // dropped), as on Windows.
-BOOL ReplyMessage(LRESULT lResult);
+TILLMARK_PLATFORM_API BOOL ReplyMessage(LRESULT lResult);
 // Answers 0 to every message: a message-only window here has no default behaviour.
-LRESULT DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+TILLMARK_PLATFORM_API LRESULT DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 
 // Delivers every message sent to the calling thread's windows, then looks for a posted message:
 // there are none here, so it returns FALSE.
-BOOL PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
+TILLMARK_PLATFORM_API BOOL PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin,
+                                        UINT wMsgFilterMax, UINT wRemoveMsg);
 // The high word has QS_SENDMESSAGE while a sent message waits for delivery, if asked for.
-DWORD GetQueueStatus(UINT flags);
+TILLMARK_PLATFORM_API DWORD GetQueueStatus(UINT flags);
 
 // WaitForMultipleObjects that also returns WAIT_OBJECT_0 + nCount while, with QS_SENDMESSAGE in
 // dwWakeMask, a message sent to the calling thread's windows waits for delivery. The handles
 // may be none. Waiting for all of them (fWaitAll) fails with ERROR_NOT_SUPPORTED.
-DWORD MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL fWaitAll,
-                                DWORD dwMilliseconds, DWORD dwWakeMask);
+TILLMARK_PLATFORM_API DWORD MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles,
+                                                      BOOL fWaitAll, DWORD dwMilliseconds,
+                                                      DWORD dwWakeMask);
 
 // Not a Windows call. Windows' own event loops deliver sent messages wherever they wait; an event
 // loop here that is not this layer's (a GUI toolkit's) learns of them through this hook, which
 // runs on the sending thread, with the owner's thread id, after each message it queues. Pass
 // null to remove it.
 using SENTMESSAGEHOOK = void (*)(DWORD dwOwnerThreadId);
-void SetSentMessageHook(SENTMESSAGEHOOK Hook);
+TILLMARK_PLATFORM_API void SetSentMessageHook(SENTMESSAGEHOOK Hook);
