@@ -10,8 +10,9 @@ unpacked="$work/download"
 mkdir -p "$unpacked"
 (cd "$unpacked" && unzip -q "$TILLMARK_ROOT/$zip")
 folder="$(ls -d "$unpacked"/tillmark-*)"
-check "the download holds both programs and the README" \
-    test -f "$folder/tillmark.exe" -a -f "$folder/tillmark-cli.exe" -a -f "$folder/README.md"
+check "the download holds both programs, the README and the licence" \
+    test -f "$folder/tillmark.exe" -a -f "$folder/tillmark-cli.exe" -a -f "$folder/README.md" \
+    -a -f "$folder/LICENCE.txt"
 check "tillmark-cli.exe runs from the download" bash -c \
     "timeout 60 '$wine' '$folder/tillmark-cli.exe' --version | grep -q '^tillmark-cli '"
 
