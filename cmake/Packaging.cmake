@@ -26,7 +26,7 @@ set(CPACK_DEBIAN_PROGRAMS_PACKAGE_SHLIBDEPS ON)
 # The virtual printer draws its receipts in these faces; Debian has X fonts recommended, not
 # required.
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_RECOMMENDS "xfonts-terminus, xfonts-baekmuk")
-string(CONCAT CPACK_COMPONENT_GROUP_PROGRAMS_DESCRIPTION
+string(CONCAT CPACK_DEBIAN_PROGRAMS_DESCRIPTION
   "test console for ESC/POS receipt printers and their cash drawers\n"
   "Tillmark prints a test receipt in English or Korean on a receipt printer of\n"
   "the TM-T88 class, on a serial port, the parallel port or the network, and\n"
@@ -36,7 +36,7 @@ string(CONCAT CPACK_COMPONENT_GROUP_PROGRAMS_DESCRIPTION
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libtillmark-serial-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libsimpleini-dev")
-string(CONCAT CPACK_COMPONENT_GROUP_DEV_DESCRIPTION
+string(CONCAT CPACK_DEBIAN_DEV_DESCRIPTION
   "serial port component of Tillmark (development files)\n"
   "A serial port object with its settings, blocking transfers with time-outs,\n"
   "events for received bytes, modem lines and line errors in three delivery\n"
