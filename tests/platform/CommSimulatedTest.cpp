@@ -259,9 +259,9 @@ TEST_F(CommSimulated, Rx80FullFollowsTheSetupCommSize) {
     ASSERT_TRUE(SetCommTimeouts(Port, &immediate));
     BYTE buffer[16] = {};
     DWORD got = 0;
-    ASSERT_TRUE(ReadFile(Port, buffer, sizeof buffer, &got, nullptr));
+    ASSERT_TRUE(commtest::ReadWaited(Port, buffer, sizeof buffer, got));
     EXPECT_EQ(got, 10u);
-    ASSERT_TRUE(ReadFile(Port, buffer, sizeof buffer, &got, nullptr));
+    ASSERT_TRUE(commtest::ReadWaited(Port, buffer, sizeof buffer, got));
     EXPECT_EQ(got, 2u) << "nothing was lost";
     EXPECT_EQ(buffer[1], 12);
 }
@@ -281,7 +281,7 @@ TEST_F(CommSimulated, EventCharacterAndDiscardedNuls) {
     ASSERT_TRUE(SetCommTimeouts(Port, &immediate));
     BYTE buffer[8] = {};
     DWORD got = 0;
-    ASSERT_TRUE(ReadFile(Port, buffer, sizeof buffer, &got, nullptr));
+    ASSERT_TRUE(commtest::ReadWaited(Port, buffer, sizeof buffer, got));
     ASSERT_EQ(got, 3u);
     EXPECT_EQ(std::memcmp(buffer, "ok\n", 3), 0);
 
@@ -328,9 +328,9 @@ TEST_F(CommSimulated, DtrHandshakeFollowsTheReceiveRing) {
     ASSERT_TRUE(SetCommTimeouts(Port, &immediate));
     BYTE buffer[8] = {};
     DWORD got = 0;
-    ASSERT_TRUE(ReadFile(Port, buffer, 4, &got, nullptr));
+    ASSERT_TRUE(commtest::ReadWaited(Port, buffer, 4, got));
     EXPECT_FALSE(Device->Dtr()) << "4 queued is above the XON limit";
-    ASSERT_TRUE(ReadFile(Port, buffer, 1, &got, nullptr));
+    ASSERT_TRUE(commtest::ReadWaited(Port, buffer, 1, got));
     EXPECT_TRUE(Device->Dtr());
     EXPECT_TRUE(Device->Rts());
 }

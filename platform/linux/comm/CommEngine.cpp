@@ -50,8 +50,8 @@ void ByteRing::Resize(std::size_t Capacity) {
     Count = n;
 }
 
-CommEngine::CommEngine(std::unique_ptr<CommBackend> Backend)
-    : Device(std::move(Backend)), Ring(DefaultInputSize) {}
+CommEngine::CommEngine(std::unique_ptr<CommBackend> Backend, bool Overlapped)
+    : Device(std::move(Backend)), FOverlappedIo(Overlapped), Ring(DefaultInputSize) {}
 
 CommEngine::~CommEngine() {
     Close();
@@ -298,8 +298,8 @@ std::shared_ptr<CommEngine> FindCommEngine(HANDLE Handle) {
     return FindHandleAs<CommEngine>(Handle);
 }
 
-std::shared_ptr<CommEngine> StartCommEngine(std::unique_ptr<CommBackend> Backend) {
-    auto engine = std::make_shared<CommEngine>(std::move(Backend));
+std::shared_ptr<CommEngine> StartCommEngine(std::unique_ptr<CommBackend> Backend, bool Overlapped) {
+    auto engine = std::make_shared<CommEngine>(std::move(Backend), Overlapped);
     if (const DWORD error = engine->Start()) {
         engine->Close();
         SetLastError(error);
