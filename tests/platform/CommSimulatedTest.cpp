@@ -239,6 +239,27 @@ TEST_F(CommSimulated, HeldOutputEndsWithTheWriteTimeoutAsSuccess) {
     EXPECT_EQ(Result(write), 0);
 }
 
+TEST_F(CommSimulated, InputFromBeforeAnOpenIsNotHandedToIt) {
+    ASSERT_TRUE(CloseHandle(Port));
+    Device->Feed({'l', 'a', 't', 'e'}); // a late answer while the port is closed
+    Port = CreateFileA("\\\\.\\COM7", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_OVERLAPPED, nullptr);
+    ASSERT_NE(Port, INVALID_HANDLE_VALUE) << GetLastError();
+    COMSTAT stat;
+    std::memset(&stat, 0xFF, sizeof stat);
+    ASSERT_TRUE(ClearCommError(Port, nullptr, &stat));
+    EXPECT_EQ(stat.cbInQue, 0u);
+    COMMTIMEOUTS immediate{MAXDWORD, 0, 0, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(Port, &immediate));
+    BYTE buffer[8] = {};
+    DWORD got = Sentinel;
+    ASSERT_TRUE(commtest::ReadWaited(Port, buffer, sizeof buffer, got));
+    EXPECT_EQ(got, 0u);
+    Device->Feed({'n', 'e', 'w'});
+    ASSERT_TRUE(commtest::ReadWaited(Port, buffer, sizeof buffer, got));
+    EXPECT_EQ(std::string(buffer, buffer + std::min<DWORD>(got, sizeof buffer)), "new");
+}
+
 TEST_F(CommSimulated, Rx80FullFollowsTheSetupCommSize) {
     ASSERT_TRUE(SetupComm(Port, 10, 10));
     DWORD mask = Sentinel;

@@ -317,12 +317,6 @@ std::shared_ptr<KernelObject> OpenCommDevice(const std::string& DevicePath, bool
         SetLastError(Win32ErrorFromErrno(error));
         return nullptr;
     }
-    // Every open starts with empty input, as on Windows: what arrived while the port was
-    // closed, a late answer meant for the program before, is nobody's to read.
-    if (const int error = backend->Flush(true, false)) {
-        SetLastError(Win32ErrorFromErrno(error));
-        return nullptr;
-    }
     return StartCommEngine(std::move(backend), Overlapped);
 }
 

@@ -58,6 +58,10 @@ CommEngine::~CommEngine() {
 }
 
 DWORD CommEngine::Start() {
+    // Every open starts with empty input, as on Windows: what arrived while the port was
+    // closed, a late answer meant for the program before, is nobody's to read.
+    if (const int error = Device->Flush(true, false))
+        return Win32ErrorFromErrno(error);
     if (const int error = Device->GetSettings(Settings))
         return Win32ErrorFromErrno(error);
     DWORD lines = 0;
