@@ -239,6 +239,27 @@ TEST_F(CommSimulated, HeldOutputEndsWithTheWriteTimeoutAsSuccess) {
     EXPECT_EQ(Result(write), 0);
 }
 
+TEST_F(CommSimulated, AWriteTimedOutWithNothingSentRaisesNoTxEmpty) {
+    COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 50};
+    ASSERT_TRUE(SetCommTimeouts(Port, &timeouts));
+    DWORD mask = Sentinel;
+    Overlapped wait;
+    ASSERT_TRUE(StartWait(EV_TXEMPTY, mask, wait));
+    Device->HoldOutput(true);
+    const BYTE bytes[] = {1, 2};
+    DWORD written = Sentinel;
+    ASSERT_TRUE(commtest::WriteWaited(Port, bytes, 2, written));
+    EXPECT_EQ(written, 0u);
+    // A call on the port comes after the pass that ended the write, and whatever it raised.
+    ASSERT_TRUE(ClearCommError(Port, nullptr, nullptr));
+    EXPECT_FALSE(wait.Done(0)) << "nothing went out, so nothing emptied";
+    Device->HoldOutput(false);
+    ASSERT_TRUE(commtest::WriteWaited(Port, bytes, 2, written));
+    EXPECT_EQ(written, 2u);
+    ASSERT_TRUE(wait.Done());
+    EXPECT_EQ(mask, static_cast<DWORD>(EV_TXEMPTY));
+}
+
 TEST_F(CommSimulated, InputFromBeforeAnOpenIsNotHandedToIt) {
     ASSERT_TRUE(CloseHandle(Port));
     Device->Feed({'l', 'a', 't', 'e'}); // a late answer while the port is closed
