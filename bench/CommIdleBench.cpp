@@ -27,7 +27,7 @@ void BM_IdleWaitCommEvent(benchmark::State& State) {
         State.SkipWithError("no pseudo-terminals");
         return;
     }
-    auto device = platform::OpenCommDevice(name);
+    auto device = platform::OpenCommDevice(name, true);
     if (!device) {
         State.SkipWithError("cannot open the pty as a comm device");
         return;

@@ -24,7 +24,7 @@ std::vector<BYTE> Payload(std::size_t Size) {
 
 void BM_WriteFileThroughEngine(benchmark::State& State) {
     bench::DrainedPty pty;
-    auto device = pty.Ok() ? platform::OpenCommDevice(pty.Path) : nullptr;
+    auto device = pty.Ok() ? platform::OpenCommDevice(pty.Path, true) : nullptr;
     if (!device) {
         State.SkipWithError("no pseudo-terminal to open as a comm device");
         return;

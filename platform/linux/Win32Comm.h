@@ -148,7 +148,9 @@ TILLMARK_PLATFORM_API BOOL SetCommState(HANDLE hFile, LPDCB lpDCB);
 // The time-outs of the reads and writes started from then on.
 TILLMARK_PLATFORM_API BOOL GetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts);
 TILLMARK_PLATFORM_API BOOL SetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts);
-// The events to report, and the wait for them; a new mask ends a pending wait with none.
+// The events to report, and the wait for them; a new mask ends a pending wait with none. The
+// wait completes before returning on a handle opened without FILE_FLAG_OVERLAPPED; with the flag
+// it needs its record (ERROR_INVALID_PARAMETER without one).
 TILLMARK_PLATFORM_API BOOL SetCommMask(HANDLE hFile, DWORD dwEvtMask);
 TILLMARK_PLATFORM_API BOOL GetCommMask(HANDLE hFile, LPDWORD lpEvtMask);
 TILLMARK_PLATFORM_API BOOL WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask,

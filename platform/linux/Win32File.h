@@ -52,14 +52,18 @@ using LPOVERLAPPED = _OVERLAPPED*;
 
 // Opens devices only: "\\.\" + a port name (or a bare "COMn") as a comm device, "LPTn" as a line
 // printer. Nothing is ever created or truncated, whatever the disposition; any other name fails
-// with ERROR_NOT_SUPPORTED.
+// with ERROR_NOT_SUPPORTED. Of the flags only FILE_FLAG_OVERLAPPED counts: it decides how the
+// handle's transfers complete (below).
 TILLMARK_PLATFORM_API HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess,
                                          DWORD dwShareMode,
                                          LPSECURITY_ATTRIBUTES lpSecurityAttributes,
                                          DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
                                          HANDLE hTemplateFile);
-// A comm device completes a transfer on its record (pending meanwhile) or, without one, before
-// returning; its buffer must last until then. A line printer is written at once, never read.
+// As on Windows, a handle opened without FILE_FLAG_OVERLAPPED completes every transfer (and
+// WaitCommEvent) before returning, also when given a record, which it then fills and signals.
+// One opened with the flag refuses a transfer without a record (ERROR_INVALID_PARAMETER, count
+// 0); a comm device may leave it pending on the record, whose buffer must last until then. A line
+// printer is written at once, never read.
 TILLMARK_PLATFORM_API BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                                      DWORD* lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
 TILLMARK_PLATFORM_API BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,

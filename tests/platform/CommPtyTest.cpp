@@ -317,7 +317,7 @@ TEST_F(CommPty, InputAfterAHelpedWaitReachesARequestNobodyWaitsOn) {
         BYTE in[2] = {};
         DWORD got = 0;
         SetTimeouts(MAXDWORD, 0, 0);
-        ASSERT_TRUE(ReadFile(Port, in, 2, &got, nullptr));
+        ASSERT_TRUE(commtest::ReadWaited(Port, in, 2, got));
         ASSERT_EQ(std::string(reinterpret_cast<char*>(in), got), "ab");
     }
 }
@@ -425,7 +425,7 @@ TEST_F(CommPty, ACompletedWriteSurvivesPurgeAndClose) {
     std::iota(receipt.begin(), receipt.end(), BYTE{0});
     DWORD written = 0;
     ASSERT_TRUE(
-        WriteFile(Port, receipt.data(), static_cast<DWORD>(receipt.size()), &written, nullptr));
+        commtest::WriteWaited(Port, receipt.data(), static_cast<DWORD>(receipt.size()), written));
     ASSERT_EQ(written, receipt.size());
     ASSERT_TRUE(PurgeComm(Port, PURGE_TXABORT | PURGE_RXABORT));
     ASSERT_TRUE(PurgeComm(Port, PURGE_TXCLEAR | PURGE_RXCLEAR));
@@ -534,6 +534,9 @@ TEST_F(CommPty, TimeoutsRoundTripAndTheImpossibleTripleIsRefused) {
 }
 
 TEST_F(CommPty, BlockingCallsWithoutOverlappedComplete) {
+    ASSERT_TRUE(CloseHandle(Port));
+    Port = OpenComm(Far.Path, false);
+    ASSERT_NE(Port, INVALID_HANDLE_VALUE) << GetLastError();
     SetTimeouts(0, 0, 0);
     const BYTE out[] = {0x00, 0xFF, 0x11, 0x13};
     DWORD written = Sentinel;

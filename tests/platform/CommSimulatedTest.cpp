@@ -239,6 +239,48 @@ TEST_F(CommSimulated, HeldOutputEndsWithTheWriteTimeoutAsSuccess) {
     EXPECT_EQ(Result(write), 0);
 }
 
+TEST_F(CommSimulated, AWriteTimedOutWithNothingSentRaisesNoTxEmpty) {
+    COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 50};
+    ASSERT_TRUE(SetCommTimeouts(Port, &timeouts));
+    DWORD mask = Sentinel;
+    Overlapped wait;
+    ASSERT_TRUE(StartWait(EV_TXEMPTY, mask, wait));
+    Device->HoldOutput(true);
+    const BYTE bytes[] = {1, 2};
+    DWORD written = Sentinel;
+    ASSERT_TRUE(commtest::WriteWaited(Port, bytes, 2, written));
+    EXPECT_EQ(written, 0u);
+    // A call on the port comes after the pass that ended the write, and whatever it raised.
+    ASSERT_TRUE(ClearCommError(Port, nullptr, nullptr));
+    EXPECT_FALSE(wait.Done(0)) << "nothing went out, so nothing emptied";
+    Device->HoldOutput(false);
+    ASSERT_TRUE(commtest::WriteWaited(Port, bytes, 2, written));
+    EXPECT_EQ(written, 2u);
+    ASSERT_TRUE(wait.Done());
+    EXPECT_EQ(mask, static_cast<DWORD>(EV_TXEMPTY));
+}
+
+TEST_F(CommSimulated, InputFromBeforeAnOpenIsNotHandedToIt) {
+    ASSERT_TRUE(CloseHandle(Port));
+    Device->Feed({'l', 'a', 't', 'e'}); // a late answer while the port is closed
+    Port = CreateFileA("\\\\.\\COM7", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_OVERLAPPED, nullptr);
+    ASSERT_NE(Port, INVALID_HANDLE_VALUE) << GetLastError();
+    COMSTAT stat;
+    std::memset(&stat, 0xFF, sizeof stat);
+    ASSERT_TRUE(ClearCommError(Port, nullptr, &stat));
+    EXPECT_EQ(stat.cbInQue, 0u);
+    COMMTIMEOUTS immediate{MAXDWORD, 0, 0, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(Port, &immediate));
+    BYTE buffer[8] = {};
+    DWORD got = Sentinel;
+    ASSERT_TRUE(commtest::ReadWaited(Port, buffer, sizeof buffer, got));
+    EXPECT_EQ(got, 0u);
+    Device->Feed({'n', 'e', 'w'});
+    ASSERT_TRUE(commtest::ReadWaited(Port, buffer, sizeof buffer, got));
+    EXPECT_EQ(std::string(buffer, buffer + std::min<DWORD>(got, sizeof buffer)), "new");
+}
+
 TEST_F(CommSimulated, Rx80FullFollowsTheSetupCommSize) {
     ASSERT_TRUE(SetupComm(Port, 10, 10));
     DWORD mask = Sentinel;
@@ -259,9 +301,9 @@ TEST_F(CommSimulated, Rx80FullFollowsTheSetupCommSize) {
     ASSERT_TRUE(SetCommTimeouts(Port, &immediate));
     BYTE buffer[16] = {};
     DWORD got = 0;
-    ASSERT_TRUE(ReadFile(Port, buffer, sizeof buffer, &got, nullptr));
+    ASSERT_TRUE(commtest::ReadWaited(Port, buffer, sizeof buffer, got));
     EXPECT_EQ(got, 10u);
-    ASSERT_TRUE(ReadFile(Port, buffer, sizeof buffer, &got, nullptr));
+    ASSERT_TRUE(commtest::ReadWaited(Port, buffer, sizeof buffer, got));
     EXPECT_EQ(got, 2u) << "nothing was lost";
     EXPECT_EQ(buffer[1], 12);
 }
@@ -281,7 +323,7 @@ TEST_F(CommSimulated, EventCharacterAndDiscardedNuls) {
     ASSERT_TRUE(SetCommTimeouts(Port, &immediate));
     BYTE buffer[8] = {};
     DWORD got = 0;
-    ASSERT_TRUE(ReadFile(Port, buffer, sizeof buffer, &got, nullptr));
+    ASSERT_TRUE(commtest::ReadWaited(Port, buffer, sizeof buffer, got));
     ASSERT_EQ(got, 3u);
     EXPECT_EQ(std::memcmp(buffer, "ok\n", 3), 0);
 
@@ -328,9 +370,9 @@ TEST_F(CommSimulated, DtrHandshakeFollowsTheReceiveRing) {
     ASSERT_TRUE(SetCommTimeouts(Port, &immediate));
     BYTE buffer[8] = {};
     DWORD got = 0;
-    ASSERT_TRUE(ReadFile(Port, buffer, 4, &got, nullptr));
+    ASSERT_TRUE(commtest::ReadWaited(Port, buffer, 4, got));
     EXPECT_FALSE(Device->Dtr()) << "4 queued is above the XON limit";
-    ASSERT_TRUE(ReadFile(Port, buffer, 1, &got, nullptr));
+    ASSERT_TRUE(commtest::ReadWaited(Port, buffer, 1, got));
     EXPECT_TRUE(Device->Dtr());
     EXPECT_TRUE(Device->Rts());
 }

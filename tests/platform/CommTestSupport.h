@@ -119,9 +119,25 @@ inline long long Outcome(HANDLE Port, Overlapped& Record) {
     return count;
 }
 
-// A comm handle on the pty's terminal side, opened the way CreateFileA opens a comm device.
-inline HANDLE OpenComm(const std::string& Path) {
-    auto object = platform::OpenCommDevice(Path);
+// A transfer on an overlapped handle waited for, as a blocking call on a plain handle would be.
+inline BOOL ReadWaited(HANDLE Port, void* Buffer, DWORD Count, DWORD& Got) {
+    Overlapped record;
+    if (!ReadFile(Port, Buffer, Count, &Got, record.Get()) && GetLastError() != ERROR_IO_PENDING)
+        return FALSE;
+    return GetOverlappedResult(Port, record.Get(), &Got, TRUE);
+}
+inline BOOL WriteWaited(HANDLE Port, const void* Buffer, DWORD Count, DWORD& Written) {
+    Overlapped record;
+    if (!WriteFile(Port, Buffer, Count, &Written, record.Get()) &&
+        GetLastError() != ERROR_IO_PENDING)
+        return FALSE;
+    return GetOverlappedResult(Port, record.Get(), &Written, TRUE);
+}
+
+// A comm handle on the pty's terminal side, opened the way CreateFileA opens a comm device: for
+// overlapped transfers unless Overlapped is false.
+inline HANDLE OpenComm(const std::string& Path, bool Overlapped = true) {
+    auto object = platform::OpenCommDevice(Path, Overlapped);
     if (!object)
         return INVALID_HANDLE_VALUE;
     return platform::InsertHandle(std::move(object));

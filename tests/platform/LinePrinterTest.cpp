@@ -180,4 +180,30 @@ TEST_F(LinePrinterTest, WriteOnlyAndSynchronous) {
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
+TEST_F(LinePrinterTest, OpenedOverlappedAWriteNeedsItsRecord) {
+    Pty pty;
+    Env.Alias("lpt1", pty.Slave);
+    HANDLE h = CreateFileA("LPT1", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
+                           nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+    DWORD written = Sentinel;
+    SetLastError(Sentinel);
+    EXPECT_EQ(Write(h, Bell, &written), FALSE);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(written, 0u);
+
+    OVERLAPPED ov{};
+    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    EXPECT_NE(WriteFile(h, Bell.data(), static_cast<DWORD>(Bell.size()), nullptr, &ov), FALSE);
+    DWORD count = 0;
+    EXPECT_NE(GetOverlappedResult(h, &ov, &count, TRUE), FALSE);
+    EXPECT_EQ(count, Bell.size());
+    // Only the second write's bytes: the refused one sent nothing.
+    EXPECT_EQ(ReadExactly(pty.Master, Bell.size()), Bell);
+    pollfd more{pty.Master, POLLIN, 0};
+    EXPECT_EQ(::poll(&more, 1, 0), 0);
+    CloseHandle(ov.hEvent);
+    EXPECT_NE(CloseHandle(h), FALSE);
+}
+
 } // namespace

@@ -269,14 +269,15 @@ void SetCommDeviceProvider(CommDeviceProvider Provider) {
     provider.store(Provider);
 }
 
-std::optional<std::shared_ptr<KernelObject>> OpenProvidedComm(const std::string& Name) {
+std::optional<std::shared_ptr<KernelObject>> OpenProvidedComm(const std::string& Name,
+                                                              bool Overlapped) {
     const CommDeviceProvider open = provider.load();
     if (!open)
         return std::nullopt;
-    return open(Name);
+    return open(Name, Overlapped);
 }
 
-std::shared_ptr<KernelObject> OpenCommDevice(const std::string& DevicePath,
+std::shared_ptr<KernelObject> OpenCommDevice(const std::string& DevicePath, bool Overlapped,
                                              const CheckedNode* Checked) {
     constexpr int flags = O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
     int fd = -1;
@@ -316,13 +317,7 @@ std::shared_ptr<KernelObject> OpenCommDevice(const std::string& DevicePath,
         SetLastError(Win32ErrorFromErrno(error));
         return nullptr;
     }
-    // Every open starts with empty input, as on Windows: what arrived while the port was
-    // closed, a late answer meant for the program before, is nobody's to read.
-    if (const int error = backend->Flush(true, false)) {
-        SetLastError(Win32ErrorFromErrno(error));
-        return nullptr;
-    }
-    return StartCommEngine(std::move(backend));
+    return StartCommEngine(std::move(backend), Overlapped);
 }
 
 } // namespace platform

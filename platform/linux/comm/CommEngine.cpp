@@ -50,14 +50,18 @@ void ByteRing::Resize(std::size_t Capacity) {
     Count = n;
 }
 
-CommEngine::CommEngine(std::unique_ptr<CommBackend> Backend)
-    : Device(std::move(Backend)), Ring(DefaultInputSize) {}
+CommEngine::CommEngine(std::unique_ptr<CommBackend> Backend, bool Overlapped)
+    : Device(std::move(Backend)), FOverlappedIo(Overlapped), Ring(DefaultInputSize) {}
 
 CommEngine::~CommEngine() {
     Close();
 }
 
 DWORD CommEngine::Start() {
+    // Every open starts with empty input, as on Windows: what arrived while the port was
+    // closed, a late answer meant for the program before, is nobody's to read.
+    if (const int error = Device->Flush(true, false))
+        return Win32ErrorFromErrno(error);
     if (const int error = Device->GetSettings(Settings))
         return Win32ErrorFromErrno(error);
     DWORD lines = 0;
@@ -298,8 +302,8 @@ std::shared_ptr<CommEngine> FindCommEngine(HANDLE Handle) {
     return FindHandleAs<CommEngine>(Handle);
 }
 
-std::shared_ptr<CommEngine> StartCommEngine(std::unique_ptr<CommBackend> Backend) {
-    auto engine = std::make_shared<CommEngine>(std::move(Backend));
+std::shared_ptr<CommEngine> StartCommEngine(std::unique_ptr<CommBackend> Backend, bool Overlapped) {
+    auto engine = std::make_shared<CommEngine>(std::move(Backend), Overlapped);
     if (const DWORD error = engine->Start()) {
         engine->Close();
         SetLastError(error);

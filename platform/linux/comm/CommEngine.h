@@ -132,7 +132,8 @@ class CommEngine : public KernelObject,
                    public ReactorClient,
                    public std::enable_shared_from_this<CommEngine> {
 public:
-    explicit CommEngine(std::unique_ptr<CommBackend> Backend);
+    // Overlapped: the handle was opened with FILE_FLAG_OVERLAPPED.
+    CommEngine(std::unique_ptr<CommBackend> Backend, bool Overlapped);
     ~CommEngine() override;
 
     CommEngine(const CommEngine&) = delete;
@@ -195,6 +196,8 @@ private:
     void OfferHelp(const _OVERLAPPED* Record, DirectionHelper& Helper);
     // Under Lock, after every change: tells the reactor what to watch for and when to look again.
     void Rearm();
+    // A transfer without a record on an overlapped handle: no count, ERROR_INVALID_PARAMETER.
+    static BOOL RefuseWithoutRecord(DWORD* Done);
     BOOL Submit(std::deque<Transfer>& Queue, BYTE* Buffer, DWORD Count, DWORD* Done,
                 _OVERLAPPED* Overlapped, std::unique_lock<std::mutex>& Held);
     // One pass over everything that may have changed; runs under Lock on any thread. Callers
@@ -220,11 +223,13 @@ private:
     void Complete(_OVERLAPPED* Overlapped, DWORD Status, DWORD Count);
     // Starts an overlapped record: pending, count 0, event reset.
     static void Begin(_OVERLAPPED* Overlapped);
-    // For calls without an OVERLAPPED: waits until Record completes; returns TRUE or FALSE with
-    // the last error set.
+    // For calls on a handle opened without FILE_FLAG_OVERLAPPED: waits until Record (the
+    // caller's or one of its own) completes; returns TRUE or FALSE with the last error set.
     BOOL WaitBlocking(std::unique_lock<std::mutex>& Held, _OVERLAPPED& Record, DWORD* Count);
 
     std::unique_ptr<CommBackend> Device;
+    // Opened with FILE_FLAG_OVERLAPPED: calls need their record and may be left pending on it.
+    const bool FOverlappedIo;
     mutable std::mutex Lock;
     std::condition_variable Completed;
     ReactorEntry Reactor;
@@ -280,7 +285,8 @@ private:
 // The engine behind a handle, or null with ERROR_INVALID_HANDLE.
 std::shared_ptr<CommEngine> FindCommEngine(HANDLE Handle);
 
-// Builds and starts an engine on Backend; null with the last error set on failure.
-std::shared_ptr<CommEngine> StartCommEngine(std::unique_ptr<CommBackend> Backend);
+// Builds and starts an engine on Backend for a handle opened with FILE_FLAG_OVERLAPPED or
+// without; null with the last error set on failure.
+std::shared_ptr<CommEngine> StartCommEngine(std::unique_ptr<CommBackend> Backend, bool Overlapped);
 
 } // namespace platform

@@ -130,7 +130,8 @@ BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
     };
     if (const DWORD injected = Device->Intercept(call))
         return refuse(injected);
-    if (!EvtMask || Mask == 0 || Wait)
+    // An overlapped handle's wait has nowhere to report but its record.
+    if (!EvtMask || Mask == 0 || Wait || (!Overlapped && FOverlappedIo))
         return refuse(ERROR_INVALID_PARAMETER);
     if (DeadErrno != 0)
         return refuse(Win32ErrorFromErrno(DeadErrno));
@@ -145,8 +146,8 @@ BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
         return TRUE;
     }
     Wait = EventWait{EvtMask, record};
-    if (!Overlapped)
-        return WaitBlocking(held.Held, local, nullptr);
+    if (!FOverlappedIo)
+        return WaitBlocking(held.Held, *record, nullptr);
     OfferHelp(record, InputHelper);
     return Fail(ERROR_IO_PENDING);
 }

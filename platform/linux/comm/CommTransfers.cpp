@@ -18,6 +18,8 @@ BOOL CommEngine::Write(const void* Buffer, DWORD Count, DWORD* Written, _OVERLAP
     const auto* bytes = static_cast<const BYTE*>(Buffer);
     TILLMARK_COMM_ENTER(.Kind = CommCallKind::WriteFile, .Value = Count,
                         .Data = {bytes, bytes ? Count : 0}, .Overlapped = Overlapped != nullptr);
+    if (!Overlapped && FOverlappedIo)
+        return RefuseWithoutRecord(Written);
     if (Count != 0 && !Buffer)
         return Fail(ERROR_INVALID_PARAMETER);
     if (DeadErrno != 0)
@@ -30,6 +32,8 @@ BOOL CommEngine::Write(const void* Buffer, DWORD Count, DWORD* Written, _OVERLAP
 BOOL CommEngine::Read(void* Buffer, DWORD Count, DWORD* ReadCount, _OVERLAPPED* Overlapped) {
     TILLMARK_COMM_ENTER(.Kind = CommCallKind::ReadFile, .Value = Count,
                         .Overlapped = Overlapped != nullptr);
+    if (!Overlapped && FOverlappedIo)
+        return RefuseWithoutRecord(ReadCount);
     if (Count != 0 && !Buffer)
         return Fail(ERROR_INVALID_PARAMETER);
     if (DeadErrno != 0 && Ring.Size() == 0)
@@ -39,8 +43,15 @@ BOOL CommEngine::Read(void* Buffer, DWORD Count, DWORD* ReadCount, _OVERLAPPED* 
     return Submit(Reads, static_cast<BYTE*>(Buffer), Count, ReadCount, Overlapped, held.Held);
 }
 
-// Queues a read or write and serves it at once: done now, pending on its record, or, without
-// a record, waited for here.
+BOOL CommEngine::RefuseWithoutRecord(DWORD* Done) {
+    // As Windows: an overlapped handle's transfer has nowhere to report but its record.
+    if (Done)
+        *Done = 0;
+    return Fail(ERROR_INVALID_PARAMETER);
+}
+
+// Queues a read or write and serves it at once: done now, pending on its record, or, on a handle
+// opened without FILE_FLAG_OVERLAPPED, waited for here, record or not.
 BOOL CommEngine::Submit(std::deque<Transfer>& Queue, BYTE* Buffer, DWORD Count, DWORD* Done,
                         _OVERLAPPED* Overlapped, std::unique_lock<std::mutex>& Held) {
     if (Done)
@@ -58,8 +69,8 @@ BOOL CommEngine::Submit(std::deque<Transfer>& Queue, BYTE* Buffer, DWORD Count, 
     // A read the ring can fill alone asks the device nothing: what the kernel holds is newer
     // and is taken when the device next reports it.
     Service(Now(), &Queue == &Reads && Ring.Size() < Count);
-    if (!Overlapped)
-        return WaitBlocking(Held, local, Done);
+    if (!FOverlappedIo)
+        return WaitBlocking(Held, *record, Done);
     const auto status = static_cast<DWORD>(
         std::atomic_ref<ULONG_PTR>(record->Internal).load(std::memory_order_acquire));
     if (status == ERROR_IO_PENDING) {

@@ -88,7 +88,9 @@ bool IsConsoleDevice(dev_t Device);
 // Opens the line printer LPTn for writing: its alias when there is one (a character device, a
 // FIFO, or an existing regular file that is appended to), else the first of /dev/usb/lp<n-1> and
 // /dev/lp<n-1> that is a character device. Never creates or truncates anything. Null with the
-// last error set on failure (ERROR_FILE_NOT_FOUND when there is no device).
-std::shared_ptr<KernelObject> OpenLinePrinter(unsigned Number, DWORD DesiredAccess);
+// last error set on failure (ERROR_FILE_NOT_FOUND when there is no device). Writes complete
+// before they return; opened Overlapped (FILE_FLAG_OVERLAPPED), a write needs its record.
+std::shared_ptr<KernelObject> OpenLinePrinter(unsigned Number, DWORD DesiredAccess,
+                                              bool Overlapped);
 
 } // namespace platform

@@ -18,10 +18,10 @@ HANDLE Publish(std::shared_ptr<platform::KernelObject> Object) {
     return platform::InsertHandle(std::move(Object));
 }
 
-HANDLE OpenComm(const std::string& Name) {
+HANDLE OpenComm(const std::string& Name, bool Overlapped) {
     // A provided device answers for its name, refusals included: a test that makes the open
     // fail must not end up on a real device of the same name.
-    if (auto provided = platform::OpenProvidedComm(Name))
+    if (auto provided = platform::OpenProvidedComm(Name, Overlapped))
         return Publish(std::move(*provided));
     auto device = platform::ResolveCommName(Name);
     if (!device)
@@ -30,13 +30,13 @@ HANDLE OpenComm(const std::string& Name) {
     auto path = platform::CheckCommDevice(*device, &checked);
     if (!path)
         return INVALID_HANDLE_VALUE;
-    return Publish(platform::OpenCommDevice(*path, &checked));
+    return Publish(platform::OpenCommDevice(*path, Overlapped, &checked));
 }
 
 } // namespace
 
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
-                   DWORD dwCreationDisposition, DWORD, HANDLE) {
+                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE) {
     if (!lpFileName || dwCreationDisposition < CREATE_NEW ||
         dwCreationDisposition > TRUNCATE_EXISTING) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -47,11 +47,12 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_A
     if (deviceNamespace)
         name.erase(0, sizeof DevicePrefix - 1);
 
+    const bool overlapped = (dwFlagsAndAttributes & FILE_FLAG_OVERLAPPED) != 0;
     // Only devices open here; whatever the disposition asks, no file is ever created or emptied.
     if (const unsigned lpt = platform::PrinterNumber(name))
-        return Publish(platform::OpenLinePrinter(lpt, dwDesiredAccess));
+        return Publish(platform::OpenLinePrinter(lpt, dwDesiredAccess, overlapped));
     if (deviceNamespace || platform::CommNumber(name) != 0)
-        return OpenComm(name);
+        return OpenComm(name, overlapped);
     SetLastError(name.empty() ? ERROR_PATH_NOT_FOUND : ERROR_NOT_SUPPORTED);
     return INVALID_HANDLE_VALUE;
 }

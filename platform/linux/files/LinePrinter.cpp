@@ -47,7 +47,8 @@ private:
 
 class LinePrinter final : public KernelObject {
 public:
-    explicit LinePrinter(int Fd) : Fd_(Fd) {}
+    // Overlapped: opened with FILE_FLAG_OVERLAPPED.
+    LinePrinter(int Fd, bool Overlapped) : Fd_(Fd), Overlapped_(Overlapped) {}
     // The descriptor goes when the last call using it has finished, so a CloseHandle racing a
     // write on another thread cannot hand the number to an unrelated open.
     ~LinePrinter() override { ::close(Fd_); }
@@ -55,6 +56,11 @@ public:
     BOOL Write(const void* Buffer, DWORD Count, DWORD* Written, _OVERLAPPED* Overlapped) override {
         if (Written)
             *Written = 0;
+        // As Windows: an overlapped handle's write has nowhere to report but its record.
+        if (Overlapped_ && !Overlapped) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
         DWORD done = 0;
         int error = 0;
         {
@@ -109,6 +115,7 @@ public:
 
 private:
     const int Fd_;
+    const bool Overlapped_;
 };
 
 bool IsCharDevice(const std::string& Path) {
@@ -118,7 +125,8 @@ bool IsCharDevice(const std::string& Path) {
 
 } // namespace
 
-std::shared_ptr<KernelObject> OpenLinePrinter(unsigned Number, DWORD DesiredAccess) {
+std::shared_ptr<KernelObject> OpenLinePrinter(unsigned Number, DWORD DesiredAccess,
+                                              bool Overlapped) {
     if (Number == 0) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return nullptr;
@@ -174,7 +182,7 @@ std::shared_ptr<KernelObject> OpenLinePrinter(unsigned Number, DWORD DesiredAcce
         SetLastError(refusal);
         return nullptr;
     }
-    return std::make_shared<LinePrinter>(fd);
+    return std::make_shared<LinePrinter>(fd, Overlapped);
 }
 
 } // namespace platform

@@ -25,7 +25,8 @@ Installed& Registry() {
 
 // The open path's view of the installed devices: a device installed under Name answers for it,
 // refusals included.
-std::optional<std::shared_ptr<KernelObject>> OpenInstalled(const std::string& Name) {
+std::optional<std::shared_ptr<KernelObject>> OpenInstalled(const std::string& Name,
+                                                           bool Overlapped) {
     std::shared_ptr<SimulatedComm> device;
     {
         auto& registry = Registry();
@@ -36,7 +37,7 @@ std::optional<std::shared_ptr<KernelObject>> OpenInstalled(const std::string& Na
     }
     if (!device)
         return std::nullopt;
-    return device->Open();
+    return device->Open(Overlapped);
 }
 } // namespace
 
@@ -181,7 +182,7 @@ void SimulatedComm::Uninstall(const std::string& Name) {
     registry.Devices.erase(LowerName(Name));
 }
 
-std::shared_ptr<KernelObject> SimulatedComm::Open() {
+std::shared_ptr<KernelObject> SimulatedComm::Open(bool Overlapped) {
     {
         std::lock_guard lock(Lock);
         CommCall call;
@@ -206,7 +207,7 @@ std::shared_ptr<KernelObject> SimulatedComm::Open() {
         }
         Opened = true;
     }
-    return StartCommEngine(std::make_unique<SimulatedBackend>(shared_from_this()));
+    return StartCommEngine(std::make_unique<SimulatedBackend>(shared_from_this()), Overlapped);
 }
 
 std::vector<CommCall> SimulatedComm::Calls() const {

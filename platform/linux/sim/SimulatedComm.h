@@ -59,7 +59,7 @@ public:
     void FailOpen(DWORD Error);
 
     // Used by the opening path; not for tests.
-    std::shared_ptr<KernelObject> Open();
+    std::shared_ptr<KernelObject> Open(bool Overlapped);
 
 private:
     friend class SimulatedBackend;
