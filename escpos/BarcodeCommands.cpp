@@ -192,8 +192,7 @@ std::string Printer::PrintBarcode(const Command& C) {
     const int module = FState.BarcodeModule;
     const int width = static_cast<int>(modules.size()) * module;
     if (width > Room())
-        return feedOnly(
-            Format("%d dots wide, wider than the print area of %d", width, Room()));
+        return feedOnly(Format("%d dots wide, wider than the print area of %d", width, Room()));
     Bitmap bars(width, FState.BarcodeHeight);
     for (std::size_t x = 0; x < modules.size(); ++x)
         if (modules[x])

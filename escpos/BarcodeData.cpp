@@ -135,10 +135,12 @@ BarcodeRead FunctionA(std::string_view P, int Type) {
         read.Length = 3 + data.size();
     else if (!final)
         return {};
-    else if (data.empty() || (Type <= 3 && !LengthTaken(Type, data.size())))
-        return Result(BarcodeRead::Stop, read.Length, Type,
-                      Format("%zu digits is no length it takes: the command is ignored",
-                             data.size()));
+    else if (data.empty())
+        return Result(BarcodeRead::Stop, read.Length, Type, "no data: the command is ignored");
+    else if (Type <= 3 && !LengthTaken(Type, data.size()))
+        return Result(
+            BarcodeRead::Stop, read.Length, Type,
+            Format("%zu digits is no length it takes: the command is ignored", data.size()));
     read.Data = Drawn(Type, data.substr(0, read.Length - 3));
     return read;
 }
@@ -183,8 +185,8 @@ BarcodeRead ReadBarcode(std::string_view P) {
 }
 
 std::string BarcodeName(int Type) {
-    static constexpr const char* Names[] = {"UPC-A", "UPC-E",   "EAN-13",  "EAN-8",  "CODE39",
-                                            "ITF",   "CODABAR", "CODE93",  "CODE128"};
+    static constexpr const char* Names[] = {"UPC-A", "UPC-E",   "EAN-13", "EAN-8",  "CODE39",
+                                            "ITF",   "CODABAR", "CODE93", "CODE128"};
     return Type >= 0 && Type <= 8 ? Names[Type] : Format("bar code type %d", Type);
 }
 

@@ -11,11 +11,11 @@ namespace escpos {
 
 struct BarcodeRead {
     enum Kind {
-        More,    // not enough bytes to tell yet
-        Draw,    // the command ends after Length bytes and its data is drawn
-        Feed,    // the data is out of range: the printer only feeds the paper
-        Stop,    // the printer stops processing the command, and prints nothing
-        NoSuch,  // no form of GS k: Length bytes are skipped as unknown
+        More,   // not enough bytes to tell yet
+        Draw,   // the command ends after Length bytes and its data is drawn
+        Feed,   // the data is out of range: the printer only feeds the paper
+        Stop,   // the printer stops processing the command, and prints nothing
+        NoSuch, // no form of GS k: Length bytes are skipped as unknown
     } What = More;
     std::size_t Length = 0; // of the command; the bytes after it are normal data
     int Type = 0;           // the symbology: m of function A (0 UPC-A ... 8 CODE128)

@@ -11,9 +11,9 @@
 namespace escpos {
 
 struct Code128 {
-    std::size_t Taken = 0; // bytes of the data read as CODE128 data
-    bool NeedMore = false; // the data so far ends where the next byte decides (after a "{")
-    std::string Error;     // why the byte at Taken is no CODE128 data; empty when all was taken
+    std::size_t Taken = 0;   // bytes of the data read as CODE128 data
+    bool NeedMore = false;   // the data so far ends where the next byte decides (after a "{")
+    std::string Error;       // why the byte at Taken is no CODE128 data; empty when all was taken
     std::vector<int> Values; // symbol characters, start to stop, once all the data is read
     std::string Hri;         // the human-readable line
 };

@@ -36,11 +36,12 @@ TEST(Barcode, Code128IsDrawnInTheCodeSetsTheHostChose) {
     } cases[] = {
         {2, "{BTM-0001234-567", 11 * 16 + 13},
         {3, "{BNo.{C\x0c\x22\x38", 11 * 9 + 13}, // the reference's example: B, then C
-        {2, "{A12345678", 11 * 10 + 13},        // digits stay in code set A
+        {2, "{A12345678", 11 * 10 + 13},         // digits stay in code set A
         {2, "{C\x0c\x22\x38\x4e", 11 * 6 + 13},
-        {2, "{Ba{S\x01"
-            "b",
-         11 * 6 + 13},                    // a shift is one character
+        {2,
+         "{Ba{S\x01"
+         "b",
+         11 * 6 + 13},               // a shift is one character
         {2, "{B{1A{{", 11 * 5 + 13}, // FNC1 and a brace
     };
     for (const auto& c : cases) {
@@ -63,15 +64,15 @@ TEST(Barcode, DataThePrinterCannotTakePrintsFromThereAsNormalData) {
         const char* Name;
         std::string Bytes, Text, Warning;
     } cases[] = {
-        {"CODE128 sent without its length", "\x1Dk\x49{BTM-0001234-567\n",
-         "BTM-0001234-567\n", "does not begin with a code set selection"},
+        {"CODE128 sent without its length", "\x1Dk\x49{BTM-0001234-567\n", "BTM-0001234-567\n",
+         "does not begin with a code set selection"},
         {"a length past the data: LF is not in code set B", "\x1Dk\x49\x32{BAB\nTOTAL\n",
          "\nTOTAL\n", "byte 5 of the data"},
         {"lower case is not in code set A", Barcode(73, "{Aabc") + "\n", "abc\n", ""},
         {"an undefined special character", Barcode(73, "{B12{X34") + "\n", "{X34\n", ""},
         {"CODE128 of one byte", "\x1Dk\x49\x01Z\n", "Z\n", "n = 1 is out of range"},
-        {"a letter in EAN-13 only feeds", low + Barcode(67, "59012A4123457") + "\n",
-         "\nA4123457\n", "byte 6 of the data"},
+        {"a letter in EAN-13 only feeds", low + Barcode(67, "59012A4123457") + "\n", "\nA4123457\n",
+         "byte 6 of the data"},
         {"a letter in UPC-A, function A", low + "\x1Dk\x00"s + "0360X\0\n"s, "\nX\n", ""},
         {"UPC-A ends after 12 digits", "\x1Dk\x00"s + "036000291452\0TOTAL\n"s,
          "[UPC-A \"036000291452\"]\nTOTAL\n", ""},
@@ -79,8 +80,8 @@ TEST(Barcode, DataThePrinterCannotTakePrintsFromThereAsNormalData) {
          "10 digits is no length it takes"},
         {"ITF drops the last of an odd count", "\x1Dk\x05"s + "12345\0"s, "[ITF \"1234\"]\n", ""},
         {"ITF of an odd length", Barcode(70, "12345") + "\n", "12345\n", "n = 5 is out of range"},
-        {"CODE39 ends at its stop character", Barcode(69, "*AB*CD") + "\n",
-         "[CODE39 \"AB\"]\nCD\n", ""},
+        {"CODE39 ends at its stop character", Barcode(69, "*AB*CD") + "\n", "[CODE39 \"AB\"]\nCD\n",
+         ""},
         {"wider than the print area only feeds",
          low + "\x1Dw\x02" + Barcode(73, "{BORDER 2026120700012345") + "\n", "\n\n",
          "554 dots wide, wider than the print area of 512"},

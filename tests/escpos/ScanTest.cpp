@@ -42,7 +42,12 @@ TEST(Scan, EveryBarcodeSymbologyScansToItsData) {
         {73, "{Aabc", "Code128", ""}, // lower case is not in code set A: nothing printed
         {73, "{BTM-0001234", "Code128", "TM-0001234"},
         {73, "{A12345678", "Code128", "12345678"},
-        {73, "{Ba{S\x01" "b{{{Cc", "Code128", "a\x01" "b{99"},
+        {73,
+         "{Ba{S\x01"
+         "b{{{Cc",
+         "Code128",
+         "a\x01"
+         "b{99"},
     };
     for (const auto& c : cases) {
         const auto printer = Print("\x1B"
