@@ -147,7 +147,9 @@ std::string Printer::PrintBarcode(const Command& C) {
     const std::uint8_t m = C.At(2);
     const std::size_t header = m >= 65 ? 4 : 3;
     const int type = m >= 65 ? m - 65 : m;
-    const std::string_view data = std::string_view(C.Bytes).substr(std::min(header, C.Length));
+    std::string_view data = std::string_view(C.Bytes).substr(std::min(header, C.Length));
+    if (header == 3 && data.ends_with('\0'))
+        data.remove_suffix(1); // function A's terminator
     if (read.What == BarcodeRead::More) {
         // The decoder ended the command at a byte that is no data of its symbology.
         read.What = type == 8 ? BarcodeRead::Stop : BarcodeRead::Feed;
