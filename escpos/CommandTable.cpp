@@ -197,10 +197,10 @@ Extent RealTimeCommandForm(std::string_view P) {
 // does with it.
 //
 // To add a command: give it an id in Command.h, a row here, and a handler, a Printer member in
-// the file of its family (TextCommands.cpp, PaperCommands.cpp ...) declared in Printer.h, and
-// its entry in Handlers.h and Handlers.cpp. A
-// command the printer only steps over is Skipped, with StepOver as its handler. The build stops
-// on a name that spells no bytes, a command named twice, or an id left without a row.
+// the file of its family (TextCommands.cpp, PaperCommands.cpp ...) declared in Printer.h, with
+// its entry of the same name in Handlers.h and Handlers.cpp. A command the printer only steps
+// over is Skipped, with StepOver as its handler. The build stops on a name that spells no bytes,
+// a command named twice, or an id left without a row.
 struct CommandTable {
     using enum CommandId;
 

@@ -33,7 +33,7 @@ inline constexpr std::array<std::string_view, 32> ControlNames = {
 struct Extent {
     enum Kind {
         More,     // not enough bytes to tell yet
-        Total,    // the whole command takes Length bytes
+        Total,    // the whole command takes Length bytes; fewer than were read gives the rest back
         UntilNul, // it runs to a NUL, Length bytes at most
         NoSuch,   // the bytes are no form of the command: Length of them are skipped as unknown
     } What = More;
