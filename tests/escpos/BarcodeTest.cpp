@@ -56,6 +56,27 @@ TEST(Barcode, Code128IsDrawnInTheCodeSetsTheHostChose) {
     }
 }
 
+// CODE128's human-readable line leaves out code set selections and shifts, and shows function
+// and control characters as spaces; code set C shows each pair of digits.
+TEST(Barcode, Code128HriShowsTheDataNotTheCodeSets) {
+    const struct {
+        std::string Data, Hri;
+    } cases[] = {
+        {"{BNo.{C\x0c\x22\x38", "No.123456"},
+        {"{A\x01X{1Y{2{3{4", " X Y   "},
+        {"{Ba{S\x01"
+         "b{{",
+         "a b{"},
+    };
+    for (const auto& c : cases) {
+        const auto printer = Print("\x1DH\x02" + Barcode(73, c.Data));
+        const auto& items = printer.Pages().at(0).Items;
+        ASSERT_EQ(items.size(), 2u) << c.Hri;
+        EXPECT_EQ(items[1].What, Item::Line) << c.Hri;
+        EXPECT_EQ(items[1].Text, c.Hri);
+    }
+}
+
 // What a job prints when a bar code's data is no data the printer takes: the command ends at
 // that byte, and from there the bytes print as text; the rest of the job, its cut too, prints.
 TEST(Barcode, DataThePrinterCannotTakePrintsFromThereAsNormalData) {
