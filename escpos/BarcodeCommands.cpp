@@ -103,6 +103,46 @@ Checked Check(int Type, const std::string& Data) {
     return c;
 }
 
+// The modules of a code whose data the printer took, its human-readable line, and the data it
+// stands for; or why it is not drawn.
+struct Drawing {
+    std::vector<bool> Modules;
+    std::string Hri, Shown, Error;
+};
+Drawing Draw(int Type, const std::string& Data) {
+    Drawing out;
+    if (Type == 8) {
+        const Code128 code = ReadCode128(Data, true);
+        out.Modules = Code128Modules(code.Values);
+        out.Hri = out.Shown = code.Hri;
+        return out;
+    }
+    const Checked checked = Check(Type, Data);
+    out.Error = checked.Error;
+    if (!out.Error.empty())
+        return out;
+    const Symbol symbol = EncodeSymbol(checked.Request, checked.Data);
+    out.Error = symbol.Error;
+    if (!symbol.Ok())
+        return out;
+    out.Modules = symbol.Rows[0];
+    out.Hri = symbol.Text;
+    out.Shown = checked.Data;
+    return out;
+}
+
+// A command the decoder ended at a byte that is no data of its symbology: CODE128 stops there,
+// the others only feed the paper.
+BarcodeRead CutShort(int Type, std::string_view Data) {
+    BarcodeRead read;
+    read.What = Type == 8 ? BarcodeRead::Stop : BarcodeRead::Feed;
+    read.Why = Type == 8 && Data.empty()
+                   ? "the data does not begin with a code set selection, {A, {B or {C"
+                   : Format("byte %zu of the data is out of the range %s takes", Data.size() + 1,
+                            BarcodeName(Type).c_str());
+    return read;
+}
+
 // The printable form of Data, for the label and the human-readable line.
 std::string Readable(std::string_view Data) {
     std::string out;
@@ -150,14 +190,8 @@ std::string Printer::PrintBarcode(const Command& C) {
     std::string_view data = std::string_view(C.Bytes).substr(std::min(header, C.Length));
     if (header == 3 && data.ends_with('\0'))
         data.remove_suffix(1); // function A's terminator
-    if (read.What == BarcodeRead::More) {
-        // The decoder ended the command at a byte that is no data of its symbology.
-        read.What = type == 8 ? BarcodeRead::Stop : BarcodeRead::Feed;
-        read.Why = type == 8 && data.empty()
-                       ? "the data does not begin with a code set selection, {A, {B or {C"
-                       : Format("byte %zu of the data is out of the range %s takes",
-                                data.size() + 1, BarcodeName(type).c_str());
-    }
+    if (read.What == BarcodeRead::More)
+        read = CutShort(type, data);
     const std::string what = BarcodeName(type) + " \"" + Readable(data) + "\"";
     std::string busy;
     if (LineBusy(C, busy))
@@ -174,23 +208,10 @@ std::string Printer::PrintBarcode(const Command& C) {
         return Refuse(C, what + ": " + read.Why + "; what follows is normal data");
     if (read.What == BarcodeRead::Feed)
         return feedOnly(read.Why);
-    std::vector<bool> modules;
-    std::string hri, shown = read.Data;
-    if (type == 8) {
-        const Code128 code = ReadCode128(read.Data, true);
-        modules = Code128Modules(code.Values);
-        hri = shown = code.Hri;
-    } else {
-        const Checked checked = Check(type, read.Data);
-        if (!checked.Error.empty())
-            return feedOnly(checked.Error);
-        const Symbol symbol = EncodeSymbol(checked.Request, checked.Data);
-        if (!symbol.Ok())
-            return feedOnly(symbol.Error);
-        modules = symbol.Rows[0];
-        hri = symbol.Text;
-        shown = checked.Data;
-    }
+    const Drawing drawing = Draw(type, read.Data);
+    if (!drawing.Error.empty())
+        return feedOnly(drawing.Error);
+    const std::vector<bool>& modules = drawing.Modules;
     const int module = FState.BarcodeModule;
     const int width = static_cast<int>(modules.size()) * module;
     if (width > Room())
@@ -207,11 +228,11 @@ std::string Printer::PrintBarcode(const Command& C) {
     else if (FState.Justification == 2)
         left += Room() - width;
     if (FState.HriPosition & 1)
-        PrintHri(C.Offset, hri, left, width);
-    const std::string label = "[" + BarcodeName(type) + " \"" + Readable(shown) + "\"]";
+        PrintHri(C.Offset, drawing.Hri, left, width);
+    const std::string label = "[" + BarcodeName(type) + " \"" + Readable(drawing.Shown) + "\"]";
     std::string done = PrintPicture(C, std::move(bars), label, true);
     if (FState.HriPosition & 2)
-        PrintHri(C.Offset, hri, left, width);
+        PrintHri(C.Offset, drawing.Hri, left, width);
     return done;
 }
 
