@@ -145,11 +145,11 @@ int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ost
     }
     std::string where;
     if (port)
-        where = port->Device() + ", published as " + port->Alias();
+        where = "on " + port->Device() + ", published as " + port->Alias();
     if (network)
         where += (where.empty() ? "" : ", and ") + std::string("listening on ") +
                  network->Bound().Text();
-    log("virtual printer (" + profile->Name + ") on " + where + "; receipts go to " +
+    log("virtual printer (" + profile->Name + " profile) " + where + "; receipts go to " +
         Options.Folder + "; Ctrl+C stops it");
     if (web)
         log("receipts shown at " + web->Url());

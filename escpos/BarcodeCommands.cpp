@@ -1,8 +1,11 @@
 // Bar codes (GS k) and their settings: height (GS h), module width (GS w), where the
 // human-readable text goes (GS H) and its font (GS f). The data is checked as the printer checks
-// it; the symbology library draws what passes.
+// it (BarcodeData.cpp reads it); CODE128 is drawn from the host's code sets (Code128.cpp), and
+// the symbology library draws the others.
 #include "escpos/Printer.h"
 
+#include "escpos/BarcodeData.h"
+#include "escpos/Code128.h"
 #include "escpos/Format.h"
 #include "escpos/PrinterDetail.h"
 #include "escpos/Symbology.h"
@@ -15,10 +18,6 @@
 namespace escpos {
 
 namespace {
-
-bool Digits(std::string_view S) {
-    return std::all_of(S.begin(), S.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
 
 // UPC-E from the UPC-A form (number system 0 and ten digits), by the zero-suppression rules;
 // empty when the number has no UPC-E form.
@@ -35,169 +34,113 @@ std::string ZeroSuppressed(std::string_view A) {
     return {};
 }
 
-// Code 128 data as the printer takes it: a code set ({A, {B, {C) first, then characters of that
-// set ({C: one byte 0 to 99 for each pair of digits), "{S" for one character of the other of A
-// and B, "{{" for "{". Gives the characters the code stands for, or the reason it is refused.
-struct Plain {
-    std::string Data, Error;
-};
-Plain Code128Data(std::string_view D) {
-    Plain out;
-    if (D.size() < 2 || D[0] != '{' || D[1] < 'A' || D[1] > 'C') {
-        out.Error = "Code 128 data must start with a code set, {A, {B or {C";
-        return out;
-    }
-    char set = 0;
-    bool shift = false;
-    for (std::size_t i = 0; i < D.size(); ++i) {
-        auto b = static_cast<std::uint8_t>(D[i]);
-        if (b == '{' && i + 1 < D.size() && D[i + 1] != '{') {
-            const char code = D[++i];
-            if (code >= 'A' && code <= 'C')
-                set = code;
-            else if (code == 'S' && set != 'C')
-                shift = true;
-            else if (code >= '1' && code <= '4') {
-                out.Error = Format("function character {%c is not drawn here", code);
-                return out;
-            } else {
-                out.Error = Format("{%c is no Code 128 selection", code);
-                return out;
-            }
-            continue;
-        }
-        if (b == '{')
-            ++i; // "{{" stands for "{"
-        const char in = shift ? (set == 'A' ? 'B' : 'A') : set;
-        shift = false;
-        if (in == 'C') {
-            if (b > 99) {
-                out.Error = Format("byte %u in code set C is no pair of digits", b);
-                return out;
-            }
-            out.Data += Format("%02u", b);
-        } else if (in == 'A' ? b > 95 : (b < 32 || b > 127)) {
-            out.Error = Format("byte %u is not in code set %c", b, in);
-            return out;
-        } else {
-            out.Data += static_cast<char>(b);
-        }
-    }
-    if (out.Data.empty())
-        out.Error = "no characters after the code set";
-    return out;
+// The UPC check digit of Digits: weights 3 and 1 from the left (the number system digit is odd).
+char UpcCheckDigit(std::string_view Digits) {
+    int sum = 0;
+    for (std::size_t i = 0; i < Digits.size(); ++i)
+        sum += (Digits[i] - '0') * (i % 2 ? 1 : 3);
+    return static_cast<char>('0' + (10 - sum % 10) % 10);
 }
 
 struct Checked {
     SymbolRequest Request;
-    std::string Data, Error, Name;
+    std::string Data, Error;
 };
 
-// The printer's checks for each symbology, and the library's name for what passes.
-Checked Check(int Type, std::string Data) {
+// What the printer checks of data in range (ReadBarcode took the bytes), and the library's name
+// for what passes.
+Checked Check(int Type, const std::string& Data) {
     Checked c;
     c.Data = Data;
     const std::size_t k = Data.size();
-    auto digitsOf = [&](std::initializer_list<std::size_t> Lengths, int Plain, int WithCheck,
-                        std::size_t Full) {
-        if (!Digits(Data))
-            c.Error = "digits only";
-        else if (std::find(Lengths.begin(), Lengths.end(), k) == Lengths.end())
-            c.Error = Format("%zu digits is no length it takes", k);
-        else
-            c.Request.Symbology = k == Full ? WithCheck : Plain;
-    };
     switch (Type) {
     case 0:
-        c.Name = "UPC-A";
-        digitsOf({11, 12}, BARCODE_UPCA, BARCODE_UPCA_CHK, 12);
+        c.Request.Symbology = k == 12 ? BARCODE_UPCA_CHK : BARCODE_UPCA;
         break;
     case 1:
-        c.Name = "UPC-E";
-        digitsOf({6, 7, 8, 11, 12}, BARCODE_UPCE, BARCODE_UPCE_CHK, 8);
-        if (c.Error.empty() && k > 6 && Data[0] != '0')
+        c.Request.Symbology = k == 8 ? BARCODE_UPCE_CHK : BARCODE_UPCE;
+        if (k > 6 && Data[0] != '0')
             c.Error = "the number system must be 0";
-        else if (c.Error.empty() && k >= 11) {
+        else if (k >= 11) {
             // The UPC-A form: the printer suppresses its zeros, and checks a check digit given.
             const std::string e = ZeroSuppressed(Data);
             if (e.empty())
                 c.Error = "this UPC-A number has no UPC-E form";
             c.Data = "0" + e + (k == 12 ? Data.substr(11) : "");
             c.Request.Symbology = k == 12 ? BARCODE_UPCE_CHK : BARCODE_UPCE;
-            if (k == 12) {
-                int sum = 0;
-                for (std::size_t i = 0; i < 11; ++i)
-                    sum += (Data[i] - '0') * (i % 2 ? 1 : 3);
-                if ((10 - sum % 10) % 10 != Data[11] - '0')
-                    c.Error = "the check digit is wrong";
-            }
+            if (k == 12 && UpcCheckDigit(std::string_view(Data).substr(0, 11)) != Data[11])
+                c.Error = "the check digit is wrong";
         }
         break;
     case 2:
-        c.Name = "EAN-13";
-        digitsOf({12, 13}, BARCODE_EANX, BARCODE_EANX_CHK, 13);
-        break;
     case 3:
-        c.Name = "EAN-8";
-        digitsOf({7, 8}, BARCODE_EANX, BARCODE_EANX_CHK, 8);
+        c.Request.Symbology = k == 13 || k == 8 ? BARCODE_EANX_CHK : BARCODE_EANX;
         break;
-    case 4: {
-        c.Name = "CODE39";
-        // A leading "*" is the start character; the printer adds both when they are left out.
-        if (k >= 2 && Data.front() == '*' && Data.back() == '*')
-            c.Data = Data.substr(1, k - 2);
-        const bool valid = !c.Data.empty() && std::all_of(c.Data.begin(), c.Data.end(), [](char x) {
-            return (x >= '0' && x <= '9') || (x >= 'A' && x <= 'Z') ||
-                   std::string_view(" $%+-./").find(x) != std::string_view::npos;
-        });
-        if (!valid)
-            c.Error = "only 0-9, A-Z, space and $ % + - . / between the start and stop";
+    case 4:
+        if (Data.empty())
+            c.Error = "no characters between the start and stop";
         c.Request.Symbology = BARCODE_CODE39;
         break;
-    }
     case 5:
-        c.Name = "ITF";
-        if (!Digits(Data) || k == 0)
-            c.Error = "digits only";
-        else if (k % 2)
-            c.Error = "an odd number of digits";
+        if (Data.empty())
+            c.Error = "no pair of digits";
         c.Request.Symbology = BARCODE_C25INTER;
         break;
     case 6: {
-        c.Name = "CODABAR";
         std::transform(c.Data.begin(), c.Data.end(), c.Data.begin(),
                        [](char x) { return static_cast<char>(std::toupper(x)); });
         auto startStop = [](char x) { return x >= 'A' && x <= 'D'; };
         if (k < 2 || !startStop(c.Data.front()) || !startStop(c.Data.back()))
             c.Error = "it must start and stop with A, B, C or D";
-        else if (!std::all_of(c.Data.begin() + 1, c.Data.end() - 1, [](char x) {
-                     return (x >= '0' && x <= '9') ||
-                            std::string_view("$+-./:").find(x) != std::string_view::npos;
-                 }))
-            c.Error = "only 0-9 and $ + - . / : between the start and stop";
+        else if (std::any_of(c.Data.begin() + 1, c.Data.end() - 1, startStop))
+            c.Error = "A, B, C and D only start and stop it";
         c.Request.Symbology = BARCODE_CODABAR;
         break;
     }
-    case 7:
-        c.Name = "CODE93";
-        if (k == 0 || !std::all_of(Data.begin(), Data.end(),
-                                   [](char x) { return static_cast<std::uint8_t>(x) < 128; }))
-            c.Error = "bytes 0 to 127 only";
+    default: // CODE93
         c.Request.Symbology = BARCODE_CODE93;
-        break;
-    case 8: {
-        c.Name = "CODE128";
-        const Plain plain = Code128Data(Data);
-        c.Data = plain.Data;
-        c.Error = plain.Error;
-        c.Request.Symbology = BARCODE_CODE128;
-        break;
-    }
-    default:
-        c.Name = Format("bar code type %d", Type);
-        c.Error = "not drawn by this printer";
     }
     return c;
+}
+
+// The modules of a code whose data the printer took, its human-readable line, and the data it
+// stands for; or why it is not drawn.
+struct Drawing {
+    std::vector<bool> Modules;
+    std::string Hri, Shown, Error;
+};
+Drawing Draw(int Type, const std::string& Data) {
+    Drawing out;
+    if (Type == 8) {
+        const Code128 code = ReadCode128(Data, true);
+        out.Modules = Code128Modules(code.Values);
+        out.Hri = out.Shown = code.Hri;
+        return out;
+    }
+    const Checked checked = Check(Type, Data);
+    out.Error = checked.Error;
+    if (!out.Error.empty())
+        return out;
+    const Symbol symbol = EncodeSymbol(checked.Request, checked.Data);
+    out.Error = symbol.Error;
+    if (!symbol.Ok())
+        return out;
+    out.Modules = symbol.Rows[0];
+    out.Hri = symbol.Text;
+    out.Shown = checked.Data;
+    return out;
+}
+
+// A command the decoder ended at a byte that is no data of its symbology: CODE128 stops there,
+// the others only feed the paper.
+BarcodeRead CutShort(int Type, std::string_view Data) {
+    BarcodeRead read;
+    read.What = Type == 8 ? BarcodeRead::Stop : BarcodeRead::Feed;
+    read.Why = Type == 8 && Data.empty()
+                   ? "the data does not begin with a code set selection, {A, {B or {C"
+                   : Format("byte %zu of the data is out of the range %s takes", Data.size() + 1,
+                            BarcodeName(Type).c_str());
+    return read;
 }
 
 // The printable form of Data, for the label and the human-readable line.
@@ -240,45 +183,56 @@ std::string Printer::SetBarcodeStyle(const Command& C) {
 }
 
 std::string Printer::PrintBarcode(const Command& C) {
+    BarcodeRead read = ReadBarcode(C.Bytes);
     const std::uint8_t m = C.At(2);
-    // Form A (0 to 6) runs to its NUL; form B (65 on) gives its length.
-    const bool formB = m >= 65;
-    const std::string_view data =
-        formB ? std::string_view(C.Bytes).substr(4)
-              : std::string_view(C.Bytes).substr(3, C.Bytes.size() > 3 ? C.Bytes.size() - 4 : 0);
-    const Checked checked = Check(formB ? m - 65 : m, std::string(data));
-    const std::string what = checked.Name + " \"" + Readable(data) + "\"";
+    const std::size_t header = m >= 65 ? 4 : 3;
+    const int type = m >= 65 ? m - 65 : m;
+    std::string_view data = std::string_view(C.Bytes).substr(std::min(header, C.Length));
+    if (header == 3 && data.ends_with('\0'))
+        data.remove_suffix(1); // function A's terminator
+    if (read.What == BarcodeRead::More)
+        read = CutShort(type, data);
+    const std::string what = BarcodeName(type) + " \"" + Readable(data) + "\"";
     std::string busy;
     if (LineBusy(C, busy))
         return busy;
-    if (!checked.Error.empty())
-        return Refuse(C, what + ": " + checked.Error);
-    const Symbol symbol = EncodeSymbol(checked.Request, checked.Data);
-    if (!symbol.Ok())
-        return Refuse(C, what + ": " + symbol.Error);
+    // Data out of range and a code wider than the print area only feed the paper.
+    auto feedOnly = [&](const std::string& Why) {
+        std::string done = Refuse(C, what + ": " + Why);
+        const int hri = FState.HriFontB ? FontBHeight : FontAHeight;
+        Feed(C.Offset, FState.BarcodeHeight + ((FState.HriPosition & 1) ? hri : 0) +
+                           ((FState.HriPosition & 2) ? hri : 0));
+        return done + "; paper fed";
+    };
+    if (read.What == BarcodeRead::Stop)
+        return Refuse(C, what + ": " + read.Why + "; what follows is normal data");
+    if (read.What == BarcodeRead::Feed)
+        return feedOnly(read.Why);
+    const Drawing drawing = Draw(type, read.Data);
+    if (!drawing.Error.empty())
+        return feedOnly(drawing.Error);
+    const std::vector<bool>& modules = drawing.Modules;
     const int module = FState.BarcodeModule;
-    Bitmap bars(symbol.Columns * module, FState.BarcodeHeight);
-    for (int x = 0; x < symbol.Columns; ++x)
-        if (symbol.Rows[0][static_cast<std::size_t>(x)])
+    const int width = static_cast<int>(modules.size()) * module;
+    if (width > Room())
+        return feedOnly(Format("%d dots wide, wider than the print area of %d", width, Room()));
+    Bitmap bars(width, FState.BarcodeHeight);
+    for (std::size_t x = 0; x < modules.size(); ++x)
+        if (modules[x])
             for (int d = 0; d < module; ++d)
                 for (int y = 0; y < bars.Height; ++y)
-                    bars.Set(x * module + d, y);
-    if (bars.Width > Room())
-        return Refuse(C, what + Format(": %d dots wide, wider than the print area of %d",
-                                       bars.Width, Room()));
-    const std::string hri =
-        checked.Request.Symbology == BARCODE_CODE128 ? Readable(checked.Data) : symbol.Text;
+                    bars.Set(static_cast<int>(x) * module + d, y);
     int left = FState.LeftMargin;
     if (FState.Justification == 1)
-        left += (Room() - bars.Width) / 2;
+        left += (Room() - width) / 2;
     else if (FState.Justification == 2)
-        left += Room() - bars.Width;
+        left += Room() - width;
     if (FState.HriPosition & 1)
-        PrintHri(C.Offset, hri, left, bars.Width);
-    const std::string label = "[" + checked.Name + " \"" + Readable(checked.Data) + "\"]";
+        PrintHri(C.Offset, drawing.Hri, left, width);
+    const std::string label = "[" + BarcodeName(type) + " \"" + Readable(drawing.Shown) + "\"]";
     std::string done = PrintPicture(C, std::move(bars), label, true);
     if (FState.HriPosition & 2)
-        PrintHri(C.Offset, hri, left, symbol.Columns * module);
+        PrintHri(C.Offset, drawing.Hri, left, width);
     return done;
 }
 

@@ -16,7 +16,6 @@ enum class CommandId {
     Tab,         // HT
     FormFeed,    // FF
     Cancel,      // CAN
-    Control,     // any other control byte: no effect
     // ESC
     Initialise,       // ESC @
     PrintMode,        // ESC ! n
@@ -67,7 +66,8 @@ enum class CommandId {
     BarcodeStyle,     // GS h, GS w, GS H, GS f
     // Understood by length, not drawn: set-up and page mode.
     Skipped,
-    // Not in the table: skipped by a length guessed from its family.
+    // No command the printer defines: a control byte without a row, ESC, GS or FS with a byte no
+    // row names, DLE alone, or a row's command with a parameter it does not take. Skipped.
     Unknown,
     // The stream ended inside this command. Stays last: the command table counts the ids by it.
     Incomplete,

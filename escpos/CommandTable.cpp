@@ -1,6 +1,7 @@
 #include "escpos/CommandTable.h"
 
-#include "escpos/Printer.h"
+#include "escpos/BarcodeData.h"
+#include "escpos/Handlers.h"
 
 #include <cstdio>
 #include <iterator>
@@ -119,19 +120,17 @@ Extent LargeGraphicsForm(std::string_view P) {
     return Total(7 + n);
 }
 
-// GS k m: forms 0 to 6 end in a NUL; forms 65 to 79 give their length.
+// GS k m: read as the printer reads it, so that data it cannot take ends the command there.
 Extent BarCode(std::string_view P) {
-    if (P.size() < 3)
+    const BarcodeRead read = ReadBarcode(P);
+    switch (read.What) {
+    case BarcodeRead::More:
         return More();
-    const std::uint8_t m = Byte(P, 2);
-    if (m <= 6)
-        return {Extent::UntilNul, 3 + 255 + 1};
-    if (m >= 65 && m <= 79) {
-        if (P.size() < 4)
-            return More();
-        return Total(4 + Byte(P, 3));
+    case BarcodeRead::NoSuch:
+        return NoSuch(read.Length);
+    default:
+        return Total(read.Length);
     }
-    return NoSuch(3);
 }
 
 // GS V m: function A cuts at once; function B (65, 66) and the later ones take a feed byte.
@@ -198,114 +197,112 @@ Extent RealTimeCommandForm(std::string_view P) {
 // does with it.
 //
 // To add a command: give it an id in Command.h, a row here, and a handler, a Printer member in
-// the file of its family (TextCommands.cpp, PaperCommands.cpp ...) declared in Printer.h. A
-// command the printer only steps over is Skipped, with StepOver as its handler. The build stops
-// on a name that spells no bytes, a command named twice, or an id left without a row.
-//
-// A struct, so that the printer can let it name the handlers it keeps private.
+// the file of its family (TextCommands.cpp, PaperCommands.cpp ...) declared in Printer.h, with
+// its entry of the same name in Handlers.h and Handlers.cpp. A command the printer only steps
+// over is Skipped, with StepOver as its handler. The build stops on a name that spells no bytes,
+// a command named twice, or an id left without a row.
 struct CommandTable {
     using enum CommandId;
 
     static constexpr CommandRow Rows[] = {
         // Single bytes.
-        {"LF", LineFeed, Fixed<1>, &Printer::PrintAndFeedLine},
-        {"CR", CarriageRet, Fixed<1>, &Printer::CarriageReturn},
-        {"HT", Tab, Fixed<1>, &Printer::HorizontalTab},
-        {"FF", FormFeed, Fixed<1>, &Printer::IgnoreFormFeed},
-        {"CAN", Cancel, Fixed<1>, &Printer::IgnoreCancel},
+        {"LF", LineFeed, Fixed<1>, &CommandHandlers::PrintAndFeedLine},
+        {"CR", CarriageRet, Fixed<1>, &CommandHandlers::CarriageReturn},
+        {"HT", Tab, Fixed<1>, &CommandHandlers::HorizontalTab},
+        {"FF", FormFeed, Fixed<1>, &CommandHandlers::IgnoreFormFeed},
+        {"CAN", Cancel, Fixed<1>, &CommandHandlers::IgnoreCancel},
         // How characters print.
-        {"ESC !", PrintMode, Fixed<3>, &Printer::SetPrintModes},
-        {"ESC E", Emphasis, Fixed<3>, &Printer::SetEmphasis},
-        {"ESC G", DoubleStrike, Fixed<3>, &Printer::SetEmphasis},
-        {"ESC -", Underline, Fixed<3>, &Printer::SetUnderline},
-        {"ESC M", Font, Fixed<3>, &Printer::SelectFont},
-        {"ESC SP", RightSpacing, Fixed<3>, &Printer::SetRightSpacing},
-        {"ESC {", UpsideDown, Fixed<3>, &Printer::SetUpsideDown},
-        {"ESC V", Rotate, Fixed<3>, &Printer::SetRotation},
-        {"ESC t", CodePage, Fixed<3>, &Printer::SelectCodePage},
-        {"ESC R", CharacterSet, Fixed<3>, &Printer::SelectCharacterSet},
-        {"GS !", CharacterSize, Fixed<3>, &Printer::SetCharacterSize},
-        {"GS B", Reverse, Fixed<3>, &Printer::SetReverse},
-        {"FS &", DoubleByteOn, Fixed<2>, &Printer::StartDoubleByte},
-        {"FS .", DoubleByteOff, Fixed<2>, &Printer::StopDoubleByte},
-        {"FS !", DoubleByteMode, Fixed<3>, &Printer::SetDoubleByteModes},
+        {"ESC !", PrintMode, Fixed<3>, &CommandHandlers::SetPrintModes},
+        {"ESC E", Emphasis, Fixed<3>, &CommandHandlers::SetEmphasis},
+        {"ESC G", DoubleStrike, Fixed<3>, &CommandHandlers::SetEmphasis},
+        {"ESC -", Underline, Fixed<3>, &CommandHandlers::SetUnderline},
+        {"ESC M", Font, Fixed<3>, &CommandHandlers::SelectFont},
+        {"ESC SP", RightSpacing, Fixed<3>, &CommandHandlers::SetRightSpacing},
+        {"ESC {", UpsideDown, Fixed<3>, &CommandHandlers::SetUpsideDown},
+        {"ESC V", Rotate, Fixed<3>, &CommandHandlers::SetRotation},
+        {"ESC t", CodePage, Fixed<3>, &CommandHandlers::SelectCodePage},
+        {"ESC R", CharacterSet, Fixed<3>, &CommandHandlers::SelectCharacterSet},
+        {"GS !", CharacterSize, Fixed<3>, &CommandHandlers::SetCharacterSize},
+        {"GS B", Reverse, Fixed<3>, &CommandHandlers::SetReverse},
+        {"FS &", DoubleByteOn, Fixed<2>, &CommandHandlers::StartDoubleByte},
+        {"FS .", DoubleByteOff, Fixed<2>, &CommandHandlers::StopDoubleByte},
+        {"FS !", DoubleByteMode, Fixed<3>, &CommandHandlers::SetDoubleByteModes},
         // Where characters go on the line.
-        {"ESC a", Justify, Fixed<3>, &Printer::SetJustification},
-        {"ESC $", AbsolutePosition, Fixed<4>, &Printer::MovePosition},
-        {"ESC \\", RelativePosition, Fixed<4>, &Printer::MovePosition},
-        {"GS L", LeftMargin, Fixed<4>, &Printer::SetLeftMargin},
-        {"GS W", PrintWidth, Fixed<4>, &Printer::SetPrintWidth},
+        {"ESC a", Justify, Fixed<3>, &CommandHandlers::SetJustification},
+        {"ESC $", AbsolutePosition, Fixed<4>, &CommandHandlers::MovePosition},
+        {"ESC \\", RelativePosition, Fixed<4>, &CommandHandlers::MovePosition},
+        {"GS L", LeftMargin, Fixed<4>, &CommandHandlers::SetLeftMargin},
+        {"GS W", PrintWidth, Fixed<4>, &CommandHandlers::SetPrintWidth},
         // Paper feed and cuts.
-        {"ESC 2", DefaultSpacing, Fixed<2>, &Printer::SetDefaultSpacing},
-        {"ESC 3", LineSpacing, Fixed<3>, &Printer::SetLineSpacing},
-        {"ESC d", FeedLines, Fixed<3>, &Printer::PrintAndFeedLines},
-        {"ESC J", FeedDots, Fixed<3>, &Printer::PrintAndFeedDots},
-        {"ESC i", OldCut, Fixed<2>, &Printer::CutHere},
-        {"ESC m", OldCut, Fixed<2>, &Printer::CutHere},
-        {"GS V", Cut, CutForm, &Printer::FeedAndCut},
+        {"ESC 2", DefaultSpacing, Fixed<2>, &CommandHandlers::SetDefaultSpacing},
+        {"ESC 3", LineSpacing, Fixed<3>, &CommandHandlers::SetLineSpacing},
+        {"ESC d", FeedLines, Fixed<3>, &CommandHandlers::PrintAndFeedLines},
+        {"ESC J", FeedDots, Fixed<3>, &CommandHandlers::PrintAndFeedDots},
+        {"ESC i", OldCut, Fixed<2>, &CommandHandlers::CutHere},
+        {"ESC m", OldCut, Fixed<2>, &CommandHandlers::CutHere},
+        {"GS V", Cut, CutForm, &CommandHandlers::FeedAndCut},
         // The printer as a whole, the drawer, and answers to the host.
-        {"ESC @", Initialise, Fixed<2>, &Printer::Initialise},
-        {"ESC p", DrawerPulse, Fixed<5>, &Printer::KickDrawer},
-        {"GS r", StatusRequest, Fixed<3>, &Printer::AnswerStatus},
-        {"GS I", PrinterId, Fixed<3>, &Printer::AnswerPrinterId},
-        {"DLE EOT", RealTimeStatus, RealTimeStatusForm, &Printer::AnswerRealTimeStatus},
-        {"DLE ENQ", RealTimeRequest, Fixed<3>, &Printer::TakeRealTimeRequest},
-        {"DLE DC4", RealTimePulse, RealTimeCommandForm, &Printer::RealTimeFunction},
+        {"ESC @", Initialise, Fixed<2>, &CommandHandlers::Initialise},
+        {"ESC p", DrawerPulse, Fixed<5>, &CommandHandlers::KickDrawer},
+        {"GS r", StatusRequest, Fixed<3>, &CommandHandlers::AnswerStatus},
+        {"GS I", PrinterId, Fixed<3>, &CommandHandlers::AnswerPrinterId},
+        {"DLE EOT", RealTimeStatus, RealTimeStatusForm, &CommandHandlers::AnswerRealTimeStatus},
+        {"DLE ENQ", RealTimeRequest, Fixed<3>, &CommandHandlers::TakeRealTimeRequest},
+        {"DLE DC4", RealTimePulse, RealTimeCommandForm, &CommandHandlers::RealTimeFunction},
         // Bit images, graphics and bar codes.
-        {"ESC *", BitImage, BitImageForm, &Printer::PrintBitImage},
-        {"GS v", RasterImage, RasterImageForm, &Printer::PrintRasterImage},
-        {"FS q", DefineNvImages, NvBitImages, &Printer::DefineNvBitImages},
-        {"FS p", NvImage, Fixed<4>, &Printer::PrintNvBitImage},
-        {"GS *", DefineDownloaded, DownloadedImage, &Printer::DefineDownloadedImage},
-        {"GS /", PrintDownloaded, Fixed<3>, &Printer::PrintDownloadedImage},
-        {"GS 8", LargeGraphics, LargeGraphicsForm, &Printer::RunLargeGraphics},
-        {"GS k", Barcode, BarCode, &Printer::PrintBarcode},
-        {"GS H", BarcodeStyle, Fixed<3>, &Printer::SetBarcodeStyle},
-        {"GS h", BarcodeStyle, Fixed<3>, &Printer::SetBarcodeStyle},
-        {"GS w", BarcodeStyle, Fixed<3>, &Printer::SetBarcodeStyle},
-        {"GS f", BarcodeStyle, Fixed<3>, &Printer::SetBarcodeStyle},
+        {"ESC *", BitImage, BitImageForm, &CommandHandlers::PrintBitImage},
+        {"GS v", RasterImage, RasterImageForm, &CommandHandlers::PrintRasterImage},
+        {"FS q", DefineNvImages, NvBitImages, &CommandHandlers::DefineNvBitImages},
+        {"FS p", NvImage, Fixed<4>, &CommandHandlers::PrintNvBitImage},
+        {"GS *", DefineDownloaded, DownloadedImage, &CommandHandlers::DefineDownloadedImage},
+        {"GS /", PrintDownloaded, Fixed<3>, &CommandHandlers::PrintDownloadedImage},
+        {"GS 8", LargeGraphics, LargeGraphicsForm, &CommandHandlers::RunLargeGraphics},
+        {"GS k", Barcode, BarCode, &CommandHandlers::PrintBarcode},
+        {"GS H", BarcodeStyle, Fixed<3>, &CommandHandlers::SetBarcodeStyle},
+        {"GS h", BarcodeStyle, Fixed<3>, &CommandHandlers::SetBarcodeStyle},
+        {"GS w", BarcodeStyle, Fixed<3>, &CommandHandlers::SetBarcodeStyle},
+        {"GS f", BarcodeStyle, Fixed<3>, &CommandHandlers::SetBarcodeStyle},
         // Families whose function byte follows: graphics, 2D codes, set-up, and more.
-        {"GS (", Function, LengthPrefixed, &Printer::RunFunction},
-        {"ESC (", Skipped, LengthPrefixed, &Printer::StepOver},
-        {"FS (", Skipped, LengthPrefixed, &Printer::StepOver},
+        {"GS (", Function, LengthPrefixed, &CommandHandlers::RunFunction},
+        {"ESC (", Skipped, LengthPrefixed, &CommandHandlers::StepOver},
+        {"FS (", Skipped, LengthPrefixed, &CommandHandlers::StepOver},
         // User-defined and double-byte character set-up.
-        {"ESC %", Skipped, Fixed<3>, &Printer::StepOver},
-        {"ESC &", Skipped, UserCharacters, &Printer::StepOver},
-        {"ESC ?", Skipped, Fixed<3>, &Printer::StepOver},
-        {"FS -", Skipped, Fixed<3>, &Printer::StepOver},
-        {"FS W", Skipped, Fixed<3>, &Printer::StepOver},
-        {"FS C", Skipped, Fixed<3>, &Printer::StepOver},
-        {"FS S", Skipped, Fixed<4>, &Printer::StepOver},
-        {"FS ?", Skipped, Fixed<4>, &Printer::StepOver},
-        {"FS 2", Skipped, Fixed<4 + 72>, &Printer::StepOver},
+        {"ESC %", Skipped, Fixed<3>, &CommandHandlers::StepOver},
+        {"ESC &", Skipped, UserCharacters, &CommandHandlers::StepOver},
+        {"ESC ?", Skipped, Fixed<3>, &CommandHandlers::StepOver},
+        {"FS -", Skipped, Fixed<3>, &CommandHandlers::StepOver},
+        {"FS W", Skipped, Fixed<3>, &CommandHandlers::StepOver},
+        {"FS C", Skipped, Fixed<3>, &CommandHandlers::StepOver},
+        {"FS S", Skipped, Fixed<4>, &CommandHandlers::StepOver},
+        {"FS ?", Skipped, Fixed<4>, &CommandHandlers::StepOver},
+        {"FS 2", Skipped, Fixed<4 + 72>, &CommandHandlers::StepOver},
         // Page mode.
-        {"ESC L", Skipped, Fixed<2>, &Printer::StepOver},
-        {"ESC S", Skipped, Fixed<2>, &Printer::StepOver},
-        {"ESC W", Skipped, Fixed<10>, &Printer::StepOver},
-        {"ESC T", Skipped, Fixed<3>, &Printer::StepOver},
-        {"GS $", Skipped, Fixed<4>, &Printer::StepOver},
-        {"GS \\", Skipped, Fixed<4>, &Printer::StepOver},
+        {"ESC L", Skipped, Fixed<2>, &CommandHandlers::StepOver},
+        {"ESC S", Skipped, Fixed<2>, &CommandHandlers::StepOver},
+        {"ESC W", Skipped, Fixed<10>, &CommandHandlers::StepOver},
+        {"ESC T", Skipped, Fixed<3>, &CommandHandlers::StepOver},
+        {"GS $", Skipped, Fixed<4>, &CommandHandlers::StepOver},
+        {"GS \\", Skipped, Fixed<4>, &CommandHandlers::StepOver},
         // Other set-up, peripherals and reverse feeds.
-        {"ESC D", Skipped, UntilNul<2 + 32 + 1>, &Printer::StepOver},
-        {"ESC =", Skipped, Fixed<3>, &Printer::StepOver},
-        {"ESC c", Skipped, Fixed<4>, &Printer::StepOver},
-        {"ESC v", Skipped, Fixed<2>, &Printer::StepOver},
-        {"ESC u", Skipped, Fixed<3>, &Printer::StepOver},
-        {"ESC U", Skipped, Fixed<3>, &Printer::StepOver},
-        {"ESC r", Skipped, Fixed<3>, &Printer::StepOver},
-        {"ESC e", Skipped, Fixed<3>, &Printer::StepOver},
-        {"ESC K", Skipped, Fixed<3>, &Printer::StepOver},
-        {"GS P", Skipped, Fixed<4>, &Printer::StepOver},
-        {"GS :", Skipped, Fixed<2>, &Printer::StepOver},
-        {"GS ^", Skipped, Fixed<5>, &Printer::StepOver},
-        {"GS a", Skipped, Fixed<3>, &Printer::StepOver},
-        {"GS b", Skipped, Fixed<3>, &Printer::StepOver},
-        {"GS E", Skipped, Fixed<3>, &Printer::StepOver},
+        {"ESC D", Skipped, UntilNul<2 + 32 + 1>, &CommandHandlers::StepOver},
+        {"ESC =", Skipped, Fixed<3>, &CommandHandlers::StepOver},
+        {"ESC c", Skipped, Fixed<4>, &CommandHandlers::StepOver},
+        {"ESC v", Skipped, Fixed<2>, &CommandHandlers::StepOver},
+        {"ESC u", Skipped, Fixed<3>, &CommandHandlers::StepOver},
+        {"ESC U", Skipped, Fixed<3>, &CommandHandlers::StepOver},
+        {"ESC r", Skipped, Fixed<3>, &CommandHandlers::StepOver},
+        {"ESC e", Skipped, Fixed<3>, &CommandHandlers::StepOver},
+        {"ESC K", Skipped, Fixed<3>, &CommandHandlers::StepOver},
+        {"GS P", Skipped, Fixed<4>, &CommandHandlers::StepOver},
+        {"GS :", Skipped, Fixed<2>, &CommandHandlers::StepOver},
+        {"GS ^", Skipped, Fixed<5>, &CommandHandlers::StepOver},
+        {"GS a", Skipped, Fixed<3>, &CommandHandlers::StepOver},
+        {"GS b", Skipped, Fixed<3>, &CommandHandlers::StepOver},
+        {"GS E", Skipped, Fixed<3>, &CommandHandlers::StepOver},
         // What the decoder makes of bytes no row above names. Text has no row: the printer prints
         // it itself, a character at a time.
-        {"", Control, nullptr, &Printer::IgnoreControl},
-        {"", Unknown, nullptr, &Printer::SkipUnknown},
-        {"", Incomplete, nullptr, &Printer::ReportIncomplete},
+        {"", Unknown, nullptr, &CommandHandlers::SkipUnknown},
+        {"", Incomplete, nullptr, &CommandHandlers::ReportIncomplete},
     };
 };
 
@@ -411,7 +408,9 @@ Measurement MeasureCommand(std::string_view Prefix) {
         return {};
     const CommandRow* row = FindCommand(Prefix);
     if (!row) {
-        // A lone DLE is not a command: the byte after it is read afresh.
+        // What the printer defines no command for is skipped, by one rule: ESC, GS and FS take
+        // the byte after them along; DLE or any other control byte takes only itself, and the
+        // byte after it is read afresh.
         const std::size_t skipped = first == ESC || first == GS || first == FS ? 2 : 1;
         return {Measurement::Total, skipped, CommandId::Unknown};
     }

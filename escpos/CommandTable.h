@@ -5,6 +5,7 @@
 #pragma once
 
 #include "escpos/Command.h"
+#include "escpos/Handlers.h"
 
 #include <array>
 #include <cstddef>
@@ -14,8 +15,6 @@
 #include <string_view>
 
 namespace escpos {
-
-class Printer;
 
 inline constexpr std::uint8_t DLE = 0x10, ESC = 0x1B, FS = 0x1C, GS = 0x1D;
 
@@ -34,7 +33,7 @@ inline constexpr std::array<std::string_view, 32> ControlNames = {
 struct Extent {
     enum Kind {
         More,     // not enough bytes to tell yet
-        Total,    // the whole command takes Length bytes
+        Total,    // the whole command takes Length bytes; fewer than were read gives the rest back
         UntilNul, // it runs to a NUL, Length bytes at most
         NoSuch,   // the bytes are no form of the command: Length of them are skipped as unknown
     } What = More;
@@ -43,9 +42,6 @@ struct Extent {
 
 // Reads a command's length from its first bytes, the ones that name it and whatever came after.
 using LengthRule = Extent (*)(std::string_view Prefix);
-
-// Carries a command out on the printer; gives what it did, for the trace and the log.
-using Handler = std::string (Printer::*)(const Command& C);
 
 struct CommandRow {
     std::string_view Name; // the bytes that name it, "ESC !" or "LF"; empty for what no bytes name

@@ -2,6 +2,7 @@
 
 #include "escpos/CommandTable.h"
 
+#include <string>
 #include <utility>
 
 namespace escpos {
@@ -52,13 +53,12 @@ void Decoder::Feed(std::uint8_t B) {
 }
 
 void Decoder::Start(std::uint8_t B) {
-    // A command's first byte: the table measures it, a single byte or the start of a longer one.
-    const char first = static_cast<char>(B);
-    if (IsIntroducer(B) || FindCommand(std::string_view(&first, 1))) {
+    // A control byte starts a command, which the table measures, undefined ones too.
+    if (B < 0x20 || B == 0x7F) {
         FMode = Mode::Measuring;
         return Measure();
     }
-    Emit(B < 0x20 || B == 0x7F ? CommandId::Control : CommandId::Char);
+    Emit(CommandId::Char);
 }
 
 void Decoder::Measure() {
@@ -71,16 +71,15 @@ void Decoder::Measure() {
     case Measurement::Total:
         FPendingId = m.Id;
         if (FPending.Length >= m.Length) {
-            // A lone DLE (length 1) gives back the byte read past it.
+            // A command that ends before the bytes read (a lone DLE, bar code data cut short by
+            // a byte it cannot take) gives them back, to be read afresh.
             if (FPending.Length > m.Length) {
-                const std::uint8_t next = static_cast<std::uint8_t>(FPending.Bytes.back());
+                const std::string rest = FPending.Bytes.substr(m.Length);
                 FPending.Bytes.resize(m.Length);
                 FPending.Length = m.Length;
                 Emit(m.Id);
-                FPending.Offset = FOffset - 1;
-                FPending.Bytes.assign(1, static_cast<char>(next));
-                FPending.Length = 1;
-                Start(next);
+                FOffset -= rest.size();
+                Feed(rest);
                 return;
             }
             return Emit(m.Id);

@@ -99,7 +99,10 @@ std::string Printer::PrintBitImage(const Command& C) {
     g.Height = FontAHeight;
     if (g.Width <= 0)
         return "no columns: nothing printed";
+    const int width = g.Width, height = g.Picture->Height;
     AddToLine(C.Offset, std::move(g));
+    // The line's text marks the picture, as a raster image's does.
+    FLine.Text += Format("[bit image %d x %d dots]", width, height);
     return Format("bit image, %d columns, %d-dot %s density", columns, tall ? 24 : 8,
                   scale.X == 2 ? "single" : "double");
 }

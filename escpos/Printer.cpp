@@ -261,9 +261,8 @@ void Printer::Apply(const Command& C) {
     DropLead(C.Offset, "a command came before its trail byte");
     // A line feed that prints is logged as the printed line; ignored bytes are not logged.
     const bool quiet = (C.Id == CommandId::LineFeed && !FLine.Glyphs.empty()) ||
-                       C.Id == CommandId::Control ||
                        (C.Id == CommandId::CarriageRet && !FProfile.CrFeeds);
-    const std::string detail = (this->*HandlerFor(C.Id))(C);
+    const std::string detail = HandlerFor(C.Id)(*this, C);
     Record(C, detail);
     if (!quiet)
         Log(C.Offset, CommandName(C) + " [" + HexBytes(C) + "]: " + detail);
@@ -290,10 +289,6 @@ std::string Printer::Initialise(const Command& C) {
     if (dropped)
         Warn(C.Offset, "ESC @ cleared a line that was not printed");
     return "initialise the printer";
-}
-
-std::string Printer::IgnoreControl(const Command& C) {
-    return Format("control byte %02X: ignored", C.At(0));
 }
 
 std::string Printer::StepOver(const Command&) {

@@ -210,8 +210,9 @@ private:
     void NvChanged() { ++FNvChanges; }
 
     // What each command does; each gives what it did, for the trace and the log. The command
-    // table (CommandTable.cpp) says which command each one carries out.
-    friend struct CommandTable;
+    // table (CommandTable.cpp) says which command each one carries out, through its handler of
+    // the same name (Handlers.h).
+    friend struct CommandHandlers;
     // How characters print (TextCommands.cpp).
     std::string SetPrintModes(const Command& C);
     std::string SetEmphasis(const Command& C);
@@ -267,7 +268,6 @@ private:
     // The printer as a whole, and what it makes of bytes it does not act on (Printer.cpp).
     std::string Initialise(const Command& C);
     std::string StepOver(const Command& C);
-    std::string IgnoreControl(const Command& C);
     std::string SkipUnknown(const Command& C);
     std::string ReportIncomplete(const Command& C);
 

@@ -58,6 +58,30 @@ protected:
     fs::path Dir;
 };
 
+// The first log line says which profile the printer has and where it is, whether on a pty, on
+// TCP or both.
+TEST_F(NetworkPrinter, TheFirstLogLineNamesTheProfileAndWhereThePrinterIs) {
+    const struct {
+        std::vector<std::string> Args;
+        std::string Start, Then;
+    } cases[] = {
+        {{"--tcp", "127.0.0.1:0"},
+         "virtual printer (standard profile) listening on 127.0.0.1:",
+         ""},
+        {{"--tcp", "127.0.0.1:0", "--name", "com9"},
+         "virtual printer (standard profile) on /dev/",
+         "/tillmark/devices/com9, and listening on 127.0.0.1:"},
+    };
+    for (const auto& c : cases) {
+        auto args = c.Args;
+        args.insert(args.end(), {"--profile", "standard", "--out", Receipts()});
+        clitest::Emulator emulator(Dir, args);
+        ASSERT_TRUE(emulator.WaitFor("; receipts go to")) << emulator.Log;
+        EXPECT_EQ(emulator.Log.rfind(c.Start, 0), 0u) << emulator.Log;
+        EXPECT_NE(emulator.Log.find(c.Then), std::string::npos) << emulator.Log;
+    }
+}
+
 TEST_F(NetworkPrinter, StatusReportsEachSensorStateOnThePtyAndOnTcp) {
     struct Case {
         std::vector<std::string> Args;

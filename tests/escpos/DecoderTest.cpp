@@ -72,10 +72,10 @@ TEST(Decoder, SingleBytes) {
         {"HT", "\t", CommandId::Tab, 1},
         {"FF", "\f", CommandId::FormFeed, 1},
         {"CAN", "\x18", CommandId::Cancel, 1},
-        {"NUL", std::string(1, '\0'), CommandId::Control, 1},
-        {"BEL", "\a", CommandId::Control, 1},
+        {"NUL", std::string(1, '\0'), CommandId::Unknown, 1},
+        {"BEL", "\a", CommandId::Unknown, 1},
         {"high byte", "\xB1", CommandId::Char, 1},
-        {"DEL", "\x7F", CommandId::Control, 1},
+        {"DEL", "\x7F", CommandId::Unknown, 1},
     });
 }
 
@@ -148,7 +148,7 @@ TEST(Decoder, ParameterChosenLengthPrefixedAndNulTerminated) {
         {"GS 8 L", B({0x1D, 0x38, 0x4C, 0x02, 0x00, 0x00, 0x00, 0x0A, 0x0A}),
          CommandId::LargeGraphics, 9},
         {"GS k A form", B({0x1D, 0x6B, 0x00, '1', '2', 0x00}), CommandId::Barcode, 6},
-        {"GS k B form", B({0x1D, 0x6B, 0x41, 0x02, 0x00, 0x0A}), CommandId::Barcode, 6},
+        {"GS k B form", B({0x1D, 0x6B, 0x48, 0x02, 0x00, 0x0A}), CommandId::Barcode, 6},
         {"FS q two images",
          B({0x1C, 0x71, 0x02, 0x01, 0x00, 0x01, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 0x00, 0x00, 0x05,
             0x00}),

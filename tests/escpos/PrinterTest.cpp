@@ -339,6 +339,32 @@ TEST(PrinterText, UnknownAndUnfinishedCommandsNeverPrint) {
     EXPECT_NE(p.Warnings()[4].Message.find("ended inside"), std::string::npos);
 }
 
+// Control bytes without a command and undefined commands go by one rule: each is skipped with
+// a warning naming it, and the text around it prints. DLE starts no command of its own here, so
+// the byte after it is read afresh.
+TEST(PrinterText, UndefinedBytesAndCommandsAreSkippedByOneRule) {
+    const struct {
+        std::string Bytes;
+        std::vector<std::string> Skipped;
+    } cases[] = {
+        {B({0x10, 0x00}), {"DLE [10]", "NUL [00]"}},
+        {B({0x02}), {"STX [02]"}},
+        {B({0x03}), {"ETX [03]"}},
+        {B({0x06}), {"ACK [06]"}},
+        {B({0x7F}), {"DEL [7F]"}},
+        {B({0x1B, 0x79}), {"ESC y [1B 79]"}},
+        {B({0x10, 0x41}), {"DLE [10]"}}, // the A prints
+    };
+    for (const auto& c : cases) {
+        const Printer p = escpos::PrintAll("<" + c.Bytes + ">\n", Standard());
+        ASSERT_EQ(Lines(p).size(), 1u) << c.Skipped[0];
+        EXPECT_EQ(Lines(p)[0].Text, c.Bytes == B({0x10, 0x41}) ? "<A>" : "<>");
+        ASSERT_EQ(p.Warnings().size(), c.Skipped.size()) << c.Skipped[0];
+        for (std::size_t i = 0; i < c.Skipped.size(); ++i)
+            EXPECT_EQ(p.Warnings()[i].Message, "unknown command " + c.Skipped[i] + " skipped");
+    }
+}
+
 TEST(PrinterText, CarriageReturnFollowsTheProfile) {
     EXPECT_EQ(escpos::PageText(escpos::PrintAll("A\r\nB\r\n\r\n", Standard()).Pages().at(0)),
               "A\nB\n\n");

@@ -40,6 +40,14 @@ TEST(Scan, EveryBarcodeSymbologyScansToItsData) {
         {72, "RECEIPT-93", "Code93", "RECEIPT-93"},
         {73, "{BNo.{C\x0c\x22\x38", "Code128", "No.123456"},
         {73, "{Aabc", "Code128", ""}, // lower case is not in code set A: nothing printed
+        {73, "{BTM-0001234", "Code128", "TM-0001234"},
+        {73, "{A12345678", "Code128", "12345678"},
+        {73,
+         "{Ba{S\x01"
+         "b{{{Cc",
+         "Code128",
+         "a\x01"
+         "b{99"},
     };
     for (const auto& c : cases) {
         const auto printer = Print("\x1B"
@@ -50,6 +58,23 @@ TEST(Scan, EveryBarcodeSymbologyScansToItsData) {
             EXPECT_TRUE(scanned.empty()) << c.Data;
         else
             EXPECT_EQ(scanned, std::vector<std::string>{c.Expected}) << c.Format << " " << c.Data;
+    }
+}
+
+// UPC-E sent in its 12-digit UPC-A form: the printer suppresses the zeros and takes the check
+// digit when it is the one the UPC weights give (3 for the odd places, 1 for the even ones, from
+// the left); with the weights swapped, each of these would be refused.
+TEST(Scan, UpcEInItsUpcAFormTakesItsRightCheckDigit) {
+    const struct {
+        std::string UpcA, UpcE;
+    } cases[] = {
+        {"042100005264", "04252614"}, {"012000007897", "01278907"}, {"034500000673", "03456733"},
+        {"045670000011", "04567141"}, {"065432000073", "06543273"},
+    };
+    for (const auto& c : cases) {
+        const auto printer = Print(Barcode(66, c.UpcA) + "\n\x1DV1");
+        EXPECT_TRUE(printer.Warnings().empty()) << c.UpcA << ": " << printer.Warnings()[0].Message;
+        EXPECT_EQ(ScanPages(printer, "UPC-E"), std::vector<std::string>{c.UpcE}) << c.UpcA;
     }
 }
 
