@@ -71,8 +71,10 @@ public:
             return std::nullopt;
         }
         const std::string text = got.substr(1, nul - 1);
+        // C0, DEL and C1 controls alike: a terminal would act on them.
         for (const char c : text)
-            if (static_cast<unsigned char>(c) < 0x20) {
+            if (const auto b = static_cast<unsigned char>(c);
+                b < 0x20 || (b >= 0x7F && b <= 0x9F)) {
                 FProblems.push_back("garbage in answer to " + Name(Q) + ": " + Hex(got));
                 return std::nullopt;
             }
