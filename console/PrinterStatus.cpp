@@ -86,10 +86,11 @@ private:
     template <typename Done>
     std::string Collect(const std::string& Q, Done Complete) {
         using Clock = std::chrono::steady_clock;
-        FLine.Send(Q);
+        if (FLine.Lost().empty())
+            FLine.Send(Q);
         const auto deadline = Clock::now() + std::chrono::milliseconds(FTimeoutMs);
         std::string got;
-        while (!Complete(got)) {
+        while (!Complete(got) && FLine.Lost().empty()) {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             if (left.count() <= 0)
@@ -98,6 +99,11 @@ private:
             if (more.empty())
                 break;
             got += more;
+        }
+        if (const std::string lost = FLine.Lost(); !lost.empty() && !FLossReported) {
+            FLossReported = true;
+            FProblems.push_back(lost + " before the " + (got.empty() ? "" : "whole ") +
+                                "answer to " + Name(Q));
         }
         return got;
     }
@@ -111,6 +117,7 @@ private:
     TPrinterLine& FLine;
     int FTimeoutMs;
     std::vector<std::string>& FProblems;
+    bool FLossReported = false;
 };
 
 } // namespace
