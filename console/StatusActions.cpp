@@ -39,6 +39,8 @@ class TSocketLine final : public TPrinterLine {
 public:
     TSocketLine(TSocket& Socket, int TimeoutMs) : FSocket(Socket), FTimeoutMs(TimeoutMs) {}
     void Send(std::string_view Bytes) override {
+        if (!FLost.empty())
+            return;
         try {
             FSocket.Send(Bytes, FTimeoutMs);
         } catch (const ENetError& error) {
@@ -46,6 +48,8 @@ public:
         }
     }
     std::string Receive(int TimeoutMs) override {
+        if (!FLost.empty())
+            return {};
         TReceived got = FSocket.Receive(256, TimeoutMs);
         if (got.What == TReceived::Closed)
             FLost = got.Reset ? "the connection was reset" : "the printer closed the connection";
