@@ -87,7 +87,7 @@ int RunAction(Action What, const ActionOptions& Options, std::ostream& Out, std:
         error = What == Action::Print ? console::PrintParallel(lang, stamp)
                                       : console::DrawerParallel(drawer);
     } else if (!at.Tcp.empty()) {
-        const auto endpoint = console::ParseEndpoint(at.Tcp, console::RawPrintPort);
+        const auto endpoint = PrinterEndpoint(at);
         error = What == Action::Print ? console::PrintTcp(endpoint, lang, stamp, at.TimeoutMs)
                                       : console::DrawerTcp(endpoint, drawer, at.TimeoutMs);
     } else {
@@ -179,11 +179,15 @@ int SpeedItem(const std::string& Baud) {
     return static_cast<int>(at - BaudRateItems.begin());
 }
 
+console::TEndpoint PrinterEndpoint(const PrinterWhere& Where) {
+    return console::ParseEndpoint(Where.Tcp, console::RawPrintPort);
+}
+
 std::string PortName(const PrinterWhere& Where) {
     if (Where.Parallel)
         return "LPT1";
     if (!Where.Tcp.empty())
-        return console::ParseEndpoint(Where.Tcp, console::RawPrintPort).Text();
+        return PrinterEndpoint(Where).Text();
     return Where.Serial;
 }
 
@@ -208,10 +212,15 @@ void AddPrinterWhere(CLI::App& Command, const std::string& Name, PrinterWhere& W
     auto* parallel =
         Command.add_flag("--parallel", Where.Parallel, "the printer is on the parallel port LPT1");
     auto* tcp = Command.add_option("--tcp", Where.Tcp,
-                                   "the printer is on the network: HOST or HOST:PORT (port 9100 "
-                                   "unless given)");
+                                   "the printer is on the network: HOST, HOST:PORT or [IPv6]:PORT "
+                                   "(port 9100 unless given)");
     CheckEndpoint(
-        *tcp, [](const std::string& Text) { console::ParseEndpoint(Text, console::RawPrintPort); },
+        *tcp,
+        [](const std::string& Text) {
+            PrinterWhere where;
+            where.Tcp = Text;
+            PrinterEndpoint(where);
+        },
         "HOST[:PORT]");
     serial->excludes(parallel)->excludes(tcp);
     parallel->excludes(tcp);

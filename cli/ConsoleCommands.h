@@ -4,6 +4,7 @@
 #pragma once
 
 #include "cli/Command.h"
+#include "console/Socket.h"
 
 #include <exception>
 #include <functional>
@@ -32,6 +33,8 @@ void AddPrinterWhere(CLI::App& Command, const std::string& Name, PrinterWhere& W
 // the value in the help.
 void CheckEndpoint(CLI::Option& Option, std::function<void(const std::string&)> Parse,
                    const std::string& Form);
+// The printer on the network, from --tcp: port 9100 unless given.
+console::TEndpoint PrinterEndpoint(const PrinterWhere& Where);
 // "COM9", "LPT1", "127.0.0.1:9100".
 std::string PortName(const PrinterWhere& Where);
 // The window's speed list item of Baud.

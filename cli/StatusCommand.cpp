@@ -103,8 +103,7 @@ int RunStatus(const StatusOptions& Options, std::ostream& Out, std::ostream& Err
     if (at.Parallel) {
         error = console::AskStatusParallel(status);
     } else if (!at.Tcp.empty()) {
-        error = console::AskStatusTcp(console::ParseEndpoint(at.Tcp, console::RawPrintPort),
-                                      at.TimeoutMs, status);
+        error = console::AskStatusTcp(PrinterEndpoint(at), at.TimeoutMs, status);
     } else {
         TComPort serial(nullptr);
         console::LoadConsolePortSettings(serial);

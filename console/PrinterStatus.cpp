@@ -71,8 +71,10 @@ public:
             return std::nullopt;
         }
         const std::string text = got.substr(1, nul - 1);
+        // C0, DEL and C1 controls alike: a terminal would act on them.
         for (const char c : text)
-            if (static_cast<unsigned char>(c) < 0x20) {
+            if (const auto b = static_cast<unsigned char>(c);
+                b < 0x20 || (b >= 0x7F && b <= 0x9F)) {
                 FProblems.push_back("garbage in answer to " + Name(Q) + ": " + Hex(got));
                 return std::nullopt;
             }
@@ -84,10 +86,11 @@ private:
     template <typename Done>
     std::string Collect(const std::string& Q, Done Complete) {
         using Clock = std::chrono::steady_clock;
-        FLine.Send(Q);
+        if (FLine.Lost().empty())
+            FLine.Send(Q);
         const auto deadline = Clock::now() + std::chrono::milliseconds(FTimeoutMs);
         std::string got;
-        while (!Complete(got)) {
+        while (!Complete(got) && FLine.Lost().empty()) {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             if (left.count() <= 0)
@@ -96,6 +99,11 @@ private:
             if (more.empty())
                 break;
             got += more;
+        }
+        if (const std::string lost = FLine.Lost(); !lost.empty() && !FLossReported) {
+            FLossReported = true;
+            FProblems.push_back(lost + " before the " + (got.empty() ? "" : "whole ") +
+                                "answer to " + Name(Q));
         }
         return got;
     }
@@ -109,6 +117,7 @@ private:
     TPrinterLine& FLine;
     int FTimeoutMs;
     std::vector<std::string>& FProblems;
+    bool FLossReported = false;
 };
 
 } // namespace

@@ -19,6 +19,9 @@ public:
     virtual void Send(std::string_view Bytes) = 0;
     // Waits up to TimeoutMs for bytes and gives what came; empty when nothing did.
     virtual std::string Receive(int TimeoutMs) = 0;
+    // Why the line is gone ("the connection was reset"); empty while it stands. Once gone, a
+    // send goes nowhere and a receive gives nothing at once.
+    virtual std::string Lost() const { return {}; }
 };
 
 // Whether a byte can be a real-time status answer: bits 1 and 4 set, bits 0 and 7 clear.
@@ -63,6 +66,7 @@ struct TPrinterStatus {
 // Asks the status and, when the printer says it is online, its identity. A question waits up to
 // TimeoutMs for its whole answer. A printer that does not answer DLE EOT 1 is asked nothing more;
 // one that has no answer to the first GS I text is not asked the others (older models have none).
+// A line lost on the way keeps the answers that came; the loss and the rest are problems.
 TPrinterStatus AskStatus(TPrinterLine& Line, int TimeoutMs);
 
 } // namespace console

@@ -52,6 +52,7 @@ private:
 struct TReceived {
     enum Kind { Data, TimedOut, Closed, Stopped } What = TimedOut;
     std::string Bytes;
+    bool Reset = false; // with Closed: the far side reset the connection rather than closed it
 };
 
 // One TCP connection; closed when it goes.

@@ -179,7 +179,7 @@ TReceived TSocket::Receive(std::size_t Max, int TimeoutMs, const TStopSignal* St
         }
         if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
             continue;
-        return {TReceived::Closed, {}};
+        return {TReceived::Closed, {}, got < 0 && errno == ECONNRESET};
     }
 }
 

@@ -280,10 +280,10 @@ TReceived TSocket::Receive(std::size_t Max, int TimeoutMs, const TStopSignal* St
             bytes.resize(static_cast<std::size_t>(got));
             return {TReceived::Data, std::move(bytes)};
         }
-        if (const int error = got == SOCKET_ERROR ? ::WSAGetLastError() : 0;
-            error == WSAEINTR || error == WSAEWOULDBLOCK)
+        const int error = got == SOCKET_ERROR ? ::WSAGetLastError() : 0;
+        if (error == WSAEINTR || error == WSAEWOULDBLOCK)
             continue;
-        return {TReceived::Closed, {}};
+        return {TReceived::Closed, {}, error == WSAECONNRESET || error == WSAECONNABORTED};
     }
 }
 

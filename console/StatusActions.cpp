@@ -34,18 +34,33 @@ private:
     TCustomComPort& FPort;
 };
 
+// A printer that closes or resets the connection ends the questions, not the answers it gave.
 class TSocketLine final : public TPrinterLine {
 public:
     TSocketLine(TSocket& Socket, int TimeoutMs) : FSocket(Socket), FTimeoutMs(TimeoutMs) {}
-    void Send(std::string_view Bytes) override { FSocket.Send(Bytes, FTimeoutMs); }
+    void Send(std::string_view Bytes) override {
+        if (!FLost.empty())
+            return;
+        try {
+            FSocket.Send(Bytes, FTimeoutMs);
+        } catch (const ENetError& error) {
+            FLost = error.what();
+        }
+    }
     std::string Receive(int TimeoutMs) override {
+        if (!FLost.empty())
+            return {};
         TReceived got = FSocket.Receive(256, TimeoutMs);
+        if (got.What == TReceived::Closed)
+            FLost = got.Reset ? "the connection was reset" : "the printer closed the connection";
         return got.What == TReceived::Data ? std::move(got.Bytes) : std::string();
     }
+    std::string Lost() const override { return FLost; }
 
 private:
     TSocket& FSocket;
     int FTimeoutMs;
+    std::string FLost;
 };
 
 } // namespace
@@ -78,6 +93,9 @@ std::exception_ptr AskStatusTcp(const TEndpoint& Where, int TimeoutMs, TPrinterS
         TSocket socket = TSocket::Connect(Where, TimeoutMs);
         TSocketLine line(socket, TimeoutMs);
         Status = AskStatus(line, TimeoutMs);
+        // Lost before the first answer, the printer is no more there than one never reached.
+        if (!Status.Answered() && !line.Lost().empty())
+            throw ENetError(line.Lost());
         socket.Finish();
     } catch (...) {
         return std::current_exception();

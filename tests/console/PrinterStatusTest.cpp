@@ -102,11 +102,19 @@ TEST(PrinterStatus, ReportsGarbagePartialAndForeignAnswersWithoutGuessing) {
     };
     const Case cases[] = {
         {Eot(1), "\xFF", "DLE EOT 1 answered a byte no printer sends: FF"},
+        // Each of the four fixed bits wrong alone: bit 7 set, bit 4 clear, bit 1 clear, bit 0 set.
+        {Eot(1), "\x92", "DLE EOT 1 answered a byte no printer sends: 92"},
+        {Eot(1), "\x06", "DLE EOT 1 answered a byte no printer sends: 06"},
+        {Eot(1), "\x14", "DLE EOT 1 answered a byte no printer sends: 14"},
+        {Eot(1), "\x17", "DLE EOT 1 answered a byte no printer sends: 17"},
         {Eot(4), "\x16", ""}, // one bit of a sensor pair: no status byte either
         {Eot(2), std::string("\x12\x00\x41", 3),
          "unexpected bytes after the answer to DLE EOT 2: 00 41"},
         {Id(65), std::string("_1.0", 4), "partial answer to GS I 65: 5F 31 2E 30"},
         {Id(66), Text("EP\x01SON"), "garbage in answer to GS I 66: 5F 45 50 01 53 4F 4E 00"},
+        // DEL and the C1 controls are control bytes too, never text to print.
+        {Id(66), Text("EP\x7FSON"), "garbage in answer to GS I 66: 5F 45 50 7F 53 4F 4E 00"},
+        {Id(66), Text("EP\x9FSON"), "garbage in answer to GS I 66: 5F 45 50 9F 53 4F 4E 00"},
         {Id(65), "1.0", "garbage in answer to GS I 65: 31 2E 30"},
         {Id(65), "_" + std::string(90, 'x'), "garbage in answer to GS I 65"},
     };

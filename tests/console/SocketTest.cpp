@@ -83,4 +83,52 @@ TEST(SocketTest, FailuresInPlainWords) {
     }
 }
 
+TEST(SocketTest, EndpointsTakeAHostAPortFrom1To65535AndIPv6InBrackets) {
+    const struct {
+        const char* Text;
+        bool AnyPort;     // port 0 allowed, as a listener takes it
+        const char* Host; // nullptr: refused
+        std::uint16_t Port;
+    } cases[] = {
+        {"printer", false, "printer", 9100},
+        {"printer:9101", false, "printer", 9101},
+        {"10.0.0.1:1", false, "10.0.0.1", 1},
+        {"10.0.0.1:65535", false, "10.0.0.1", 65535},
+        {"[::1]", false, "::1", 9100},
+        {"[::1]:9101", false, "::1", 9101},
+        {"[fe80::1%lo]:80", false, "fe80::1%lo", 80},
+        {"127.0.0.1:0", true, "127.0.0.1", 0},
+        {"[::1]:0", true, "::1", 0},
+        {"10.0.0.1:0", false, nullptr, 0},
+        {"[::1]:0", false, nullptr, 0},
+        {"10.0.0.1:65536", false, nullptr, 0},
+        {"10.0.0.1:65536", true, nullptr, 0},
+        {"[::1]:65536", true, nullptr, 0},
+        {"10.0.0.1:4294967297", false, nullptr, 0},
+        {"10.0.0.1:-1", false, nullptr, 0},
+        {"10.0.0.1:", false, nullptr, 0},
+        {"10.0.0.1:80x", false, nullptr, 0},
+        {"::1", false, nullptr, 0},
+        {"[::1", false, nullptr, 0},
+        {"[::1]:", false, nullptr, 0},
+        {"[::1]9100", false, nullptr, 0},
+        {"[]:9100", false, nullptr, 0},
+        {":9100", false, nullptr, 0},
+        {"", false, nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Text);
+        try {
+            const TEndpoint got = ParseEndpoint(c.Text, 9100, c.AnyPort);
+            ASSERT_NE(c.Host, nullptr) << "taken as " << got.Host << " port " << got.Port;
+            EXPECT_EQ(got.Host, c.Host);
+            EXPECT_EQ(got.Port, c.Port);
+            // What an endpoint is shown as reads back as the same endpoint.
+            EXPECT_EQ(ParseEndpoint(got.Text(), 1, true).Host, got.Host) << got.Text();
+        } catch (const ENetError& e) {
+            EXPECT_EQ(c.Host, nullptr) << e.what();
+        }
+    }
+}
+
 } // namespace
