@@ -60,11 +60,14 @@ endforeach()
 set(TILLMARK_PACKAGE_MAINTAINER "${TILLMARK_PACKAGE_CONTACT}")
 configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${PROJECT_BINARY_DIR}/packaging/changelog
                @ONLY)
-add_custom_command(
-  OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+# Compressed when configuring, so that installing one component alone (the library of a
+# shared build, say) finds it without building anything else.
+execute_process(
   COMMAND gzip -n -9 -c ${PROJECT_BINARY_DIR}/packaging/changelog
-          > ${PROJECT_BINARY_DIR}/packaging/changelog.gz
-  DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog)
-add_custom_target(package_docs ALL DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
+  OUTPUT_FILE ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+  RESULT_VARIABLE gzip_result)
+if(NOT gzip_result EQUAL 0)
+  message(FATAL_ERROR "gzip could not compress the packages' changelog")
+endif()
 
 include(CPack)
