@@ -251,6 +251,7 @@ struct CommandTable {
         {"DLE EOT", RealTimeStatus, RealTimeStatusForm, &Printer::AnswerRealTimeStatus},
         {"DLE ENQ", RealTimeRequest, Fixed<3>, &Printer::TakeRealTimeRequest},
         {"DLE DC4", RealTimePulse, RealTimeCommandForm, &Printer::RealTimeFunction},
+        {"GS a", AutoStatusBack, Fixed<3>, &Printer::SetAutoStatusBack},
         // Bit images, graphics and bar codes.
         {"ESC *", BitImage, BitImageForm, &Printer::PrintBitImage},
         {"GS v", RasterImage, RasterImageForm, &Printer::PrintRasterImage},
@@ -298,7 +299,6 @@ struct CommandTable {
         {"GS P", Skipped, Fixed<4>, &Printer::StepOver},
         {"GS :", Skipped, Fixed<2>, &Printer::StepOver},
         {"GS ^", Skipped, Fixed<5>, &Printer::StepOver},
-        {"GS a", Skipped, Fixed<3>, &Printer::StepOver},
         {"GS b", Skipped, Fixed<3>, &Printer::StepOver},
         {"GS E", Skipped, Fixed<3>, &Printer::StepOver},
         // What the decoder makes of bytes no row above names. Text has no row: the printer prints
