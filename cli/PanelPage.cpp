@@ -67,7 +67,7 @@ std::string_view PanelScript() {
   async function follow() {
     try {
       const answer = await fetch('/printer', {cache: 'no-store'});
-      if (answer.ok && !panel.contains(document.activeElement))
+      if (answer.ok)
         show(await answer.json());
     } catch (error) {
       // The receipts' status line says when the emulator is gone.

@@ -23,8 +23,7 @@ std::string Bytes(std::initializer_list<int> Values) {
 
 class AutoStatusBack : public ::testing::Test {
 protected:
-    AutoStatusBack()
-        : Printer(*escpos::FindProfile("standard"), Folder.Path().string(), nullptr) {}
+    AutoStatusBack() : Printer(*escpos::FindProfile("standard"), Folder.Path().string(), nullptr) {}
     testsupport::TempDir Folder;
     escpos::VirtualPrinter Printer;
 };
@@ -48,11 +47,7 @@ TEST_F(AutoStatusBack, EachLeverSetsItsBitsInEveryAnswer) {
          Bytes({0x14, 0, 0x03, 0}),
          Bytes({0x16, 0x12, 0x12, 0x1E}),
          Bytes({0x03, 1})},
-        {"paper end",
-         {Paper::End},
-         Bytes({0x1C, 0, 0x0F, 0}),
-         Bytes({0x1E, 0x32, 0x12, 0x7E}),
-         ""},
+        {"paper end", {Paper::End}, Bytes({0x1C, 0, 0x0F, 0}), Bytes({0x1E, 0x32, 0x12, 0x7E}), ""},
         {"drawer open",
          {Paper::Ok, false, true},
          Bytes({0x10, 0, 0, 0}),
@@ -120,8 +115,7 @@ TEST_F(AutoStatusBack, OffTurnsItOffAndWhileOfflineItWaitsForRecovery) {
 }
 
 TEST_F(AutoStatusBack, TheLeversReachEveryLineAndStopPrintingUntilRecovery) {
-    escpos::VirtualPrinter other(*escpos::FindProfile("standard"), Folder.Path().string(),
-                                 nullptr);
+    escpos::VirtualPrinter other(*escpos::FindProfile("standard"), Folder.Path().string(), nullptr);
     escpos::PrinterLevers levers;
     std::string firstLine, otherLine;
     levers.Attach(Printer, [&](std::string_view B) { firstLine += B; });
