@@ -72,15 +72,14 @@ std::string Printer::AutoStatus() const {
 
 void Printer::SetSensors(Sensors S) {
     const Sensors before = std::exchange(FSensors, S);
+    if (ChangedItems(before, S) & FAsbItems)
+        Reply(AutoStatus());
     if (before.Offline() && !S.Offline() && FHeldAsb >= 0) {
-        // The held GS a runs now, and sends the status once as it does.
+        // Back online, the printer carries out the GS a it held, after telling of the change.
         const std::string bytes{'\x1d', 'a', static_cast<char>(FHeldAsb)};
         FHeldAsb = -1;
         SetAutoStatusBack(Command{CommandId::AutoStatusBack, 0, bytes.size(), bytes});
-        return;
     }
-    if (ChangedItems(before, S) & FAsbItems)
-        Reply(AutoStatus());
 }
 
 std::string Printer::SetAutoStatusBack(const Command& C) {

@@ -112,6 +112,10 @@ TEST_F(AutoStatusBack, OffTurnsItOffAndWhileOfflineItWaitsForRecovery) {
     EXPECT_EQ(Printer.Feed("\x1d\x61\x02"), "");
     EXPECT_EQ(Printer.SetSensors({}), Bytes({0x14, 0, 0, 0}));
     EXPECT_EQ(Printer.SetSensors({Paper::Ok, true}), Bytes({0x3C, 0, 0, 0}));
+    // Switched off while offline: the recovery is still told, then nothing more.
+    EXPECT_EQ(Printer.Feed(Bytes({0x1D, 0x61, 0})), "");
+    EXPECT_EQ(Printer.SetSensors({}), Bytes({0x14, 0, 0, 0}));
+    EXPECT_EQ(Printer.SetSensors({Paper::Ok, true}), "");
 }
 
 TEST_F(AutoStatusBack, TheLeversReachEveryLineAndStopPrintingUntilRecovery) {
