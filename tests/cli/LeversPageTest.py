@@ -2,8 +2,8 @@
 """The printer's levers in a real browser: headless Chromium opens the cover from the panel of
 emulate --web, status --watch on the network line reports it within a second, and a print on the
 pty is refused; the cover closed, a new print files a receipt, and the page, newest first, shows
-it on top. Skipped (exit 77) when Chromium, its driver or Selenium is missing.
-Usage: LeversPageTest.py TILLMARK-CLI"""
+it on top. Skipped (exit 77) when Chromium, its driver or Selenium is missing; with
+TILLMARK_UPDATE_DOCS=1 it redraws docs/levers-page.png. Usage: LeversPageTest.py TILLMARK-CLI"""
 import json
 import os
 import re
@@ -92,7 +92,8 @@ def main():
         options = webdriver.ChromeOptions()
         options.binary_location = chromium
         for flag in ("--headless=new", "--no-sandbox", "--disable-gpu",
-                     "--disable-dev-shm-usage", "--user-data-dir=" + os.path.join(work, "chrome")):
+                     "--disable-dev-shm-usage", "--window-size=1100,1000",
+                     "--user-data-dir=" + os.path.join(work, "chrome")):
             options.add_argument(flag)
         browser = webdriver.Chrome(service=Service(executable_path=driver_path), options=options)
         browser.get(url)
@@ -138,9 +139,14 @@ def main():
         closed = watched.until(r"\{[^\n]*\"cover_open\": false[^\n]*\}\n", PROMPT, opened.end())
         assert closed, "no report of the closed cover: " + watched.text
         assert json.loads(closed.group(0))["online"] is True
-        run(cli, env, "print", "--serial", "COM43", "--lang", "korean", *at)
+        run(cli, env, "print", "--serial", "COM43", "--lang", "english", *at)
         assert log.until(r"receipt \S+receipt-0003\.png", start=mark), log.text
         wait.until(lambda b: numbers(b)[:1] == [3])
+        if os.environ.get("TILLMARK_UPDATE_DOCS") == "1":
+            wait.until(lambda b: b.execute_script(
+                "return [...document.images].every(i => i.complete && i.naturalWidth > 0);"))
+            docs = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs")
+            browser.save_screenshot(os.path.join(docs, "levers-page.png"))
 
         watch.send_signal(2)
         assert watch.wait(PATIENCE) == 0, watch.stderr.read().decode()
