@@ -3,6 +3,7 @@
 #include "cli/ConsoleCommands.h"
 #include "cli/NetworkPrinter.h"
 #include "cli/WebBoard.h"
+#include "escpos/Levers.h"
 #include "escpos/Profile.h"
 #include "escpos/VirtualPrinter.h"
 #include "platform/VirtualPort.h"
@@ -91,6 +92,7 @@ int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ost
     // Before the web server's and the network's threads start, so that they too leave the
     // signals to the waits that end on them.
     const platform::StopOnSignals stop;
+    escpos::PrinterLevers levers; // moved from the web page, on every line at once
     std::unique_ptr<WebBoard> web;
     if (!Options.Web.empty()) {
         const auto address = ParseWebAddress(Options.Web);
@@ -99,7 +101,7 @@ int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ost
             return 2;
         }
         try {
-            web = std::make_unique<WebBoard>(*address);
+            web = std::make_unique<WebBoard>(*address, &levers);
         } catch (const std::exception& failure) {
             Err << "tillmark-cli emulate: " << failure.what() << "\n";
             return 1;
@@ -116,6 +118,7 @@ int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ost
         std::lock_guard held(logLock);
         Out << Line << std::endl;
     };
+    levers.Reset(sensors, log);
     const auto folder = std::make_shared<escpos::ReceiptFolder>(Options.Folder);
     auto makePrinter = [&] {
         auto printer = std::make_unique<escpos::VirtualPrinter>(*profile, folder, log);
@@ -153,6 +156,11 @@ int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ost
         Options.Folder + "; Ctrl+C stops it");
     if (web)
         log("receipts shown at " + web->Url());
+    if (port)
+        levers.Attach(*ptyPrinter, [&port](std::string_view Bytes) { port->Write(Bytes); });
+    if (network)
+        levers.Attach(*netPrinter,
+                      [&network](std::string_view Bytes) { network->SendUnasked(Bytes); });
     std::thread serving;
     if (network)
         serving = std::thread([&network] { network->Serve(); });
@@ -165,6 +173,10 @@ int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ost
     } else {
         stop.Wait();
     }
+    if (port)
+        levers.Detach(*ptyPrinter);
+    if (network)
+        levers.Detach(*netPrinter);
     std::size_t filed = 0;
     if (network) {
         network->Stop();

@@ -18,6 +18,10 @@ void NetworkPrinter::ServeOne(console::TSocket& Connection) {
     using console::TReceived;
     const std::string peer = Connection.Peer();
     FLog("connection from " + peer);
+    {
+        const std::lock_guard held(FSending);
+        FConnection = &Connection;
+    }
     std::size_t taken = 0;
     std::string end;
     while (end.empty()) {
@@ -32,6 +36,7 @@ void NetworkPrinter::ServeOne(console::TSocket& Connection) {
             taken += got.Bytes.size();
             const std::string answer = FPrinter.Feed(got.Bytes);
             try {
+                const std::lock_guard held(FSending);
                 if (!answer.empty())
                     Connection.Send(answer, FLimits.IdleMs);
             } catch (const console::ENetError& error) {
@@ -50,8 +55,23 @@ void NetworkPrinter::ServeOne(console::TSocket& Connection) {
             break;
         }
     }
+    {
+        const std::lock_guard held(FSending);
+        FConnection = nullptr;
+    }
     FPrinter.EndConnection();
     FLog("connection from " + peer + " " + end + " after " + std::to_string(taken) + " bytes");
+}
+
+void NetworkPrinter::SendUnasked(std::string_view Bytes) {
+    const std::lock_guard held(FSending);
+    if (!FConnection)
+        return;
+    try {
+        FConnection->Send(Bytes, 1000);
+    } catch (const console::ENetError& error) {
+        FLog(std::string("status not sent unasked: ") + error.what());
+    }
 }
 
 } // namespace cli

@@ -9,7 +9,9 @@
 
 #include <cstddef>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <string_view>
 
 namespace cli {
 
@@ -31,6 +33,9 @@ public:
     void Serve();
     // From any thread.
     void Stop() { FStop.Raise(); }
+    // Sends bytes the printer sends unasked (automatic status back) to the connection being
+    // served, if any; from any thread. A client that takes nothing for a second loses them.
+    void SendUnasked(std::string_view Bytes);
 
 private:
     void ServeOne(console::TSocket& Connection);
@@ -40,6 +45,8 @@ private:
     escpos::VirtualPrinter& FPrinter;
     NetworkLimits FLimits;
     LogLine FLog;
+    std::mutex FSending; // the answers and the bytes sent unasked go out one send at a time
+    console::TSocket* FConnection = nullptr;
 };
 
 } // namespace cli

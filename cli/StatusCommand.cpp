@@ -1,6 +1,7 @@
 #include "cli/StatusCommand.h"
 
 #include "cli/ConsoleCommands.h"
+#include "cli/StatusWatch.h"
 #include "console/PortSettings.h"
 #include "console/StatusActions.h"
 
@@ -19,6 +20,7 @@ namespace {
 struct StatusOptions {
     PrinterWhere Where;
     bool Json = false;
+    bool Watch = false;
 };
 
 std::string Hex(std::uint8_t Byte) {
@@ -216,7 +218,13 @@ Command StatusCommand(CLI::App& App, std::ostream& Out, std::ostream& Err) {
                   "it is online, which printer it is; exit status 3 when it does not answer");
     AddPrinterWhere(*parser, "status", options->Where);
     parser->add_flag("--json", options->Json, "the same as one JSON object (fields in README)");
-    return {parser, [options, &Out, &Err] { return RunStatus(*options, Out, Err); }};
+    parser->add_flag("--watch", options->Watch,
+                     "switch on automatic status back and print a line per change until Ctrl+C "
+                     "(with --json one object per line); switched off on the way out");
+    return {parser, [options, &Out, &Err] {
+                return options->Watch ? RunStatusWatch(options->Where, options->Json, Out, Err)
+                                      : RunStatus(*options, Out, Err);
+            }};
 }
 
 } // namespace cli

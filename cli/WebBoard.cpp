@@ -1,5 +1,6 @@
 #include "cli/WebBoard.h"
 
+#include "cli/WebLevers.h"
 #include "cli/WebPage.h"
 
 #include "escpos/TraceJson.h"
@@ -84,9 +85,12 @@ struct WebBoard::Server {
     }
 };
 
-WebBoard::WebBoard(const WebAddress& Address) : FServer(std::make_unique<Server>()) {
+WebBoard::WebBoard(const WebAddress& Address, escpos::PrinterLevers* Levers)
+    : FServer(std::make_unique<Server>()) {
     Server& s = *FServer;
     s.Host = Address.Host;
+    if (Levers)
+        AddLeverRoutes(s.Http, *Levers);
     s.Http.Get("/", [](const httplib::Request&, httplib::Response& Res) {
         Res.set_content(std::string(WebPage()), "text/html; charset=utf-8");
     });

@@ -10,6 +10,10 @@
 #include <string_view>
 #include <vector>
 
+namespace escpos {
+class PrinterLevers;
+}
+
 namespace cli {
 
 struct WebAddress {
@@ -26,8 +30,9 @@ std::string ReceiptsJson(const std::vector<escpos::FiledReceipt>& Receipts);
 
 class WebBoard {
 public:
-    // Serves the page on Address; throws std::runtime_error when it cannot listen there.
-    explicit WebBoard(const WebAddress& Address);
+    // Serves the page on Address, with the panel that moves Levers when given; throws
+    // std::runtime_error when it cannot listen there.
+    explicit WebBoard(const WebAddress& Address, escpos::PrinterLevers* Levers = nullptr);
     ~WebBoard();
     WebBoard(const WebBoard&) = delete;
     WebBoard& operator=(const WebBoard&) = delete;

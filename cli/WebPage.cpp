@@ -8,6 +8,7 @@ std::string_view WebPage() {
 <head>
 <meta charset="utf-8">
 <title>Tillmark virtual printer</title>
+<link rel="stylesheet" href="/panel.css">
 <style>
 body { font-family: sans-serif; margin: 1em; background: #eee; }
 #receipts { display: flex; flex-direction: column; gap: 1em; }
@@ -19,6 +20,7 @@ body { font-family: sans-serif; margin: 1em; background: #eee; }
 </style>
 </head>
 <body>
+<div id="levers"></div>
 <h1>Receipts</h1>
 <p id="status">Waiting for the first receipt.</p>
 <div id="receipts"></div>
@@ -78,6 +80,7 @@ async function poll() {
 }
 poll();
 </script>
+<script src="/panel.js"></script>
 </body>
 </html>
 )html";

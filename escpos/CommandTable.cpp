@@ -249,6 +249,7 @@ struct CommandTable {
         {"DLE EOT", RealTimeStatus, RealTimeStatusForm, &CommandHandlers::AnswerRealTimeStatus},
         {"DLE ENQ", RealTimeRequest, Fixed<3>, &CommandHandlers::TakeRealTimeRequest},
         {"DLE DC4", RealTimePulse, RealTimeCommandForm, &CommandHandlers::RealTimeFunction},
+        {"GS a", AutoStatusBack, Fixed<3>, &CommandHandlers::SetAutoStatusBack},
         // Bit images, graphics and bar codes.
         {"ESC *", BitImage, BitImageForm, &CommandHandlers::PrintBitImage},
         {"GS v", RasterImage, RasterImageForm, &CommandHandlers::PrintRasterImage},
@@ -296,7 +297,6 @@ struct CommandTable {
         {"GS P", Skipped, Fixed<4>, &CommandHandlers::StepOver},
         {"GS :", Skipped, Fixed<2>, &CommandHandlers::StepOver},
         {"GS ^", Skipped, Fixed<5>, &CommandHandlers::StepOver},
-        {"GS a", Skipped, Fixed<3>, &CommandHandlers::StepOver},
         {"GS b", Skipped, Fixed<3>, &CommandHandlers::StepOver},
         {"GS E", Skipped, Fixed<3>, &CommandHandlers::StepOver},
         // What the decoder makes of bytes no row above names. Text has no row: the printer prints

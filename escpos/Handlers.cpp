@@ -144,6 +144,10 @@ std::string CommandHandlers::TakeRealTimeRequest(Printer& P, const Command& C) {
     return P.TakeRealTimeRequest(C);
 }
 
+std::string CommandHandlers::SetAutoStatusBack(Printer& P, const Command& C) {
+    return P.SetAutoStatusBack(C);
+}
+
 std::string CommandHandlers::PrintBitImage(Printer& P, const Command& C) {
     return P.PrintBitImage(C);
 }

@@ -56,6 +56,7 @@ struct CommandHandlers {
     static std::string AnswerPrinterId(Printer& P, const Command& C);
     static std::string AnswerRealTimeStatus(Printer& P, const Command& C);
     static std::string TakeRealTimeRequest(Printer& P, const Command& C);
+    static std::string SetAutoStatusBack(Printer& P, const Command& C); // AutoStatusBack.cpp
     // Bit images and graphics (ImageCommands.cpp, GraphicsCommands.cpp).
     static std::string PrintBitImage(Printer& P, const Command& C);
     static std::string PrintRasterImage(Printer& P, const Command& C);

@@ -215,14 +215,15 @@ bool Printer::HeldOffline(const Command& C) {
         FHoldLogged = false;
         return false;
     }
-    // A real printer keeps such data in its buffer until it is back online; the sensors here
-    // never change, so it is dropped.
+    // A real printer keeps such data in its buffer until it is back online; here it is dropped,
+    // all but automatic status back, which a watching program needs once the printer recovers.
+    if (C.Id == CommandId::AutoStatusBack) {
+        FHeldAsb = C.At(2);
+        Log(C.Offset, "offline: GS a waits until the printer is back online");
+        return true;
+    }
     if (!FHoldLogged)
-        Log(C.Offset, std::string("offline (") +
-                          (FSensors.CoverOpen && FSensors.Roll == Sensors::Paper::End
-                               ? "cover open, paper end"
-                           : FSensors.CoverOpen ? "cover open"
-                                                : "paper end") +
+        Log(C.Offset, "offline (" + OfflineCauses(FSensors) +
                           "): printing stopped; what follows is not printed");
     FHoldLogged = true;
     return true;

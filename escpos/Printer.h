@@ -119,20 +119,35 @@ struct NvMemory {
     bool Empty() const { return Graphics.empty() && BitImages.empty(); }
 };
 
-// What the paper and cover sensors read. At paper end or with the cover open the printer is
-// offline: it answers real-time requests only and prints nothing.
+// What the paper and cover sensors read, and the drawer's switch and the feed button. At paper
+// end, with the cover open or while the button feeds paper the printer is offline: it answers
+// real-time requests only and prints nothing.
 struct Sensors {
     enum class Paper { Ok, NearEnd, End } Roll = Paper::Ok;
     bool CoverOpen = false;
-    bool Offline() const { return CoverOpen || Roll == Paper::End; }
+    bool DrawerOpen = false; // the drawer's switch pulls connector pin 3 low while it is open
+    bool FeedHeld = false;   // the paper feed button
+    // The button feeds paper only with the cover shut and paper in.
+    bool Feeding() const { return FeedHeld && !CoverOpen && Roll != Paper::End; }
+    bool Offline() const { return CoverOpen || Roll == Paper::End || Feeding(); }
+    bool operator==(const Sensors&) const = default;
 };
+
+// Why the printer is offline, in words: "cover open", "paper end", "paper being fed", joined by
+// commas; empty while it is online.
+std::string OfflineCauses(const Sensors& S);
 
 class Printer {
 public:
     explicit Printer(Profile P);
 
-    void SetSensors(Sensors S) { FSensors = S; }
+    // New sensor readings take effect at once; with automatic status back on for an item that
+    // changed, the printer sends its status (OnReply), and a GS a held while offline is applied.
+    void SetSensors(Sensors S);
     const Sensors& SensorState() const { return FSensors; }
+    // The four bytes automatic status back sends (GS a), as the sensors read now.
+    std::string AutoStatus() const;
+    std::uint8_t AutoStatusItems() const { return FAsbItems; }
 
     // Applies one decoded command.
     void Apply(const Command& C);
@@ -253,6 +268,7 @@ private:
     std::string AnswerPrinterId(const Command& C);
     std::string AnswerRealTimeStatus(const Command& C);
     std::string TakeRealTimeRequest(const Command& C);
+    std::string SetAutoStatusBack(const Command& C); // AutoStatusBack.cpp
     // Bit images and graphics (ImageCommands.cpp, GraphicsCommands.cpp).
     std::string PrintBitImage(const Command& C);
     std::string PrintRasterImage(const Command& C);
@@ -273,7 +289,9 @@ private:
 
     Profile FProfile;
     Sensors FSensors;
-    bool FHoldLogged = false; // one log line per run of commands held while offline
+    bool FHoldLogged = false;   // one log line per run of commands held while offline
+    std::uint8_t FAsbItems = 0; // GS a n: the items whose change sends the status
+    int FHeldAsb = -1;          // a GS a n that came while offline, applied on recovery
     PrinterState FState;
     NvMemory FNv;
     unsigned FNvChanges = 0;

@@ -1,5 +1,5 @@
 // Answers to the host: status requests, printer IDs, real-time status and requests. No error is
-// ever set and pin 3 of the drawer connector reads high; paper and cover follow the sensors.
+// ever set; paper, cover, the drawer's pin 3 and the feed button follow the sensors.
 #include "escpos/Printer.h"
 
 #include "escpos/Format.h"
@@ -14,11 +14,13 @@ std::uint8_t Printer::RealTimeStatusByte(int N) const {
     const bool low = FSensors.Roll != Sensors::Paper::Ok; // the near-end sensor sees an end too
     switch (N) {
     case 1:
-        b |= 0x04; // drawer connector pin 3 high
+        b |= FSensors.DrawerOpen ? 0 : 0x04; // drawer connector pin 3 high
         b |= FSensors.Offline() ? 0x08 : 0;
+        b |= FSensors.FeedHeld ? 0x40 : 0;
         break;
     case 2:
         b |= FSensors.CoverOpen ? 0x04 : 0;
+        b |= FSensors.Feeding() ? 0x08 : 0;
         b |= end ? 0x20 : 0; // printing stopped by paper end
         break;
     case 4:
@@ -34,10 +36,11 @@ std::uint8_t Printer::RealTimeStatusByte(int N) const {
 std::string Printer::AnswerStatus(const Command& C) {
     const std::uint8_t n = C.At(2);
     const int v = Choice(n);
-    // Pin 3 of the drawer connector reads high here, as DLE EOT 1 tells too.
     if (v == 2) {
-        Reply("\x01");
-        return "drawer connector status: answered 01 (pin 3 high)";
+        const bool high = !FSensors.DrawerOpen;
+        Reply(high ? "\x01" : std::string(1, '\0'));
+        return high ? "drawer connector status: answered 01 (pin 3 high)"
+                    : "drawer connector status: answered 00 (pin 3 low)";
     }
     if (v == 1) {
         const bool end = FSensors.Roll == Sensors::Paper::End;

@@ -81,6 +81,7 @@ void VirtualPrinter::SaveNv() {
 }
 
 std::string VirtualPrinter::Feed(std::string_view Bytes) {
+    const std::lock_guard held(FLock);
     FDecoder.Feed(Bytes);
     SaveNv();
     for (const Page& page : FPrinter.TakeCutPages())
@@ -89,6 +90,7 @@ std::string VirtualPrinter::Feed(std::string_view Bytes) {
 }
 
 void VirtualPrinter::Finish() {
+    const std::lock_guard held(FLock);
     FDecoder.Finish();
     FPrinter.Finish();
     for (const Page& page : FPrinter.TakeCutPages())
@@ -100,9 +102,27 @@ void VirtualPrinter::Finish() {
 }
 
 void VirtualPrinter::EndConnection() {
+    const std::lock_guard held(FLock);
     FDecoder.Finish();
     for (const Page& page : FPrinter.TakeCutPages())
         File(page);
+}
+
+std::string VirtualPrinter::SetSensors(Sensors S) {
+    const std::lock_guard held(FLock);
+    FPrinter.SetSensors(S);
+    std::string unasked = std::exchange(FReplies, {});
+    if (!unasked.empty() && FLog) {
+        std::string hex;
+        for (const char c : unasked) {
+            char two[4];
+            std::snprintf(two, sizeof two, hex.empty() ? "%02X" : " %02X",
+                          static_cast<unsigned char>(c));
+            hex += two;
+        }
+        FLog("automatic status back: sent " + hex);
+    }
+    return unasked;
 }
 
 void VirtualPrinter::File(const Page& P) {

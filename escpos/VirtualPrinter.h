@@ -52,7 +52,9 @@ public:
     VirtualPrinter(Profile Model, std::string Folder, LogLine Log);
     VirtualPrinter(Profile Model, std::shared_ptr<ReceiptFolder> Folder, LogLine Log);
 
-    void SetSensors(Sensors S) { FPrinter.SetSensors(S); }
+    // The levers moved, from any thread: gives what the printer sends unasked (automatic status
+    // back), for the caller to put on the line.
+    std::string SetSensors(Sensors S);
 
     // Takes the next bytes of the stream; gives back what the printer answers.
     std::string Feed(std::string_view Bytes);
@@ -75,6 +77,7 @@ private:
     void LoadNv();
     void SaveNv();
 
+    std::mutex FLock; // the line's thread feeds, the levers move from another
     std::shared_ptr<ReceiptFolder> FFolder;
     LogLine FLog;
     Printer FPrinter;

@@ -1,0 +1,191 @@
+#include "cli/StatusWatch.h"
+
+#include "console/PortSettings.h"
+#include "platform/Win32.h"
+
+#include <atomic>
+#include <cstdio>
+#include <ostream>
+#include <utility>
+#include <vector>
+
+namespace cli {
+
+namespace {
+
+std::atomic<bool> watchStopped{false};
+
+// Ctrl+C (SIGINT on Linux) or a close request: the watch switches the status off and ends.
+BOOL StopWatch(DWORD) {
+    watchStopped = true;
+    return TRUE;
+}
+
+std::vector<std::string> Causes(const console::TStatusFacts& F) {
+    std::vector<std::string> causes;
+    if (F.CoverOpen.value_or(false))
+        causes.emplace_back("cover open");
+    if (F.FeedingByButton.value_or(false))
+        causes.emplace_back("paper being fed by the button");
+    if (F.PaperEnd.value_or(false))
+        causes.emplace_back("paper end");
+    if (F.ErrorOccurred.value_or(false))
+        causes.emplace_back("error");
+    return causes;
+}
+
+std::string Joined(const std::vector<std::string>& Parts) {
+    std::string out;
+    for (const std::string& part : Parts)
+        out += (out.empty() ? "" : ", ") + part;
+    return out;
+}
+
+std::string Hex(const console::TStatusMessage& M) {
+    std::string out;
+    for (const std::uint8_t b : M.Bytes) {
+        char two[4];
+        std::snprintf(two, sizeof two, out.empty() ? "%02X" : " %02X", b);
+        out += two;
+    }
+    return out;
+}
+
+std::string Quoted(std::string_view Text) {
+    std::string out = "\"";
+    for (const char c : Text) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string Bool(const std::optional<bool>& Value) {
+    return Value ? (*Value ? "true" : "false") : "null";
+}
+
+} // namespace
+
+std::string WatchTime(std::chrono::system_clock::time_point At) {
+    using namespace std::chrono;
+    const auto ms = floor<milliseconds>(At);
+    const auto day = floor<days>(ms);
+    const year_month_day date{day};
+    const hh_mm_ss time{ms - day};
+    char text[40];
+    std::snprintf(
+        text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+        static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+        static_cast<int>(time.seconds().count()), static_cast<int>(time.subseconds().count()));
+    return text;
+}
+
+std::string WatchText(const std::string& Time, const std::string& Port,
+                      const console::TStatusMessage& M) {
+    const console::TStatusFacts& f = M.Facts;
+    std::string out = Time + " " + Port + ": ";
+    if (!f.Online)
+        out += "status unknown";
+    else if (*f.Online)
+        out += "online";
+    else if (const auto causes = Causes(f); !causes.empty())
+        out += "offline (" + Joined(causes) + ")";
+    else
+        out += "offline";
+    auto fact = [](const std::optional<bool>& Value, const char* Yes, const char* No) {
+        return std::string(Value ? (*Value ? Yes : No) : "unknown");
+    };
+    out += "; cover " + fact(f.CoverOpen, "open", "closed") + ", paper " +
+           (f.PaperEnd.value_or(false) ? "end" : fact(f.PaperNearEnd, "near end", "ok")) +
+           ", drawer pin 3 " + fact(f.DrawerPin3High, "high", "low");
+    std::vector<std::string> errors;
+    const std::pair<const std::optional<bool>*, const char*> kinds[] = {
+        {&f.RecoverableError, "recoverable error"},
+        {&f.CutterError, "cutter error"},
+        {&f.UnrecoverableError, "unrecoverable error"},
+        {&f.AutoRecoverableError, "automatically recoverable error"}};
+    for (const auto& [value, words] : kinds)
+        if (value->value_or(false))
+            errors.emplace_back(words);
+    return out + ", " + (errors.empty() ? "no error" : Joined(errors)) + "\n";
+}
+
+std::string WatchJson(const std::string& Time, const std::string& Port,
+                      const console::TStatusMessage& M) {
+    const console::TStatusFacts& f = M.Facts;
+    std::string out = "{\"time\": " + Quoted(Time) + ", \"port\": " + Quoted(Port) +
+                      ", \"source\": " + (M.Automatic ? "\"automatic\"" : "\"real-time\"") +
+                      ", \"online\": " + Bool(f.Online) + ", \"offline_causes\": [";
+    const auto causes = Causes(f);
+    for (std::size_t i = 0; i < causes.size(); ++i)
+        out += (i ? ", " : "") + Quoted(causes[i]);
+    out += "]";
+    const std::pair<const char*, const std::optional<bool>*> fields[] = {
+        {"cover_open", &f.CoverOpen},
+        {"feeding_by_button", &f.FeedingByButton},
+        {"drawer_pin3_high", &f.DrawerPin3High},
+        {"recoverable_error", &f.RecoverableError},
+        {"cutter_error", &f.CutterError},
+        {"unrecoverable_error", &f.UnrecoverableError},
+        {"auto_recoverable_error", &f.AutoRecoverableError},
+        {"paper_near_end", &f.PaperNearEnd},
+        {"paper_end", &f.PaperEnd}};
+    for (const auto& [name, value] : fields)
+        out += std::string(", \"") + name + "\": " + Bool(*value);
+    return out + ", \"raw\": " + Quoted(Hex(M)) + "}\n";
+}
+
+int RunStatusWatch(const PrinterWhere& Where, bool Json, std::ostream& Out, std::ostream& Err) {
+    const std::string port = PortName(Where);
+    if (Where.Parallel) {
+        Err << "tillmark-cli status: " << port
+            << ": the parallel port cannot be read here, so its status cannot be watched; "
+               "use --serial or --tcp\n";
+        return 2;
+    }
+    auto tell = [&](const console::TStatusMessage& M) {
+        const std::string time = WatchTime(std::chrono::system_clock::now());
+        Out << (Json ? WatchJson(time, port, M) : WatchText(time, port, M)) << std::flush;
+    };
+    watchStopped = false;
+    SetConsoleCtrlHandler(StopWatch, TRUE);
+    console::TWatchEnd end = console::TWatchEnd::Stopped;
+    std::exception_ptr error;
+    if (!Where.Tcp.empty()) {
+        error = console::WatchStatusTcp(console::ParseEndpoint(Where.Tcp, console::RawPrintPort),
+                                        Where.TimeoutMs, watchStopped, tell, end);
+    } else {
+        TComPort serial(nullptr);
+        console::LoadConsolePortSettings(serial);
+        error = console::WatchStatusSerial(serial, {Where.Serial, SpeedItem(Where.Baud)},
+                                           Where.TimeoutMs, watchStopped, tell, end);
+    }
+    SetConsoleCtrlHandler(StopWatch, FALSE);
+    if (error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const console::ELineGone&) {
+            Err << "tillmark-cli status: " << port << ": the printer went away\n";
+            return 1;
+        } catch (...) {
+            Err << "tillmark-cli status: " << port << ": " << ActionErrorMessage(error) << "\n";
+            return 1;
+        }
+    }
+    if (end == console::TWatchEnd::NoAnswer) {
+        Err << "tillmark-cli status: no answer from " << port << " within " << Where.TimeoutMs
+            << " ms\n";
+        return 3;
+    }
+    return 0;
+}
+
+} // namespace cli
