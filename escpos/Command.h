@@ -37,6 +37,7 @@ enum class CommandId {
     Rotate,           // ESC V n
     AbsolutePosition, // ESC $ nL nH
     RelativePosition, // ESC \ nL nH
+    TabStops,         // ESC D n1 ... nk NUL
     OldCut,           // ESC i (full) / ESC m (partial)
     // GS
     CharacterSize, // GS ! n

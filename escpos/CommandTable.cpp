@@ -106,6 +106,18 @@ Extent RasterImageForm(std::string_view P) {
     return Total(8 + x * y);
 }
 
+// ESC D n1 ... nk NUL: ascending columns, at most 32. A NUL ends it; a byte not above the one
+// before it, or a 33rd column, is no part of it and prints as data.
+Extent TabColumns(std::string_view P) {
+    for (std::size_t i = 2; i < P.size(); ++i) {
+        if (Byte(P, i) == 0)
+            return Total(i + 1);
+        if ((i > 2 && Byte(P, i) <= Byte(P, i - 1)) || i == 2 + 32)
+            return Total(i);
+    }
+    return More();
+}
+
 // GS 8 L p1 p2 p3 p4: a four-byte length.
 Extent LargeGraphicsForm(std::string_view P) {
     if (P.size() < 3)
@@ -235,6 +247,7 @@ struct CommandTable {
         {"ESC \\", RelativePosition, Fixed<4>, &Printer::MovePosition},
         {"GS L", LeftMargin, Fixed<4>, &Printer::SetLeftMargin},
         {"GS W", PrintWidth, Fixed<4>, &Printer::SetPrintWidth},
+        {"ESC D", TabStops, TabColumns, &Printer::SetTabStops},
         // Paper feed and cuts.
         {"ESC 2", DefaultSpacing, Fixed<2>, &Printer::SetDefaultSpacing},
         {"ESC 3", LineSpacing, Fixed<3>, &Printer::SetLineSpacing},
@@ -286,7 +299,6 @@ struct CommandTable {
         {"GS $", Skipped, Fixed<4>, &Printer::StepOver},
         {"GS \\", Skipped, Fixed<4>, &Printer::StepOver},
         // Other set-up, peripherals and reverse feeds.
-        {"ESC D", Skipped, UntilNul<2 + 32 + 1>, &Printer::StepOver},
         {"ESC =", Skipped, Fixed<3>, &Printer::StepOver},
         {"ESC c", Skipped, Fixed<4>, &Printer::StepOver},
         {"ESC v", Skipped, Fixed<2>, &Printer::StepOver},

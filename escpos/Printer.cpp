@@ -38,6 +38,8 @@ void Printer::Reset() {
     FState.DoubleByte = FProfile.DoubleByteAtPowerUp;
     FState.CharacterSet = FProfile.CharacterSetAtPowerUp;
     FState.PrintWidth = FProfile.Width;
+    for (int i = 1; i <= MaxTabs; ++i)
+        FState.Tabs.push_back(i * TabWidth);
     FLine = Pending{};
 }
 
@@ -105,6 +107,13 @@ void Printer::Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::
         g.Width = (g.FontB ? FontBWidth : FontAWidth) * g.WidthMul;
         g.Height = (g.FontB ? FontBHeight : FontAHeight) * g.HeightMul;
     }
+    if (FState.Rotated) {
+        // Turned clockwise: the cell stands on its side, and rotated characters carry no
+        // underline.
+        g.Rotated = true;
+        std::swap(g.Width, g.Height);
+        g.Underline = 0;
+    }
     g.Advance = g.Width + FState.RightSpacing * g.WidthMul;
     if (g.Width > Room()) {
         Warn(Offset, "character wider than the print area: not printed");
@@ -135,7 +144,7 @@ void Printer::AddToLine(std::size_t Offset, Glyph g) {
 
 void Printer::PrintLine(std::size_t Offset, int MinimumAdvance) {
     if (FLine.Glyphs.empty()) {
-        FLine.X = 0;
+        FLine = Pending{}; // what tabs and moves left behind goes with the feed
         Feed(Offset, MinimumAdvance);
         return;
     }
@@ -157,6 +166,9 @@ void Printer::PrintLine(std::size_t Offset, int MinimumAdvance) {
     else if (FLine.Justification == 2)
         line.Indent += room - used;
     line.Advance = std::max(MinimumAdvance, line.Box);
+    line.UpsideDown = FState.UpsideDown;
+    line.AreaLeft = FState.LeftMargin;
+    line.AreaWidth = room;
     Log(line.Offset, "print \"" + line.Text + "\"");
     Current().Items.push_back(std::move(line));
     FLine = Pending{};

@@ -29,6 +29,8 @@ struct Glyph {
     bool Reverse = false;
     int Underline = 0; // dots thick: 0, 1 or 2
     int WidthMul = 1, HeightMul = 1;
+    // Turned 90 degrees clockwise (ESC V): Width and Height are the cell's on the paper.
+    bool Rotated = false;
     int X = 0;                 // left edge, dots from the line's start
     int Width = 0, Height = 0; // the cell, multipliers applied
     int Advance = 0;           // Width plus the right spacing
@@ -48,6 +50,9 @@ struct Item {
     std::shared_ptr<const Bitmap> Picture; // Image: raster graphics, a bar code, a 2D code
     bool Partial = false;                  // Cut
     bool Wrapped = false; // Line: continues the line before, which ran out of paper width
+    // Line: printed turned by 180 degrees within the print area, AreaLeft to AreaLeft + AreaWidth.
+    bool UpsideDown = false;
+    int AreaLeft = 0, AreaWidth = 0;
 };
 
 // The paper between two cuts; the last page may have no cut.
@@ -83,10 +88,13 @@ struct PrinterState {
     int WidthMul = 1, HeightMul = 1;                     // single-byte characters
     int DoubleByteWidthMul = 1, DoubleByteHeightMul = 1; // double-byte characters
     int Justification = 0;                               // 0 left, 1 centre, 2 right
+    bool UpsideDown = false;                             // ESC {
+    bool Rotated = false;                                // ESC V
     int LineSpacing = 30;                                // dots; 1/6 inch
     unsigned CodePage = 0;
     unsigned CharacterSet = 0;
     int RightSpacing = 0;
+    std::vector<int> Tabs; // dots from the line's start, ascending (ESC D)
     int LeftMargin = 0;
     int PrintWidth = 0;
     // Bar codes (GS h, GS w, GS H, GS f).
@@ -202,6 +210,8 @@ private:
     void PrintHri(std::size_t Offset, const std::string& Text, int Left, int Width);
     // A picture given while text waits in the line buffer is refused, as the printer does.
     bool LineBusy(const Command& C, std::string& Detail);
+    // The printer takes ESC { and ESC V only at the beginning of a line.
+    bool AtLineStart() const { return FLine.Glyphs.empty() && FLine.X == 0; }
     std::string Refuse(const Command& C, const std::string& Why);
     std::string Graphics(const Command& C, std::string_view Body);
     std::string TwoDimensionalCode(const Command& C, std::string_view Body);
@@ -229,6 +239,7 @@ private:
     std::string SetDoubleByteModes(const Command& C);
     // Where characters go on the line (LayoutCommands.cpp).
     std::string HorizontalTab(const Command& C);
+    std::string SetTabStops(const Command& C);
     std::string MovePosition(const Command& C);
     std::string SetJustification(const Command& C);
     std::string SetLeftMargin(const Command& C);

@@ -9,8 +9,9 @@ namespace escpos {
 inline constexpr int FontAWidth = 12, FontAHeight = 24;
 inline constexpr int FontBWidth = 9, FontBHeight = 17;
 inline constexpr int DoubleByteSize = 24;
-inline constexpr int DefaultLineSpacing = 30; // 1/6 inch at 180 dpi
-inline constexpr int TabWidth = 8 * FontAWidth;
+inline constexpr int DefaultLineSpacing = 30;   // 1/6 inch at 180 dpi
+inline constexpr int TabWidth = 8 * FontAWidth; // the tab positions at power-up
+inline constexpr int MaxTabs = 32;
 
 // Parameters that come either as 0, 1, 2 or as the digits "0", "1", "2".
 inline int Choice(std::uint8_t N) {

@@ -29,7 +29,9 @@ void DrawGlyph(Bitmap& B, const Glyph& G, int Left, int Top, Fonts& F) {
     const Cell& cell = F.Glyph(face, G.Emphasised, code);
     for (int y = 0; y < G.Height; ++y) {
         for (int x = 0; x < G.Advance; ++x) {
-            const int cx = x / G.WidthMul, cy = y / G.HeightMul;
+            // A rotated cell's column x shows the character's row from its bottom up.
+            const int cx = (G.Rotated ? y : x) / G.WidthMul;
+            const int cy = (G.Rotated ? G.Width - 1 - x : y) / G.HeightMul;
             bool black = x < G.Width && cx < cell.Width && cy < cell.Height && cell.At(cx, cy);
             if (G.Underline && y >= G.Height - G.Underline)
                 black = true;
@@ -51,6 +53,23 @@ void DrawText(Bitmap& B, const std::string& Text, int Left, int Top, Fonts& F) {
                     B.Set(x + cx, Top + y);
         x += cell.Width;
     }
+}
+
+// A line turned upside down is drawn aside and turned by 180 degrees within its print area.
+void DrawLine(Bitmap& B, const Item& Line, int Top, Fonts& F) {
+    if (!Line.UpsideDown) {
+        for (const auto& g : Line.Glyphs)
+            DrawGlyph(B, g, Line.Indent + g.X, Top + Line.Box - g.Height, F);
+        return;
+    }
+    Bitmap aside(B.Width, Line.Box);
+    for (const auto& g : Line.Glyphs)
+        DrawGlyph(aside, g, Line.Indent + g.X, Line.Box - g.Height, F);
+    const int right = 2 * Line.AreaLeft + Line.AreaWidth - 1;
+    for (int y = 0; y < aside.Height; ++y)
+        for (int x = 0; x < aside.Width; ++x)
+            if (aside.At(x, y))
+                B.Set(right - x, Top + Line.Box - 1 - y);
 }
 
 // Where each item starts, the page's height, and the notes' places, in one pass.
@@ -102,8 +121,7 @@ Bitmap RenderPage(const Page& P, int PaperWidth, Fonts& F) {
             break;
         switch (item.What) {
         case Item::Line:
-            for (const auto& g : item.Glyphs)
-                DrawGlyph(b, g, item.Indent + g.X, top + item.Box - g.Height, F);
+            DrawLine(b, item, top, F);
             break;
         case Item::Feed:
             break;

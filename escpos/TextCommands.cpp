@@ -55,11 +55,23 @@ std::string Printer::SetRightSpacing(const Command& C) {
 }
 
 std::string Printer::SetUpsideDown(const Command& C) {
-    return Format("upside-down %s: not drawn", OnOff(C.At(2) & 1));
+    if (!AtLineStart())
+        return "upside-down: ignored, not at the beginning of a line";
+    FState.UpsideDown = C.At(2) & 1;
+    return Format("upside-down %s", OnOff(FState.UpsideDown));
 }
 
 std::string Printer::SetRotation(const Command& C) {
-    return Format("90-degree rotation %s: not drawn", OnOff(Choice(C.At(2)) & 1));
+    const std::uint8_t n = C.At(2);
+    // The TM-T88 takes 0 and 1 (or "0" and "1"); the 1.5-dot spacing of 2 is a later model's.
+    if (Choice(n) > 1) {
+        Warn(C.Offset, Format("ESC V %u: no such rotation on this printer; ignored", n));
+        return "ignored";
+    }
+    if (!AtLineStart())
+        return "90-degree rotation: ignored, not at the beginning of a line";
+    FState.Rotated = Choice(n) == 1;
+    return Format("90-degree rotation %s", OnOff(FState.Rotated));
 }
 
 std::string Printer::SetCharacterSize(const Command& C) {

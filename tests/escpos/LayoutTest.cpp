@@ -1,0 +1,250 @@
+// Tabs, upside-down and rotated lines, user-defined characters and the code tables, each checked
+// by the place of its glyphs or its dots as the TM-T88 command reference puts them.
+#include "escpos/Fonts.h"
+#include "escpos/Printer.h"
+#include "escpos/Raster.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using escpos::Bitmap;
+using escpos::Item;
+using escpos::Printer;
+using namespace std::string_literals;
+
+escpos::Profile Standard() {
+    return *escpos::FindProfile("standard");
+}
+
+std::vector<Item> Lines(const Printer& P) {
+    std::vector<Item> lines;
+    for (const auto& page : P.Pages())
+        for (const auto& item : page.Items)
+            if (item.What == Item::Line)
+                lines.push_back(item);
+    return lines;
+}
+
+// Where each glyph of each line starts, in dots from the paper's left edge.
+std::vector<std::vector<int>> Columns(const std::string& Bytes) {
+    std::vector<std::vector<int>> out;
+    for (const Item& line : Lines(escpos::PrintAll(Bytes, Standard()))) {
+        out.emplace_back();
+        for (const auto& g : line.Glyphs)
+            out.back().push_back(line.Indent + g.X);
+    }
+    return out;
+}
+
+Bitmap Picture(const std::string& Bytes) {
+    const Printer p = escpos::PrintAll(Bytes, Standard());
+    if (p.Pages().empty()) {
+        ADD_FAILURE() << "nothing printed";
+        return Bitmap(512, 64);
+    }
+    return escpos::RenderPage(p.Pages().at(0), 512, escpos::Fonts::Shared());
+}
+
+// The smallest box around the black dots; Left > Right when there are none.
+struct Box {
+    int Left = 1 << 20, Top = 1 << 20, Right = -1, Bottom = -1;
+};
+Box InkBox(const Bitmap& B) {
+    Box box;
+    for (int y = 0; y < B.Height; ++y)
+        for (int x = 0; x < B.Width; ++x)
+            if (B.At(x, y)) {
+                box.Left = std::min(box.Left, x);
+                box.Right = std::max(box.Right, x);
+                box.Top = std::min(box.Top, y);
+                box.Bottom = std::max(box.Bottom, y);
+            }
+    return box;
+}
+
+TEST(Tabs, EachTabGoesToTheNextPositionSet) {
+    const struct {
+        const char* Name;
+        std::string Bytes;
+        std::vector<std::vector<int>> X;
+    } cases[] = {
+        // At power-up every eighth Font A column: HT goes to column 9, 96 dots in.
+        {"default", "A\tB\tC\n", {{0, 96, 192}}},
+        {"from the start of the line", "\tB\n", {{96}}},
+        // ESC D counts columns of the characters selected when it comes, spacing included.
+        {"ESC D in font A",
+         "\x1B"
+         "D\x03\x05\x00"
+         "A\tB\tC\n"s,
+         {{0, 36, 60}}},
+        {"ESC D in font B",
+         "\x1BM1\x1B"
+         "D\x04\x00\x1BM0"
+         "A\tB\n"s,
+         {{0, 36}}},
+        {"with right spacing",
+         "\x1B \x02\x1B"
+         "D\x04\x00\x1B \x00"
+         "A\tB\n"s,
+         {{0, 56}}},
+        {"double width",
+         "\x1B!\x20\x1B"
+         "D\x02\x00\x1B!\x00"
+         "A\tB\n"s,
+         {{0, 48}}},
+        {"the positions stay when the width changes",
+         "\x1B"
+         "D\x04\x00\x1B!\x20"
+         "A\tB\n"s,
+         {{0, 48}}},
+        {"none left: ignored",
+         "\x1B"
+         "D\x02\x00"
+         "ABC\tD\n"s,
+         {{0, 12, 24, 36}}},
+        {"ESC D NUL clears them all",
+         "\x1B"
+         "D\x00"
+         "A\tB\n"s,
+         {{0, 12}}},
+        {"from the left margin", "\x1DL\x18\x00\tB\n"s, {{24 + 96}}},
+        // Past the print area the line is full: the next character starts the next line.
+        {"past the print area",
+         "\x1B"
+         "D\x30\x00"
+         "A\tB\n"s,
+         {{0}, {0}}},
+        // The byte that is not above the one before ends the command and prints.
+        {"a column not above the last",
+         "\x1B"
+         "D\x30\x2A\tB\n",
+         {{0}, {0}}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Columns(c.Bytes), c.X) << c.Name;
+
+    // Thirty-two columns at most: a 33rd is data.
+    std::string many = "\x1B"
+                       "D";
+    for (int n = 1; n <= 33; ++n)
+        many += static_cast<char>(n + 0x20);
+    const auto printed = Lines(escpos::PrintAll(many + "\n", Standard()));
+    ASSERT_EQ(printed.size(), 1u);
+    EXPECT_EQ(printed[0].Text, "A");
+}
+
+TEST(Tabs, TheTabColumnInDots) {
+    // A full block character (CP437 DB) after two tabs: its ink starts on the second tab stop.
+    const Box box = InkBox(Picture("\t\t\xDB\n"));
+    EXPECT_EQ(box.Left, 192);
+    EXPECT_LT(box.Right, 192 + 12);
+}
+
+// The line's dots in the box Left..Left+Width, Top..Top+Height, turned by Quarter quarter turns
+// clockwise, are those of Other in the same box (Width == Height for odd turns).
+bool Turned(const Bitmap& A, const Bitmap& Other, int Left, int Top, int Width, int Height,
+            int Quarter) {
+    for (int y = 0; y < Height; ++y)
+        for (int x = 0; x < Width; ++x) {
+            int tx = x, ty = y;
+            if (Quarter == 1)
+                tx = Height - 1 - y, ty = x;
+            else if (Quarter == 2)
+                tx = Width - 1 - x, ty = Height - 1 - y;
+            if (A.At(Left + x, Top + y) != Other.At(Left + tx, Top + ty))
+                return false;
+        }
+    return true;
+}
+
+TEST(UpsideDown, TheLineIsTurnedWithinThePrintArea) {
+    const Bitmap normal = Picture("AgQ\xDF\n");
+    const Bitmap turned = Picture("\x1B{\x01"
+                                  "AgQ\xDF\n");
+    // Four Font A cells at the left become four turned cells at the right edge.
+    EXPECT_TRUE(Turned(normal, turned, 0, 0, 512, 24, 2));
+    EXPECT_GT(InkBox(turned).Left, 512 - 4 * 12 - 1);
+    // Within a print area of 24 to 264 the line turns about that area's middle.
+    const Box inArea = InkBox(Picture("\x1DL\x18\x00\x1DW\xF0\x00\x1B{\x01\xDB\n"s));
+    EXPECT_EQ(inArea.Left, 264 - 12);
+    EXPECT_EQ(inArea.Right, 263);
+    // Taken only at the beginning of a line; ESC { 0 and ESC @ turn it off.
+    const struct {
+        const char* Name;
+        std::string Bytes;
+        bool UpsideDown;
+    } cases[] = {
+        {"on",
+         "\x1B{\x01"
+         "A\n",
+         true},
+        {"bit 0 only",
+         "\x1B{\xFE"
+         "A\n",
+         false},
+        {"mid-line: ignored",
+         "A\x1B{\x01"
+         "B\n",
+         false},
+        {"off",
+         "\x1B{\x01\x1B{\x00"
+         "A\n"s,
+         false},
+        {"ESC @", "\x1B{\x01\x1B@A\n", false},
+    };
+    for (const auto& c : cases) {
+        const auto lines = Lines(escpos::PrintAll(c.Bytes, Standard()));
+        ASSERT_EQ(lines.size(), 1u) << c.Name;
+        EXPECT_EQ(lines[0].UpsideDown, c.UpsideDown) << c.Name;
+    }
+}
+
+TEST(Rotation, CharactersAreTurnedClockwiseInTheirCells) {
+    // Each cell turned a quarter clockwise: its dots are the upright cell's, turned.
+    const Bitmap upright = Picture("A\n"); // a 12 x 24 cell
+    const Bitmap turned = Picture("\x1BV\x01"
+                                  "A\n"); // a 24 x 12 cell
+    Bitmap square(24, 24), turnedSquare(24, 24);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 24; ++x) {
+            square.Set(x, y, x < 12 && upright.At(x, y));
+            turnedSquare.Set(x, y, y < 12 && turned.At(x, y));
+        }
+    EXPECT_TRUE(Turned(square, turnedSquare, 0, 0, 24, 24, 1));
+    const struct {
+        const char* Name;
+        std::string Bytes;
+        bool Rotated;
+        int Width, Height, Underline;
+    } cases[] = {
+        {"ESC V 1", "\x1BV\x01", true, 24, 12, 0},
+        {"ESC V \"1\"", "\x1BV1", true, 24, 12, 0},
+        // Double height widens a turned character, double width makes it taller.
+        {"double height", "\x1BV1\x1B!\x10", true, 48, 12, 0},
+        {"double width", "\x1BV1\x1B!\x20", true, 24, 24, 0},
+        {"font B", "\x1BV1\x1BM1", true, 17, 9, 0},
+        {"no underline when turned", "\x1BV1\x1B-\x01", true, 24, 12, 0},
+        {"ESC V 0", "\x1BV1\x1BV0", false, 12, 24, 0},
+        {"ESC V 2: not on this printer", "\x1BV\x02", false, 12, 24, 0},
+        {"ESC @", "\x1BV1\x1B@", false, 12, 24, 0},
+    };
+    for (const auto& c : cases) {
+        const auto lines = Lines(escpos::PrintAll(c.Bytes + "A\n", Standard()));
+        ASSERT_EQ(lines.size(), 1u) << c.Name;
+        const auto& g = lines[0].Glyphs.at(0);
+        EXPECT_EQ(g.Rotated, c.Rotated) << c.Name;
+        EXPECT_EQ(g.Width, c.Width) << c.Name;
+        EXPECT_EQ(g.Height, c.Height) << c.Name;
+        EXPECT_EQ(g.Underline, c.Underline) << c.Name;
+    }
+    // Mid-line the command waits for no one: it is ignored, as the printer ignores it there.
+    const auto mid = Lines(escpos::PrintAll("A\x1BV1B\n", Standard()));
+    ASSERT_EQ(mid.size(), 1u);
+    EXPECT_FALSE(mid[0].Glyphs.at(1).Rotated);
+}
+
+} // namespace
