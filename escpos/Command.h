@@ -51,6 +51,10 @@ enum class CommandId {
     DoubleByteOn,   // FS &
     DoubleByteOff,  // FS .
     DoubleByteMode, // FS ! n
+    // User-defined characters
+    SelectUserChars, // ESC % n
+    DefineUserChars, // ESC & y c1 c2 ...
+    CancelUserChar,  // ESC ? n
     // DLE
     RealTimeStatus,  // DLE EOT n [a]
     RealTimeRequest, // DLE ENQ n

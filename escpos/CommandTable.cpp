@@ -282,9 +282,9 @@ struct CommandTable {
         {"ESC (", Skipped, LengthPrefixed, &Printer::StepOver},
         {"FS (", Skipped, LengthPrefixed, &Printer::StepOver},
         // User-defined and double-byte character set-up.
-        {"ESC %", Skipped, Fixed<3>, &Printer::StepOver},
-        {"ESC &", Skipped, UserCharacters, &Printer::StepOver},
-        {"ESC ?", Skipped, Fixed<3>, &Printer::StepOver},
+        {"ESC %", SelectUserChars, Fixed<3>, &Printer::SelectUserCharacters},
+        {"ESC &", DefineUserChars, UserCharacters, &Printer::DefineUserCharacters},
+        {"ESC ?", CancelUserChar, Fixed<3>, &Printer::CancelUserCharacter},
         {"FS -", Skipped, Fixed<3>, &Printer::StepOver},
         {"FS W", Skipped, Fixed<3>, &Printer::StepOver},
         {"FS C", Skipped, Fixed<3>, &Printer::StepOver},

@@ -128,6 +128,7 @@ std::string Printer::DefineNvBitImages(const Command& C) {
         at += 4 + size;
     }
     FNv.BitImages = std::move(images);
+    ClearUserCharacters(); // they share the memory FS q writes
     NvChanged();
     return Format("define %d NV bit image(s)", count);
 }
@@ -148,6 +149,7 @@ std::string Printer::PrintNvBitImage(const Command& C) {
 std::string Printer::DefineDownloadedImage(const Command& C) {
     const int x = C.At(2), y = C.At(3);
     FState.Downloaded = FromColumns(Payload(C, 4), x * 8, y * 8);
+    ClearUserCharacters(); // the image takes their memory
     return Format("define downloaded bit image, %d x %d dots", x * 8, y * 8);
 }
 

@@ -86,7 +86,8 @@ std::vector<Page> Printer::TakeCutPages() {
     return cut;
 }
 
-void Printer::Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::uint16_t Code) {
+void Printer::Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::uint16_t Code,
+                  std::uint8_t Byte) {
     Glyph g;
     g.Character = Character;
     g.DoubleByte = DoubleByte;
@@ -106,6 +107,8 @@ void Printer::Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::
         g.Underline = FState.Underline;
         g.Width = (g.FontB ? FontBWidth : FontAWidth) * g.WidthMul;
         g.Height = (g.FontB ? FontBHeight : FontAHeight) * g.HeightMul;
+        if (FState.UserCharactersOn && Byte >= 32 && Byte <= 126)
+            g.Pattern = FState.UserCharacters[g.FontB ? 1 : 0][Byte - 32];
     }
     if (FState.Rotated) {
         // Turned clockwise: the cell stands on its side, and rotated characters carry no
@@ -266,7 +269,7 @@ void Printer::Apply(const Command& C) {
             }
         }
         const char32_t c = SingleByteCharacter(b, FState.CodePage, FState.CharacterSet);
-        Put(C.Offset, c, false, 0);
+        Put(C.Offset, c, false, 0, b);
         RecordText(C, c ? c : U'\uFFFD');
         return;
     }

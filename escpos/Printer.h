@@ -7,6 +7,7 @@
 #include "escpos/Decoder.h"
 #include "escpos/Profile.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -36,6 +37,8 @@ struct Glyph {
     int Advance = 0;           // Width plus the right spacing
     // A bit image column block (ESC *) in place of a character, already scaled to its cell.
     std::shared_ptr<const Bitmap> Picture;
+    // A user-defined character (ESC &) in place of the font's, one cell unscaled.
+    std::shared_ptr<const Bitmap> Pattern;
 };
 
 struct Item {
@@ -95,6 +98,9 @@ struct PrinterState {
     unsigned CharacterSet = 0;
     int RightSpacing = 0;
     std::vector<int> Tabs; // dots from the line's start, ascending (ESC D)
+    // User-defined characters (ESC &), codes 32 to 126, for font A and font B; ESC % selects them.
+    bool UserCharactersOn = false;
+    std::array<std::shared_ptr<const Bitmap>, 95> UserCharacters[2];
     int LeftMargin = 0;
     int PrintWidth = 0;
     // Bar codes (GS h, GS w, GS H, GS f).
@@ -185,7 +191,9 @@ private:
     };
 
     void Reset();
-    void Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::uint16_t Code);
+    // Byte: the single byte that named Character, 0 for a double-byte one.
+    void Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::uint16_t Code,
+             std::uint8_t Byte = 0);
     void AddToLine(std::size_t Offset, Glyph G); // wraps the line when G does not fit
     void PrintLine(std::size_t Offset, int MinimumAdvance);
     void Feed(std::size_t Offset, int Dots);
@@ -237,6 +245,10 @@ private:
     std::string StartDoubleByte(const Command& C);
     std::string StopDoubleByte(const Command& C);
     std::string SetDoubleByteModes(const Command& C);
+    std::string SelectUserCharacters(const Command& C);
+    std::string DefineUserCharacters(const Command& C);
+    std::string CancelUserCharacter(const Command& C);
+    void ClearUserCharacters();
     // Where characters go on the line (LayoutCommands.cpp).
     std::string HorizontalTab(const Command& C);
     std::string SetTabStops(const Command& C);

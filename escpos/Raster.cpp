@@ -26,7 +26,10 @@ void DrawGlyph(Bitmap& B, const Glyph& G, int Left, int Top, Fonts& F) {
     }
     const Face face = G.DoubleByte ? Face::Korean : G.FontB ? Face::B : Face::A;
     const std::uint32_t code = G.DoubleByte ? G.KsCode : static_cast<std::uint32_t>(G.Character);
-    const Cell& cell = F.Glyph(face, G.Emphasised, code);
+    Cell pattern;
+    if (G.Pattern)
+        pattern = {G.Pattern->Width, G.Pattern->Height, G.Pattern->Dots};
+    const Cell& cell = G.Pattern ? pattern : F.Glyph(face, G.Emphasised, code);
     for (int y = 0; y < G.Height; ++y) {
         for (int x = 0; x < G.Advance; ++x) {
             // A rotated cell's column x shows the character's row from its bottom up.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -245,6 +246,109 @@ TEST(Rotation, CharactersAreTurnedClockwiseInTheirCells) {
     const auto mid = Lines(escpos::PrintAll("A\x1BV1B\n", Standard()));
     ASSERT_EQ(mid.size(), 1u);
     EXPECT_FALSE(mid[0].Glyphs.at(1).Rotated);
+}
+
+// "A" defined in font A as three columns, top down with the high bit on top: a full one, an empty
+// one, and one with only its top and bottom dots.
+const std::string DefineA = "\x1B&\x03"
+                            "AA\x03"
+                            "\xFF\xFF\xFF"
+                            "\x00\x00\x00"
+                            "\x80\x00\x01"s;
+
+bool SameCells(const Bitmap& A, const Bitmap& B, int Width, int Height) {
+    for (int y = 0; y < Height; ++y)
+        for (int x = 0; x < Width; ++x)
+            if (A.At(x, y) != B.At(x, y))
+                return false;
+    return true;
+}
+
+TEST(UserCharacters, PrintInPlaceOfTheFontsWhileSelected) {
+    const auto threeColumns = [](int x, int y) {
+        return x == 0 || (x == 2 && (y == 0 || y == 23));
+    };
+    const struct {
+        const char* Name;
+        std::string Bytes;
+        int Width, Height;                  // the cell looked at, from the top left
+        std::function<bool(int, int)> Dots; // null: the built-in character of Builtin
+        std::string Builtin;
+    } cases[] = {
+        {"selected",
+         DefineA + "\x1B%\x01"
+                   "A\n",
+         12, 24, threeColumns, ""},
+        {"scaled 2 x 2",
+         DefineA + "\x1B%\x01\x1D!\x11"
+                   "A\n",
+         24, 48, [&](int x, int y) { return threeColumns(x / 2, y / 2); }, ""},
+        // Font B keeps 17 of the 24 rows: only the high bit of each column's third byte.
+        {"font B",
+         "\x1BM1\x1B&\x03"
+         "AA\x02\xFF\xFF\xFF\x00\x00\x00\x1B%\x01"
+         "A\n"s,
+         9, 17, [](int x, int) { return x == 0; }, ""},
+        {"x = 0 is a blank character",
+         "\x1B&\x03"
+         "AA\x00\x1B%\x01"
+         "A\n"s,
+         12, 24, [](int, int) { return false; }, ""},
+        {"not selected", DefineA + "A\n", 12, 24, nullptr, "A\n"},
+        {"ESC % 0",
+         DefineA + "\x1B%\x01\x1B%\x00"
+                   "A\n"s,
+         12, 24, nullptr, "A\n"},
+        {"a code not defined",
+         DefineA + "\x1B%\x01"
+                   "B\n",
+         12, 24, nullptr, "B\n"},
+        {"ESC ? cancels it",
+         DefineA + "\x1B%\x01\x1B?A"
+                   "A\n",
+         12, 24, nullptr, "A\n"},
+        {"ESC @ clears it",
+         DefineA + "\x1B@\x1B%\x01"
+                   "A\n",
+         12, 24, nullptr, "A\n"},
+        {"GS * clears it",
+         DefineA + "\x1D*\x01\x01" + std::string(8, '\0') +
+             "\x1B%\x01"
+             "A\n",
+         12, 24, nullptr, "A\n"},
+        {"font A's are not font B's",
+         DefineA + "\x1B%\x01\x1BM1"
+                   "A\n",
+         9, 17, nullptr,
+         "\x1BM1"
+         "A\n"},
+        {"wider than the font: ignored",
+         "\x1B&\x03"
+         "AA\x0D" +
+             std::string(39, '\xFF') +
+             "\x1B%\x01"
+             "A\n",
+         12, 24, nullptr, "A\n"},
+    };
+    for (const auto& c : cases) {
+        const Bitmap got = Picture(c.Bytes);
+        if (!c.Dots) {
+            EXPECT_TRUE(SameCells(got, Picture(c.Builtin), c.Width, c.Height)) << c.Name;
+            continue;
+        }
+        Bitmap want(c.Width, c.Height);
+        for (int y = 0; y < c.Height; ++y)
+            for (int x = 0; x < c.Width; ++x)
+                want.Set(x, y, c.Dots(x, y));
+        EXPECT_TRUE(SameCells(got, want, c.Width, c.Height)) << c.Name;
+        // Nothing is drawn past the cell.
+        EXPECT_LE(InkBox(got).Right, c.Width - 1) << c.Name;
+    }
+    // Defining characters clears the downloaded bit image, which shares their memory.
+    const Printer p = escpos::PrintAll(
+        "\x1D*\x01\x01" + std::string(8, '\xFF') + DefineA + "\x1D/\x00"s, Standard());
+    ASSERT_EQ(p.Warnings().size(), 1u);
+    EXPECT_NE(p.Warnings()[0].Message.find("no downloaded bit image"), std::string::npos);
 }
 
 } // namespace
