@@ -351,4 +351,74 @@ TEST(UserCharacters, PrintInPlaceOfTheFontsWhileSelected) {
     EXPECT_NE(p.Warnings()[0].Message.find("no downloaded bit image"), std::string::npos);
 }
 
+TEST(CodeTables, EachPageThePrinterHasMapsToItsCharacters) {
+    // Bytes of each page and what the printer's code table prints for them.
+    const struct {
+        unsigned Page;
+        std::string Bytes;
+        const char* Text;
+    } cases[] = {
+        {0, "\x80\x9B\xB0\xDB\xE1\xE3\xFB", "Ç¢░█ßπ√"}, // PC437
+        {1, "\xA1\xB1\xB6\xDD", "｡ｱｶﾝ"},                // Katakana
+        {2, "\x9B\x9D\xD5\xB8", "øØı©"},                // PC850
+        {3, "\x84\x8E\x94\x8F", "ãÃõÂ"},                // PC860
+        {4, "\x84\x86\x8D\x91", "Â¶‗È"},                // PC863
+        {5, "\x9B\x9D\xAF", "øØ¤"},                     // PC865
+        {16, "\x80\x8A\x9F\xE9", "€ŠŸé"},               // WPC1252
+        {17, "\x80\xA0\xF0\xEF", "АаЁя"},               // PC866
+        {18, "\xA5\x9B\xE3\xD8", "ąŤŃě"},               // PC852
+        {19, "\xD5\x9B", "€ø"},                         // PC858
+        {254, "\x80\xFF", "  "},                        // space pages
+        {255, "\x80\xFF", "  "},
+    };
+    auto& fonts = escpos::Fonts::Shared();
+    const auto drawn = [&](escpos::Face F, char32_t C) {
+        return fonts.Glyph(F, false, C).Dots != fonts.Glyph(F, false, 0xE000).Dots;
+    };
+    for (const auto& c : cases) {
+        const std::string select = "\x1Bt" + std::string(1, static_cast<char>(c.Page));
+        const Printer p = escpos::PrintAll(select + c.Bytes + "\n", Standard());
+        EXPECT_TRUE(p.Warnings().empty()) << c.Page;
+        const auto lines = Lines(p);
+        ASSERT_EQ(lines.size(), 1u) << c.Page;
+        EXPECT_EQ(lines[0].Text, c.Text) << "page " << c.Page;
+        // Every character drawn from the faces, in font A and font B: none is a hollow box.
+        for (const auto& g : lines[0].Glyphs)
+            for (const auto face : {escpos::Face::A, escpos::Face::B})
+                EXPECT_TRUE(drawn(face, g.Character))
+                    << "page " << c.Page << " U+" << std::hex << static_cast<unsigned>(g.Character);
+    }
+    // A half-width katakana is the wide one made narrow: ink in the left and right halves.
+    const Box kana = InkBox(Picture("\x1Bt\x01\xB1\n"));
+    EXPECT_LT(kana.Left, 4);
+    EXPECT_GT(kana.Right, 7);
+    EXPECT_LT(kana.Right, 12);
+    // A page the printer does not have is refused and the one in force stays.
+    const Printer lacking = escpos::PrintAll("\x1Bt\x10\x1Bt\x06\x80\n", Standard());
+    ASSERT_EQ(lacking.Warnings().size(), 1u);
+    EXPECT_NE(lacking.Warnings()[0].Message.find("ESC t 6"), std::string::npos);
+    EXPECT_EQ(Lines(lacking).at(0).Text, "€");
+}
+
+TEST(CodeTables, InternationalSetsReplaceTheirTwelveCharacters) {
+    // Each set's characters at 23 24 40 5B 5C 5D 5E 60 7B 7C 7D 7E, as the printer's table has
+    // them; a set it lacks is refused.
+    const std::string bytes = "#$@[\\]^`{|}~\n";
+    const struct {
+        int Set;
+        const char* Text;
+    } cases[] = {
+        {0, "#$@[\\]^`{|}~"}, {1, "#$à°ç§^`éùè¨"},  {2, "#$§ÄÖÜ^`äöüß"},  {3, "£$@[\\]^`{|}~"},
+        {4, "#$@ÆØÅ^`æøå~"},  {5, "#¤ÉÄÖÅÜéäöåü"},  {6, "#$@°\\é^ùàòèì"}, {7, "₧$@¡Ñ¿^`¨ñ}~"},
+        {8, "#$@[¥]^`{|}~"},  {9, "#¤ÉÆØÅÜéæøåü"},  {10, "#$ÉÆØÅÜéæøåü"}, {11, "#$á¡Ñ¿é`íñóú"},
+        {12, "#$á¡Ñ¿éüíñóú"}, {13, "#$@[₩]^`{|}~"}, {14, nullptr},
+    };
+    for (const auto& c : cases) {
+        const std::string select = "\x1BR" + std::string(1, static_cast<char>(c.Set));
+        const Printer p = escpos::PrintAll(select + bytes, Standard());
+        EXPECT_EQ(Lines(p).at(0).Text, c.Text ? c.Text : "#$@[\\]^`{|}~") << "set " << c.Set;
+        EXPECT_EQ(p.Warnings().size(), c.Text ? 0u : 1u) << "set " << c.Set;
+    }
+}
+
 } // namespace
