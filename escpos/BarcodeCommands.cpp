@@ -299,6 +299,8 @@ void Printer::PrintHri(std::size_t Offset, const std::string& Text, int Left, in
         line.Box = g.Height;
         line.Glyphs.push_back(g);
     }
+    if (FState.PageMode)
+        return PlaceHri(std::move(line), Width);
     line.Indent = std::clamp(Left + (Width - x) / 2, 0, std::max(0, FProfile.Width - x));
     line.Text = Text;
     line.Advance = line.Box;

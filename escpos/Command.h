@@ -70,7 +70,15 @@ enum class CommandId {
     LargeGraphics,    // GS 8 L p1 p2 p3 p4 ...
     Barcode,          // GS k m ...
     BarcodeStyle,     // GS h, GS w, GS H, GS f
-    // Understood by length, not drawn: set-up and page mode.
+    // Page mode
+    PageModeOn,       // ESC L
+    StandardModeOn,   // ESC S
+    PageAreaSet,      // ESC W xL xH yL yH dxL dxH dyL dyH
+    PageDirection,    // ESC T n
+    VerticalAbsolute, // GS $ nL nH
+    VerticalRelative, // GS \ nL nH
+    PrintPage,        // ESC FF
+    // Understood by length, not drawn: set-up.
     Skipped,
     // Not in the table: skipped by a length guessed from its family.
     Unknown,

@@ -41,7 +41,8 @@ Bitmap Cropped(const Bitmap& B, int Columns) {
 } // namespace
 
 bool Printer::LineBusy(const Command& C, std::string& Detail) {
-    if (FLine.Glyphs.empty())
+    // Page mode puts pictures on the line among the text.
+    if (FLine.Glyphs.empty() || FState.PageMode)
         return false;
     Detail = Refuse(C, "text is waiting in the line buffer");
     return true;
@@ -55,6 +56,8 @@ std::string Printer::Refuse(const Command& C, const std::string& Why) {
 
 std::string Printer::PrintPicture(const Command& C, Bitmap Picture, const std::string& Label,
                                   bool Whole) {
+    if (FState.PageMode)
+        return PagePicture(C, std::move(Picture), Label, Whole);
     std::string busy;
     if (LineBusy(C, busy))
         return busy;
@@ -105,6 +108,8 @@ std::string Printer::PrintBitImage(const Command& C) {
 }
 
 std::string Printer::PrintRasterImage(const Command& C) {
+    if (FState.PageMode)
+        return Refuse(C, "not available in page mode");
     const auto scale = ScaleMode(C.At(3));
     if (!scale)
         return Refuse(C, Format("no scale mode %u", C.At(3)));
@@ -134,6 +139,8 @@ std::string Printer::DefineNvBitImages(const Command& C) {
 }
 
 std::string Printer::PrintNvBitImage(const Command& C) {
+    if (FState.PageMode)
+        return Refuse(C, "not available in page mode");
     const int n = C.At(2);
     const auto scale = ScaleMode(C.At(3));
     if (!scale)

@@ -1,5 +1,4 @@
-// Moving the paper: line feeds, line spacing, feeds by lines and dots, and cuts. Page mode's form
-// feed and cancel come here too, to be ignored.
+// Moving the paper: line feeds, line spacing, feeds by lines and dots, and cuts.
 #include "escpos/Printer.h"
 
 #include "escpos/Format.h"
@@ -48,12 +47,16 @@ std::string Printer::PrintAndFeedDots(const Command& C) {
 }
 
 std::string Printer::CutHere(const Command& C) {
+    if (FState.PageMode)
+        return "cut: ignored in page mode";
     const bool partial = C.At(1) == 'm';
     CutPaper(C.Offset, partial, 0);
     return partial ? "partial cut" : "full cut";
 }
 
 std::string Printer::FeedAndCut(const Command& C) {
+    if (FState.PageMode)
+        return "cut: ignored in page mode";
     const std::uint8_t m = C.At(2);
     const bool partial = m == 1 || m == '1' || m == 66 || m == 98 || m == 104;
     // Function B feeds n dots before it cuts; A cuts where the paper is.
@@ -62,14 +65,6 @@ std::string Printer::FeedAndCut(const Command& C) {
     if (feed)
         return Format("feed %d dots and %s cut", feed, partial ? "partial" : "full");
     return partial ? "partial cut" : "full cut";
-}
-
-std::string Printer::IgnoreFormFeed(const Command&) {
-    return "form feed: ignored outside page mode";
-}
-
-std::string Printer::IgnoreCancel(const Command&) {
-    return "cancel: ignored outside page mode";
 }
 
 } // namespace escpos

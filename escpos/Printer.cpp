@@ -40,10 +40,13 @@ void Printer::Reset() {
     FState.PrintWidth = FProfile.Width;
     for (int i = 1; i <= MaxTabs; ++i)
         FState.Tabs.push_back(i * TabWidth);
+    FState.Area = {0, 0, FProfile.Width, PageHeight};
     FLine = Pending{};
 }
 
 int Printer::Room() const {
+    if (FState.PageMode)
+        return FState.Direction % 2 ? FState.Area.Height : FState.Area.Width;
     return std::max(0, std::min(FState.PrintWidth, FProfile.Width - FState.LeftMargin));
 }
 
@@ -110,7 +113,7 @@ void Printer::Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::
         if (FState.UserCharactersOn && Byte >= 32 && Byte <= 126)
             g.Pattern = FState.UserCharacters[g.FontB ? 1 : 0][Byte - 32];
     }
-    if (FState.Rotated) {
+    if (FState.Rotated && !FState.PageMode) {
         // Turned clockwise: the cell stands on its side, and rotated characters carry no
         // underline.
         g.Rotated = true;
@@ -146,6 +149,13 @@ void Printer::AddToLine(std::size_t Offset, Glyph g) {
 }
 
 void Printer::PrintLine(std::size_t Offset, int MinimumAdvance) {
+    if (FState.PageMode) {
+        // Page mode lays the line out at the baseline and moves the baseline on.
+        PlacePending();
+        FLine = Pending{};
+        FState.Baseline += MinimumAdvance;
+        return;
+    }
     if (FLine.Glyphs.empty()) {
         FLine = Pending{}; // what tabs and moves left behind goes with the feed
         Feed(Offset, MinimumAdvance);
@@ -178,6 +188,10 @@ void Printer::PrintLine(std::size_t Offset, int MinimumAdvance) {
 }
 
 void Printer::Feed(std::size_t Offset, int Dots) {
+    if (FState.PageMode) {
+        FState.Baseline += Dots;
+        return;
+    }
     if (Dots <= 0)
         return;
     Item feed;
@@ -300,10 +314,13 @@ void Printer::RecordText(const Command& C, char32_t Character) {
 }
 
 std::string Printer::Initialise(const Command& C) {
-    const bool dropped = !FLine.Glyphs.empty();
+    const bool dropped = !FLine.Glyphs.empty() && !FState.PageMode;
+    const bool page = PageDataWaiting();
     Reset();
     if (dropped)
         Warn(C.Offset, "ESC @ cleared a line that was not printed");
+    if (page)
+        Warn(C.Offset, "ESC @ cleared page data that was not printed");
     return "initialise the printer";
 }
 
@@ -334,6 +351,9 @@ void Printer::Finish() {
     if (!FLine.Glyphs.empty())
         Warn(FLine.Offset,
              "the stream ended with \"" + FLine.Text + "\" in the line buffer: not printed");
+    else if (PageDataWaiting())
+        Warn(FState.Buffer->Parts.back().What.Offset,
+             "the stream ended in page mode with page data not printed");
     // Paper fed after the last cut is no receipt.
     if (!FPages.empty() && FPages.back().Blank() && !FPages.back().Cut)
         FPages.pop_back();
@@ -374,6 +394,7 @@ std::string PageText(const Page& P) {
             text += "[" + item.Text + "]\n";
             break;
         case Item::Image:
+        case Item::PageData:
             text += item.Text + "\n";
             break;
         case Item::Cut:

@@ -41,8 +41,10 @@ struct Glyph {
     std::shared_ptr<const Bitmap> Pattern;
 };
 
+struct PageBuffer;
+
 struct Item {
-    enum Kind { Line, Feed, Note, Cut, Image } What = Line;
+    enum Kind { Line, Feed, Note, Cut, Image, PageData } What = Line;
     std::size_t Offset = 0; // of the byte or command that made it
     // Line: its glyphs, left indent (margin plus justification), and the text in UTF-8.
     std::vector<Glyph> Glyphs;
@@ -56,6 +58,28 @@ struct Item {
     // Line: printed turned by 180 degrees within the print area, AreaLeft to AreaLeft + AreaWidth.
     bool UpsideDown = false;
     int AreaLeft = 0, AreaWidth = 0;
+    // PageData: what page mode laid out, printed at once (FF, ESC FF); Text holds its lines.
+    std::shared_ptr<const PageBuffer> Buffer;
+};
+
+// Page mode's print area (ESC W), in dots from the printable area's top left.
+struct PageArea {
+    int X = 0, Y = 0, Width = 0, Height = 0;
+};
+
+// The page buffer: lines and pictures, each where page mode put it.
+struct PageBuffer {
+    struct Part {
+        Item What; // a Line (glyph X from 0) or an Image
+        // Its top left, in dots along the print direction and across it from the direction's
+        // starting corner of Area.
+        int X = 0, Y = 0;
+        int Direction = 0; // ESC T: 0 left to right, 1 bottom to top, 2 right to left, 3 top down
+        PageArea Area;
+        bool Erase = false; // CAN: what lies in Area so far is wiped
+    };
+    std::vector<Part> Parts;
+    int Height = 0; // the paper it takes: down to the lowest print area used
 };
 
 // The paper between two cuts; the last page may have no cut.
@@ -93,7 +117,16 @@ struct PrinterState {
     int Justification = 0;                               // 0 left, 1 centre, 2 right
     bool UpsideDown = false;                             // ESC {
     bool Rotated = false;                                // ESC V
-    int LineSpacing = 30;                                // dots; 1/6 inch
+    // Page mode (ESC L): the area and direction in force, its own line and right spacing (kept
+    // here while standard mode has the others), the baseline's distance from the area's start
+    // edge, and what is laid out so far.
+    bool PageMode = false;
+    PageArea Area;
+    int Direction = 0;
+    int OtherLineSpacing = 30, OtherRightSpacing = 0;
+    int Baseline = 0;
+    std::shared_ptr<PageBuffer> Buffer;
+    int LineSpacing = 30; // dots; 1/6 inch
     unsigned CodePage = 0;
     unsigned CharacterSet = 0;
     int RightSpacing = 0;
@@ -265,8 +298,23 @@ private:
     std::string PrintAndFeedDots(const Command& C);
     std::string CutHere(const Command& C);
     std::string FeedAndCut(const Command& C);
-    std::string IgnoreFormFeed(const Command& C);
-    std::string IgnoreCancel(const Command& C);
+    // Page mode (PageMode.cpp).
+    std::string PrintFormFeed(const Command& C);
+    std::string CancelPageData(const Command& C);
+    std::string SelectPageMode(const Command& C);
+    std::string SelectStandardMode(const Command& C);
+    std::string SetPageArea(const Command& C);
+    std::string SetPageDirection(const Command& C);
+    std::string MoveVertical(const Command& C);
+    std::string PrintPageData(const Command& C);
+    void SwapModeSpacing();
+    bool PageDataWaiting() const; // page mode holds data not yet printed or wiped
+    void ResetPagePosition();
+    void PlacePending(); // lays out the line so far at the baseline; the position stays
+    void PlaceInPage(Item Part, int X, int Y);
+    std::string PagePicture(const Command& C, Bitmap Picture, const std::string& Label, bool Whole);
+    void PlaceHri(Item Line, int Width);
+    void EmitPage(std::size_t Offset);
     // The drawer (DrawerCommands.cpp).
     std::string KickDrawer(const Command& C);
     std::string RealTimeFunction(const Command& C);

@@ -12,6 +12,7 @@ inline constexpr int DoubleByteSize = 24;
 inline constexpr int DefaultLineSpacing = 30;   // 1/6 inch at 180 dpi
 inline constexpr int TabWidth = 8 * FontAWidth; // the tab positions at power-up
 inline constexpr int MaxTabs = 32;
+inline constexpr int PageHeight = 1662; // page mode's printable length, at power-up its area's
 
 // Parameters that come either as 0, 1, 2 or as the digits "0", "1", "2".
 inline int Choice(std::uint8_t N) {

@@ -75,6 +75,58 @@ void DrawLine(Bitmap& B, const Item& Line, int Top, Fonts& F) {
                 B.Set(right - x, Top + Line.Box - 1 - y);
 }
 
+// Logical (U, V), along the print direction and across it from the direction's starting corner,
+// to the dot on the paper; false when it lies outside the area.
+bool OnPaper(const PageBuffer::Part& P, int U, int V, int& X, int& Y) {
+    const PageArea& a = P.Area;
+    const bool across = P.Direction % 2 == 1;
+    if (U < 0 || V < 0 || U >= (across ? a.Height : a.Width) || V >= (across ? a.Width : a.Height))
+        return false;
+    switch (P.Direction) {
+    case 1: // from the lower left, upwards
+        X = a.X + V, Y = a.Y + a.Height - 1 - U;
+        break;
+    case 2: // from the lower right, leftwards
+        X = a.X + a.Width - 1 - U, Y = a.Y + a.Height - 1 - V;
+        break;
+    case 3: // from the upper right, downwards
+        X = a.X + a.Width - 1 - V, Y = a.Y + U;
+        break;
+    default:
+        X = a.X + U, Y = a.Y + V;
+    }
+    return true;
+}
+
+// The page buffer as printed: each part drawn upright aside, then turned into its area.
+void DrawBuffer(Bitmap& B, const PageBuffer& Buffer, int Top, Fonts& F) {
+    for (const auto& part : Buffer.Parts) {
+        if (part.Erase) {
+            for (int y = 0; y < part.Area.Height; ++y)
+                for (int x = 0; x < part.Area.Width; ++x)
+                    B.Set(part.Area.X + x, Top + part.Area.Y + y, false);
+            continue;
+        }
+        const Item& item = part.What;
+        Bitmap aside;
+        if (item.What == Item::Image) {
+            aside = *item.Picture;
+        } else {
+            int width = 0;
+            for (const auto& g : item.Glyphs)
+                width = std::max(width, g.X + g.Advance);
+            aside = Bitmap(width, item.Box);
+            for (const auto& g : item.Glyphs)
+                DrawGlyph(aside, g, g.X, item.Box - g.Height, F);
+        }
+        int x = 0, y = 0;
+        for (int v = 0; v < aside.Height; ++v)
+            for (int u = 0; u < aside.Width; ++u)
+                if (aside.At(u, v) && OnPaper(part, part.X + u, part.Y + v, x, y))
+                    B.Set(x, Top + y);
+    }
+}
+
 // Where each item starts, the page's height, and the notes' places, in one pass.
 struct Layout {
     std::vector<int> Tops;
@@ -92,6 +144,7 @@ Layout Lay(const Page& P) {
         case Item::Line:
         case Item::Feed:
         case Item::Image:
+        case Item::PageData:
             y = std::min(y + item.Advance, MaxPageHeight + 1);
             break;
         case Item::Cut:
@@ -130,6 +183,9 @@ Bitmap RenderPage(const Page& P, int PaperWidth, Fonts& F) {
             break;
         case Item::Image:
             Blit(b, *item.Picture, item.Indent, top);
+            break;
+        case Item::PageData:
+            DrawBuffer(b, *item.Buffer, top, F);
             break;
         case Item::Cut:
             for (int x = 0; x < PaperWidth; ++x)

@@ -58,7 +58,7 @@ std::string Printer::SetRightSpacing(const Command& C) {
 }
 
 std::string Printer::SetUpsideDown(const Command& C) {
-    if (!AtLineStart())
+    if (!FState.PageMode && !AtLineStart())
         return "upside-down: ignored, not at the beginning of a line";
     FState.UpsideDown = C.At(2) & 1;
     return Format("upside-down %s", OnOff(FState.UpsideDown));
@@ -71,7 +71,7 @@ std::string Printer::SetRotation(const Command& C) {
         Warn(C.Offset, Format("ESC V %u: no such rotation on this printer; ignored", n));
         return "ignored";
     }
-    if (!AtLineStart())
+    if (!FState.PageMode && !AtLineStart())
         return "90-degree rotation: ignored, not at the beginning of a line";
     FState.Rotated = Choice(n) == 1;
     return Format("90-degree rotation %s", OnOff(FState.Rotated));
