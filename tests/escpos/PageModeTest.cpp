@@ -4,6 +4,7 @@
 #include "escpos/Fonts.h"
 #include "escpos/Printer.h"
 #include "escpos/Raster.h"
+#include "escpos/TraceJson.h"
 
 #include <gtest/gtest.h>
 
@@ -154,6 +155,10 @@ TEST(PageMode, WhatFormFeedCancelAndStandardModeDoWithTheBuffer) {
         EXPECT_EQ(text, c.Text) << c.Name;
         EXPECT_EQ(p.Warnings().size(), c.Warnings) << c.Name;
     }
+    // The trace lists page mode's lines with the others.
+    const std::string json = escpos::TraceJson(escpos::PrintAll("\x1BLPage\fText\n", Standard()));
+    EXPECT_LT(json.find("\"text\": \"Page\""), json.find("\"text\": \"Text\"")) << json;
+    EXPECT_NE(json.find("\"text\": \"Text\""), std::string::npos) << json;
     // CAN takes the dots of what came before it in the area and leaves what came after.
     EXPECT_EQ(InkBox(Picture("\x1BL\xDB\n\x18\x1B$" + Word(100) + "\xDB\f")),
               (Box{100, 30, 111, 53}));
