@@ -34,12 +34,15 @@ struct PageName {
     unsigned Page;
     const char* Encoding;
 };
-// The TM-T88's pages. Page 1 holds the JIS X 0201 katakana at A1 to DF (what else it holds is
-// not drawn here); 254 and 255 are space pages, every upper byte a space.
+// The TM-T88's pages. Page 1 holds the JIS X 0201 katakana at A1 to DF and the rules and corners
+// at 8F to 9F (its other graphics are not drawn here); 254 and 255 are space pages, every upper
+// byte a space.
 constexpr PageName Pages[] = {
     {0, "CP437"},   {1, "SHIFT_JIS"}, {2, "CP850"},  {3, "CP860"},  {4, "CP863"},   {5, "CP865"},
     {16, "CP1252"}, {17, "CP866"},    {18, "CP852"}, {19, "CP858"}, {254, nullptr}, {255, nullptr},
 };
+constexpr char32_t KatakanaRules[] = U"┼┴┬┤├▔─│▕┌┐└┘╭╮╰╯"; // 8F to 9F
+
 constexpr bool SpacePage(unsigned Page) {
     return Page == 254 || Page == 255;
 }
@@ -60,8 +63,10 @@ const std::array<char32_t, 128>& UpperHalf(unsigned Page) {
     if (added) {
         for (unsigned b = 0x80; b < 0x100; ++b) {
             const char c = static_cast<char>(b);
-            const bool katakana = Page == 1 && (b < 0xA1 || b > 0xDF);
-            it->second[b - 0x80] = katakana ? 0 : Convert(Find(Page)->Encoding, &c, 1);
+            if (Page == 1 && b >= 0x8F && b <= 0x9F)
+                it->second[b - 0x80] = KatakanaRules[b - 0x8F];
+            else if (Page != 1 || (b >= 0xA1 && b <= 0xDF))
+                it->second[b - 0x80] = Convert(Find(Page)->Encoding, &c, 1);
         }
     }
     return it->second;
