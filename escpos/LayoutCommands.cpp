@@ -48,10 +48,12 @@ std::string Printer::SetTabStops(const Command& C) {
 
 std::string Printer::MovePosition(const Command& C) {
     // A relative move is a signed count of dots from where the next character would go.
+    // Page mode's directions 1 and 3 run along the paper, in the vertical motion unit.
+    const int perDot = FState.PageMode && FState.Direction % 2 ? UnitsPerDot : 1;
     const int given = C.At(2) + 256 * C.At(3);
     const int x = C.Id == CommandId::AbsolutePosition
-                      ? given
-                      : FLine.X + (given >= 0x8000 ? given - 0x10000 : given);
+                      ? given / perDot
+                      : FLine.X + (given >= 0x8000 ? given - 0x10000 : given) / perDot;
     if (x < 0 || x > Room())
         return Format("position %d past the print area: ignored", x);
     if (FLine.Glyphs.empty()) {

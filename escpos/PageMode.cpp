@@ -189,7 +189,9 @@ std::string Printer::CancelPageData(const Command&) {
 }
 
 std::string Printer::SetPageArea(const Command& C) {
-    const int x = Word(C, 2), y = Word(C, 4), dx = Word(C, 6), dy = Word(C, 8);
+    // Across the paper in dots, along it in the vertical motion unit.
+    const int x = Word(C, 2), y = Word(C, 4) / UnitsPerDot, dx = Word(C, 6),
+              dy = Word(C, 8) / UnitsPerDot;
     if (dx == 0 || dy == 0 || x >= FProfile.Width || y >= PageHeight) {
         Warn(C.Offset,
              Format("ESC W %d,%d %d x %d: outside the printable area; ignored", x, y, dx, dy));
@@ -222,13 +224,17 @@ std::string Printer::SetPageDirection(const Command& C) {
 std::string Printer::MoveVertical(const Command& C) {
     if (!FState.PageMode)
         return "vertical position: ignored outside page mode";
-    // GS \ is a signed count from the baseline now; GS $ counts from the area's start edge.
+    // GS \ is a signed count from the baseline now; GS $ counts from the area's start edge. In
+    // directions 0 and 2 they go along the paper, in the vertical motion unit.
+    const int perDot = FState.Direction % 2 ? 1 : UnitsPerDot;
     const int given = Word(C, 2);
     const int y = C.Id == CommandId::VerticalAbsolute
-                      ? given
-                      : FState.Baseline + (given >= 0x8000 ? given - 0x10000 : given);
+                      ? given / perDot
+                      : FState.Baseline + (given >= 0x8000 ? given - 0x10000 : given) / perDot;
     const int depth = FState.Direction % 2 ? FState.Area.Width : FState.Area.Height;
-    if (y < 0 || y > depth)
+    const bool past =
+        C.Id == CommandId::VerticalAbsolute ? given > depth * perDot : y < 0 || y > depth;
+    if (past)
         return Format("vertical position %d past the print area: ignored", y);
     PlacePending();
     FState.Baseline = y;

@@ -23,14 +23,14 @@ std::string Printer::CarriageReturn(const Command& C) {
 }
 
 std::string Printer::SetDefaultSpacing(const Command&) {
-    FState.LineSpacing = DefaultLineSpacing;
-    return "line spacing 30 dots";
+    FState.LineSpacing = DefaultLineUnits;
+    return "line spacing 1/6 inch";
 }
 
 std::string Printer::SetLineSpacing(const Command& C) {
     const std::uint8_t n = C.At(2);
     FState.LineSpacing = n;
-    return Format("line spacing %u dots", n);
+    return Format("line spacing %u/360 inch", n);
 }
 
 std::string Printer::PrintAndFeedLines(const Command& C) {
@@ -43,7 +43,7 @@ std::string Printer::PrintAndFeedLines(const Command& C) {
 std::string Printer::PrintAndFeedDots(const Command& C) {
     const std::uint8_t n = C.At(2);
     PrintLine(C.Offset, n);
-    return Format("print and feed %u dots", n);
+    return Format("print and feed %u/360 inch", n);
 }
 
 std::string Printer::CutHere(const Command& C) {
@@ -59,11 +59,11 @@ std::string Printer::FeedAndCut(const Command& C) {
         return "cut: ignored in page mode";
     const std::uint8_t m = C.At(2);
     const bool partial = m == 1 || m == '1' || m == 66 || m == 98 || m == 104;
-    // Function B feeds n dots before it cuts; A cuts where the paper is.
+    // Function B feeds n motion units before it cuts; A cuts where the paper is.
     const int feed = C.Length == 4 ? C.At(3) : 0;
     CutPaper(C.Offset, partial, feed);
     if (feed)
-        return Format("feed %d dots and %s cut", feed, partial ? "partial" : "full");
+        return Format("feed %d/360 inch and %s cut", feed, partial ? "partial" : "full");
     return partial ? "partial cut" : "full cut";
 }
 

@@ -120,7 +120,9 @@ void Printer::Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::
         std::swap(g.Width, g.Height);
         g.Underline = 0;
     }
-    g.Advance = g.Width + FState.RightSpacing * g.WidthMul;
+    const int spacing = FState.PageMode && FState.Direction % 2 ? FState.RightSpacing / UnitsPerDot
+                                                                : FState.RightSpacing;
+    g.Advance = g.Width + spacing * g.WidthMul;
     if (g.Width > Room()) {
         Warn(Offset, "character wider than the print area: not printed");
         return;
@@ -153,7 +155,7 @@ void Printer::PrintLine(std::size_t Offset, int MinimumAdvance) {
         // Page mode lays the line out at the baseline and moves the baseline on.
         PlacePending();
         FLine = Pending{};
-        FState.Baseline += MinimumAdvance;
+        FState.Baseline += Dots(MinimumAdvance);
         return;
     }
     if (FLine.Glyphs.empty()) {
@@ -178,7 +180,7 @@ void Printer::PrintLine(std::size_t Offset, int MinimumAdvance) {
         line.Indent += (room - used) / 2;
     else if (FLine.Justification == 2)
         line.Indent += room - used;
-    line.Advance = std::max(MinimumAdvance, line.Box);
+    line.Advance = std::max(Dots(MinimumAdvance), line.Box);
     line.UpsideDown = FState.UpsideDown;
     line.AreaLeft = FState.LeftMargin;
     line.AreaWidth = room;
@@ -187,24 +189,34 @@ void Printer::PrintLine(std::size_t Offset, int MinimumAdvance) {
     FLine = Pending{};
 }
 
-void Printer::Feed(std::size_t Offset, int Dots) {
+int Printer::Dots(int Units) {
+    // Page mode's directions 1 and 3 feed across the paper, in the horizontal unit.
+    if (FState.PageMode && FState.Direction % 2)
+        return Units;
+    const int total = Units + FState.HalfDot;
+    FState.HalfDot = total % UnitsPerDot;
+    return total / UnitsPerDot;
+}
+
+void Printer::Feed(std::size_t Offset, int Units) {
+    const int dots = Dots(Units);
     if (FState.PageMode) {
-        FState.Baseline += Dots;
+        FState.Baseline += dots;
         return;
     }
-    if (Dots <= 0)
+    if (dots <= 0)
         return;
     Item feed;
     feed.What = Item::Feed;
     feed.Offset = Offset;
-    feed.Advance = Dots;
+    feed.Advance = dots;
     Current().Items.push_back(feed);
 }
 
-void Printer::CutPaper(std::size_t Offset, bool Partial, int FeedDots) {
+void Printer::CutPaper(std::size_t Offset, bool Partial, int FeedUnits) {
     if (!FLine.Glyphs.empty())
         PrintLine(Offset, FState.LineSpacing);
-    Feed(Offset, FeedDots);
+    Feed(Offset, FeedUnits);
     Item cut;
     cut.What = Item::Cut;
     cut.Offset = Offset;

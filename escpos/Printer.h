@@ -123,10 +123,11 @@ struct PrinterState {
     bool PageMode = false;
     PageArea Area;
     int Direction = 0;
-    int OtherLineSpacing = 30, OtherRightSpacing = 0;
+    int OtherLineSpacing = 60, OtherRightSpacing = 0;
     int Baseline = 0;
     std::shared_ptr<PageBuffer> Buffer;
-    int LineSpacing = 30; // dots; 1/6 inch
+    int LineSpacing = 60; // in the vertical motion unit, 1/360 inch: 1/6 inch
+    int HalfDot = 0;      // what feeds of an odd count of units left over
     unsigned CodePage = 0;
     unsigned CharacterSet = 0;
     int RightSpacing = 0;
@@ -227,10 +228,13 @@ private:
     // Byte: the single byte that named Character, 0 for a double-byte one.
     void Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::uint16_t Code,
              std::uint8_t Byte = 0);
-    void AddToLine(std::size_t Offset, Glyph G); // wraps the line when G does not fit
-    void PrintLine(std::size_t Offset, int MinimumAdvance);
-    void Feed(std::size_t Offset, int Dots);
-    void CutPaper(std::size_t Offset, bool Partial, int FeedDots);
+    void AddToLine(std::size_t Offset, Glyph G);            // wraps the line when G does not fit
+    void PrintLine(std::size_t Offset, int MinimumAdvance); // in motion units
+    // Feeds and line spacing come in motion units (PrinterDetail.h); Dots gives them in dots,
+    // keeping the half dot an odd count leaves for the next feed.
+    int Dots(int Units);
+    void Feed(std::size_t Offset, int Units);
+    void CutPaper(std::size_t Offset, bool Partial, int FeedUnits);
     std::string Pulse(std::size_t Offset, int Pin, int OnMs, int OffMs); // gives the note
     void Reply(std::string_view Bytes);
     bool HeldOffline(const Command& C); // true when the command waits for the printer

@@ -162,6 +162,44 @@ bool Turned(const Bitmap& A, const Bitmap& Other, int Left, int Top, int Width, 
     return true;
 }
 
+TEST(Feeds, ComeInTheVerticalMotionUnit) {
+    // 1/360 inch: an odd count leaves half a dot, which the next feed takes up.
+    const struct {
+        const char* Name;
+        std::string Bytes;
+        std::vector<int> Advances;
+    } cases[] = {
+        {"ESC 2: 1/6 inch",
+         "\x1B"
+         "2A\nA\n",
+         {30, 30}},
+        {"ESC 3 25",
+         "\x1B"
+         "3\x19"
+         "A\nA\nA\n",
+         {24, 24, 24}},
+        {"ESC 3 25, then empty lines",
+         "\x1B"
+         "3\x19"
+         "A\n\n\n",
+         {24, 13, 12}},
+        {"ESC J 61", "A\x1BJ\x3D\x1BJ\x3D", {30, 31}},
+        {"ESC d 2 at ESC 3 100",
+         "\x1B"
+         "3\x64"
+         "A\x1B"
+         "d\x02",
+         {50, 50}},
+    };
+    for (const auto& c : cases) {
+        std::vector<int> advances;
+        const Printer p = escpos::PrintAll(c.Bytes, Standard());
+        for (const auto& item : p.Pages().at(0).Items)
+            advances.push_back(item.Advance);
+        EXPECT_EQ(advances, c.Advances) << c.Name;
+    }
+}
+
 TEST(UpsideDown, TheLineIsTurnedWithinThePrintArea) {
     const Bitmap normal = Picture("AgQ\xDF\n");
     const Bitmap turned = Picture("\x1B{\x01"

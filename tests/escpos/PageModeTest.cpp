@@ -1,6 +1,7 @@
 // Page mode as the TM-T88 command reference has it: the print area (ESC W) and its starting
 // corners by direction (ESC T), the baseline and its moves (GS $, GS \, LF), and what FF, ESC FF,
 // CAN and ESC S do with the page buffer; checked by the dots of a full block (CP437 DB, 12 x 24).
+// Across the paper a unit is a dot, along it 1/360 inch, half a dot.
 #include "escpos/Fonts.h"
 #include "escpos/Printer.h"
 #include "escpos/Raster.h"
@@ -62,7 +63,8 @@ Bitmap Picture(const std::string& Bytes) {
 }
 
 TEST(PageMode, TheAreaAndDirectionPutEachCharacter) {
-    // A 240 x 480 area, as in the reference's example; the block's box on the paper.
+    // A 240 x 480 area, as in the reference's example: 240 dots square. The block's box on the
+    // paper.
     const std::string area = Area(0, 0, 240, 480);
     const struct {
         const char* Name;
@@ -72,39 +74,43 @@ TEST(PageMode, TheAreaAndDirectionPutEachCharacter) {
         // ESC T 0: from the upper left, the baseline a Font A character below the top.
         {"left to right", area + "\xDB\f", {0, 0, 11, 23}},
         // 1: from the lower left, upwards; the character's top faces left.
-        {"bottom to top", area + "\x1BT\x01\xDB\f", {0, 468, 23, 479}},
+        {"bottom to top", area + "\x1BT\x01\xDB\f", {0, 228, 23, 239}},
         // 2: from the lower right, leftwards, upside down.
-        {"right to left", area + "\x1BT\x02\xDB\f", {228, 456, 239, 479}},
+        {"right to left", area + "\x1BT\x02\xDB\f", {228, 216, 239, 239}},
         // 3: from the upper right, downwards; the top faces right.
         {"top to bottom", area + "\x1BT\x03\xDB\f", {216, 0, 239, 11}},
         {"ESC T \"3\"", area + "\x1BT3\xDB\f", {216, 0, 239, 11}},
         // The area's origin moves it all.
-        {"an area at 100, 50", Area(100, 50, 200, 100) + "\xDB\f", {100, 50, 111, 73}},
+        {"an area at 100, 50", Area(100, 50, 200, 100) + "\xDB\f", {100, 25, 111, 48}},
         {"an area past the paper ends at its edge",
-         Area(500, 0, 200, 100) + "\xDB\xDB\f",
+         Area(500, 0, 200, 200) + "\xDB\xDB\f",
          {500, 0, 511, 53}},
         // ESC $ and ESC \ along the direction, GS $ and GS \ move the baseline.
         {"ESC $", area + "\x1B$" + Word(60) + "\xDB\f", {60, 0, 71, 23}},
         {"ESC \\", area + "\xDB\xDB\x1B\\" + Word(12) + "\xDB\f", {0, 0, 47, 23}},
-        {"GS $", area + "\x1D$" + Word(100) + "\xDB\f", {0, 76, 11, 99}},
-        {"GS $ upwards from the start",
-         area + "\x1BT\x01\x1D$" + Word(100) + "\xDB\f",
-         {76, 468, 99, 479}},
+        {"GS $", area + "\x1D$" + Word(100) + "\xDB\f", {0, 26, 11, 49}},
+        // Across the paper GS $ counts dots, and ESC $ along it half dots.
+        {"GS $ in direction 1", area + "\x1BT\x01\x1D$" + Word(100) + "\xDB\f", {76, 228, 99, 239}},
+        {"ESC $ in direction 1", area + "\x1BT\x01\x1B$" + Word(100) + "\xDB\f", {0, 178, 23, 189}},
         {"GS \\ up from a line",
          area + "\n\x1D\\" + Word(0x10000 - 20) + "\xDB\f",
-         {0, 10, 11, 33}},
+         {0, 20, 11, 43}},
         {"GS $ past the area: ignored", area + "\x1D$" + Word(481) + "\xDB\f", {0, 0, 11, 23}},
         // LF moves the baseline by the line spacing, page mode's own.
         {"LF", area + "\n\xDB\f", {0, 30, 11, 53}},
         {"ESC 3 in page mode",
          area + "\x1B"
                 "3\x50\n\xDB\f",
-         {0, 80, 11, 103}},
-        {"ESC J", area + "\x1BJ\x0A\xDB\f", {0, 10, 11, 33}},
+         {0, 40, 11, 63}},
+        {"ESC J", area + "\x1BJ\x0A\xDB\f", {0, 5, 11, 28}},
+        {"LF in direction 3 feeds dots",
+         area + "\x1BT\x03\x1B"
+                "3\x28\n\xDB\f",
+         {176, 0, 199, 11}},
         // A line that reaches the area's end goes on at the start of the next.
         {"wrapped in the area", Area(0, 0, 24, 480) + "\xDB\xDB\xDB\f", {0, 0, 23, 53}},
         // What lies past the area's end is not printed.
-        {"cut off at the area's end", Area(0, 0, 240, 30) + "\xDB\n\xDB\f", {0, 0, 11, 23}},
+        {"cut off at the area's end", Area(0, 0, 240, 60) + "\xDB\n\xDB\f", {0, 0, 11, 23}},
         {"taller than the start baseline: cut off", area + "\x1D!\x01\xDB\f", {0, 0, 11, 23}},
         // ESC a, GS L, ESC { and ESC V are kept for standard mode.
         {"justification waits",
@@ -125,8 +131,9 @@ TEST(PageMode, TheAreaAndDirectionPutEachCharacter) {
             << c.Name;
     }
     // The page takes the paper down to its area's end.
-    EXPECT_EQ(Picture("\x1BL" + Area(100, 50, 200, 100) + "A\f").Height, 150);
-    EXPECT_EQ(Picture("\x1BLA\f").Height, 1662);
+    // At power-up 1662/360 inch.
+    EXPECT_EQ(Picture("\x1BL" + Area(100, 50, 200, 100) + "A\f").Height, 75);
+    EXPECT_EQ(Picture("\x1BLA\f").Height, 831);
 }
 
 TEST(PageMode, WhatFormFeedCancelAndStandardModeDoWithTheBuffer) {
@@ -169,10 +176,10 @@ TEST(PageMode, WhatFormFeedCancelAndStandardModeDoWithTheBuffer) {
                                            Standard());
     const auto& items = after.Pages().at(0).Items;
     ASSERT_EQ(items.size(), 3u);
-    EXPECT_EQ(items[0].Advance, 100);
+    EXPECT_EQ(items[0].Advance, 50);
     EXPECT_EQ(items[1].Advance, 30);
     EXPECT_TRUE(items[1].UpsideDown);
-    EXPECT_EQ(Picture("\x1BL" + Area(0, 0, 100, 100) + "X\f\x1BLX\f").Height, 100 + 1662);
+    EXPECT_EQ(Picture("\x1BL" + Area(0, 0, 100, 100) + "X\f\x1BLX\f").Height, 50 + 831);
 }
 
 TEST(PageMode, PicturesAndCodesStandOnTheBaseline) {
@@ -180,22 +187,22 @@ TEST(PageMode, PicturesAndCodesStandOnTheBaseline) {
     // An ESC * block, 8 columns of 24 dots, and a downloaded image, 8 x 8 dots.
     const Box block =
         InkBox(Picture(at100 + "\x1B*\x21" + Word(8) + std::string(24, '\xFF') + "\f"));
-    EXPECT_EQ(block, (Box{0, 76, 7, 99}));
+    EXPECT_EQ(block, (Box{0, 26, 7, 49}));
     const Box image =
         InkBox(Picture("\x1D*\x01\x01" + std::string(8, '\xFF') + at100 + "AB\x1D/\x00\f"s));
-    EXPECT_EQ(image.Bottom, 99);
+    EXPECT_EQ(image.Bottom, 49);
     EXPECT_EQ(image.Right, 24 + 7);
     // A bar code 40 dots tall on the baseline, its text below it.
     const Bitmap code = Picture("\x1Dh\x28\x1DH\x02" + at100 +
                                 "\x1Dk\x04"
                                 "12\x00\f"s);
-    const Box bars = InkBox(code, 0, 100);
-    EXPECT_EQ(bars.Top, 60);
-    EXPECT_EQ(bars.Bottom, 99);
+    const Box bars = InkBox(code, 0, 50);
+    EXPECT_EQ(bars.Top, 10);
+    EXPECT_EQ(bars.Bottom, 49);
     EXPECT_EQ(bars.Left, 0);
-    const Box text = InkBox(code, 100);
-    EXPECT_GE(text.Top, 100);
-    EXPECT_LT(text.Bottom, 100 + 24);
+    const Box text = InkBox(code, 50);
+    EXPECT_GE(text.Top, 50);
+    EXPECT_LT(text.Bottom, 50 + 24);
     EXPECT_GT(text.Left, bars.Left);
     EXPECT_LT(text.Right, bars.Right);
 }
