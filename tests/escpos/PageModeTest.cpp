@@ -6,6 +6,7 @@
 #include "escpos/Printer.h"
 #include "escpos/Raster.h"
 #include "escpos/TraceJson.h"
+#include "tests/support/Ink.h"
 
 #include <gtest/gtest.h>
 
@@ -17,49 +18,18 @@ namespace {
 using escpos::Bitmap;
 using escpos::Item;
 using escpos::Printer;
+using testsupport::Box;
+using testsupport::InkBox;
+using testsupport::Picture;
+using testsupport::Word;
 using namespace std::string_literals;
 
 escpos::Profile Standard() {
     return *escpos::FindProfile("standard");
 }
 
-std::string Word(int N) {
-    return {static_cast<char>(N & 0xFF), static_cast<char>(N >> 8)};
-}
-
 std::string Area(int X, int Y, int Dx, int Dy) {
     return "\x1BW" + Word(X) + Word(Y) + Word(Dx) + Word(Dy);
-}
-
-struct Box {
-    int Left = 1 << 20, Top = 1 << 20, Right = -1, Bottom = -1;
-    bool operator==(const Box&) const = default;
-};
-std::ostream& operator<<(std::ostream& Out, const Box& B) {
-    return Out << "{" << B.Left << ", " << B.Top << ", " << B.Right << ", " << B.Bottom << "}";
-}
-
-// The ink of the first page, in the rows Top to Bottom.
-Box InkBox(const Bitmap& B, int From = 0, int To = 1 << 20) {
-    Box box;
-    for (int y = From; y < std::min(B.Height, To); ++y)
-        for (int x = 0; x < B.Width; ++x)
-            if (B.At(x, y)) {
-                box.Left = std::min(box.Left, x);
-                box.Right = std::max(box.Right, x);
-                box.Top = std::min(box.Top, y);
-                box.Bottom = std::max(box.Bottom, y);
-            }
-    return box;
-}
-
-Bitmap Picture(const std::string& Bytes) {
-    const Printer p = escpos::PrintAll(Bytes, Standard());
-    if (p.Pages().empty()) {
-        ADD_FAILURE() << "nothing printed";
-        return Bitmap(512, 64);
-    }
-    return escpos::RenderPage(p.Pages().at(0), 512, escpos::Fonts::Shared());
 }
 
 TEST(PageMode, TheAreaAndDirectionPutEachCharacter) {
