@@ -155,7 +155,7 @@ TEST(Rotation, CharactersAreTurnedClockwiseInTheirCells) {
         {"A" + Hex("1B 56 01"), false, 12, 24},
     };
     for (const auto& c : cases) {
-        const auto& g = Lines(c.Bytes + "A\n").at(0).Glyphs.back();
+        const escpos::Glyph g = Lines(c.Bytes + "A\n").at(0).Glyphs.back();
         EXPECT_EQ(g.Rotated, c.Rotated) << testing::PrintToString(c.Bytes);
         EXPECT_EQ(g.Width, c.Width) << testing::PrintToString(c.Bytes);
         EXPECT_EQ(g.Height, c.Height) << testing::PrintToString(c.Bytes);
