@@ -16,6 +16,9 @@ namespace {
 // what is taller is cut off there.
 constexpr int StartBaseline = FontAHeight;
 
+// More than a page holds in any real use; past it the buffer takes nothing more.
+constexpr std::size_t MaxPageParts = 4096;
+
 constexpr const char* Directions[] = {"left to right", "bottom to top", "right to left",
                                       "top to bottom"};
 
@@ -35,8 +38,11 @@ bool Printer::PageDataWaiting() const {
         return false;
     if (!FLine.Glyphs.empty())
         return true;
-    return std::any_of(FState.Buffer->Parts.begin(), FState.Buffer->Parts.end(),
-                       [](const PageBuffer::Part& P) { return !P.Erase; });
+    const auto& parts = FState.Buffer->Parts;
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        if (!parts[i].Erase && !FState.Buffer->Wiped(i, parts.size()))
+            return true;
+    return false;
 }
 
 void Printer::ResetPagePosition() {
@@ -44,7 +50,19 @@ void Printer::ResetPagePosition() {
     FState.Baseline = StartBaseline;
 }
 
+bool Printer::PageRoom(std::size_t Offset) {
+    if (FState.Buffer->Parts.size() < MaxPageParts)
+        return true;
+    if (!FState.Buffer->Full)
+        Warn(Offset, Format("the page buffer is full (%zu parts): what follows is not laid out",
+                            MaxPageParts));
+    FState.Buffer->Full = true;
+    return false;
+}
+
 void Printer::PlaceInPage(Item Part, int X, int Y) {
+    if (!PageRoom(Part.Offset))
+        return;
     PageBuffer::Part part;
     part.What = std::move(Part);
     part.X = X;
@@ -111,12 +129,15 @@ void Printer::EmitPage(std::size_t Offset) {
     page.What = Item::PageData;
     page.Offset = Offset;
     page.Advance = FState.Buffer->Height;
-    for (const auto& part : FState.Buffer->Parts) {
-        if (part.Erase || part.What.Text.empty())
+    const auto& parts = FState.Buffer->Parts;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (parts[i].Erase || parts[i].What.Text.empty() || FState.Buffer->Wiped(i, parts.size()))
             continue;
-        page.Text += (page.Text.empty() ? "" : "\n") + part.What.Text;
+        page.Text += (page.Text.empty() ? "" : "\n") + parts[i].What.Text;
     }
-    page.Buffer = std::make_shared<const PageBuffer>(*FState.Buffer);
+    // Shared, not copied: ESC FF after ESC FF costs no more than the parts added between.
+    page.Buffer = FState.Buffer;
+    page.BufferParts = parts.size();
     Log(Offset, Format("print the page, %d dots", page.Advance));
     Current().Items.push_back(std::move(page));
 }
@@ -169,22 +190,24 @@ std::string Printer::PrintPageData(const Command& C) {
     return "print the page and keep it";
 }
 
-std::string Printer::CancelPageData(const Command&) {
+std::string Printer::CancelPageData(const Command& C) {
     if (!FState.PageMode)
         return "cancel: ignored outside page mode";
     FLine.Glyphs.clear();
     FLine.Text.clear();
-    // What lies wholly in the area goes; what only reaches into it loses its dots there.
-    const PageArea a = FState.Area;
+    if (!PageRoom(C.Offset))
+        return "cancel: the page buffer is full";
+    // The dots laid out in the area so far are wiped; what lay wholly in it leaves the text too.
     auto& parts = FState.Buffer->Parts;
-    std::erase_if(parts, [&a](const PageBuffer::Part& P) {
-        return P.Area.X >= a.X && P.Area.Y >= a.Y && P.Area.X + P.Area.Width <= a.X + a.Width &&
-               P.Area.Y + P.Area.Height <= a.Y + a.Height;
-    });
+    const PageArea& a = FState.Area;
+    for (auto& p : parts)
+        if (!p.Erase && p.WipedBy == SIZE_MAX && p.Area.X >= a.X && p.Area.Y >= a.Y &&
+            p.Area.X + p.Area.Width <= a.X + a.Width && p.Area.Y + p.Area.Height <= a.Y + a.Height)
+            p.WipedBy = parts.size();
     PageBuffer::Part erase;
     erase.Erase = true;
-    erase.Area = FState.Area;
-    FState.Buffer->Parts.push_back(erase);
+    erase.Area = a;
+    parts.push_back(erase);
     return "cancel the page data in the print area";
 }
 

@@ -364,7 +364,7 @@ void Printer::Finish() {
         Warn(FLine.Offset,
              "the stream ended with \"" + FLine.Text + "\" in the line buffer: not printed");
     else if (PageDataWaiting())
-        Warn(FState.Buffer->Parts.back().What.Offset,
+        Warn(FState.Buffer->Parts.front().What.Offset,
              "the stream ended in page mode with page data not printed");
     // Paper fed after the last cut is no receipt.
     if (!FPages.empty() && FPages.back().Blank() && !FPages.back().Cut)

@@ -58,8 +58,10 @@ struct Item {
     // Line: printed turned by 180 degrees within the print area, AreaLeft to AreaLeft + AreaWidth.
     bool UpsideDown = false;
     int AreaLeft = 0, AreaWidth = 0;
-    // PageData: what page mode laid out, printed at once (FF, ESC FF); Text holds its lines.
+    // PageData: what page mode laid out, printed at once (FF, ESC FF); Text holds its lines. The
+    // buffer is shared with the printer, which only adds to it: the first BufferParts are these.
     std::shared_ptr<const PageBuffer> Buffer;
+    std::size_t BufferParts = 0;
 };
 
 // Page mode's print area (ESC W), in dots from the printable area's top left.
@@ -77,9 +79,14 @@ struct PageBuffer {
         int Direction = 0; // ESC T: 0 left to right, 1 bottom to top, 2 right to left, 3 top down
         PageArea Area;
         bool Erase = false; // CAN: what lies in Area so far is wiped
+        // The erasing part that wiped this one's whole area, if any: gone from prints after it.
+        std::size_t WipedBy = SIZE_MAX;
     };
     std::vector<Part> Parts;
     int Height = 0; // the paper it takes: down to the lowest print area used
+    bool Full = false;
+    // Part I is wiped in a print of the first Count parts.
+    bool Wiped(std::size_t I, std::size_t Count) const { return Parts[I].WipedBy < Count; }
 };
 
 // The paper between two cuts; the last page may have no cut.
@@ -315,6 +322,7 @@ private:
     bool PageDataWaiting() const; // page mode holds data not yet printed or wiped
     void ResetPagePosition();
     void PlacePending(); // lays out the line so far at the baseline; the position stays
+    bool PageRoom(std::size_t Offset); // false, and a warning once, when the buffer is full
     void PlaceInPage(Item Part, int X, int Y);
     std::string PagePicture(const Command& C, Bitmap Picture, const std::string& Label, bool Whole);
     void PlaceHri(Item Line, int Width);

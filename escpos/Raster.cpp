@@ -99,8 +99,9 @@ bool OnPaper(const PageBuffer::Part& P, int U, int V, int& X, int& Y) {
 }
 
 // The page buffer as printed: each part drawn upright aside, then turned into its area.
-void DrawBuffer(Bitmap& B, const PageBuffer& Buffer, int Top, Fonts& F) {
-    for (const auto& part : Buffer.Parts) {
+void DrawBuffer(Bitmap& B, const PageBuffer& Buffer, std::size_t Count, int Top, Fonts& F) {
+    for (std::size_t i = 0; i < Count; ++i) {
+        const PageBuffer::Part& part = Buffer.Parts[i];
         if (part.Erase) {
             for (int y = 0; y < part.Area.Height; ++y)
                 for (int x = 0; x < part.Area.Width; ++x)
@@ -185,7 +186,7 @@ Bitmap RenderPage(const Page& P, int PaperWidth, Fonts& F) {
             Blit(b, *item.Picture, item.Indent, top);
             break;
         case Item::PageData:
-            DrawBuffer(b, *item.Buffer, top, F);
+            DrawBuffer(b, *item.Buffer, item.BufferParts, top, F);
             break;
         case Item::Cut:
             for (int x = 0; x < PaperWidth; ++x)

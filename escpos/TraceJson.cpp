@@ -68,10 +68,12 @@ std::string TraceJson(const Printer& P) {
         for (const auto& item : page.Items) {
             if (item.What == Item::Line)
                 lines.push_back(&item);
-            if (item.What == Item::PageData)
-                for (const auto& part : item.Buffer->Parts)
-                    if (!part.Erase && part.What.What == Item::Line)
-                        lines.push_back(&part.What);
+            for (std::size_t i = 0; item.What == Item::PageData && i < item.BufferParts; ++i) {
+                const auto& part = item.Buffer->Parts[i];
+                if (!part.Erase && part.What.What == Item::Line &&
+                    !item.Buffer->Wiped(i, item.BufferParts))
+                    lines.push_back(&part.What);
+            }
         }
         for (const Item* line : lines) {
             const Item& item = *line;

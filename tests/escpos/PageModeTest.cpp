@@ -115,6 +115,7 @@ TEST(PageMode, WhatFormFeedCancelAndStandardModeDoWithTheBuffer) {
     } cases[] = {
         {"FF prints and returns to standard mode", "\x1BLX\fA\n", "X\nA\n", 0},
         {"ESC FF prints and keeps the data", "\x1BLX\x1B\fY\f", "X\nX\nY\n", 0},
+        {"a print before CAN keeps what CAN wipes", "\x1BLX\n\x1B\f\x18Y\f", "X\nY\n", 0},
         {"CAN wipes the area", "\x1BLX\nY\x18Z\f", "Z\n", 0},
         {"ESC S drops the page", "\x1BLX\x1BSA\n", "A\n", 1},
         {"ESC @ drops the page", "\x1BLX\n\x1B@A\n", "A\n", 1},
@@ -132,6 +133,14 @@ TEST(PageMode, WhatFormFeedCancelAndStandardModeDoWithTheBuffer) {
         EXPECT_EQ(text, c.Text) << c.Name;
         EXPECT_EQ(p.Warnings().size(), c.Warnings) << c.Name;
     }
+    // The buffer holds 4096 parts; past them one warning, and the page still prints.
+    std::string full = "\x1BL";
+    for (int i = 0; i < 4097; ++i)
+        full += "A\n";
+    const Printer overfull = escpos::PrintAll(full + "\f", Standard());
+    ASSERT_EQ(overfull.Warnings().size(), 1u);
+    EXPECT_NE(overfull.Warnings()[0].Message.find("page buffer is full"), std::string::npos);
+    EXPECT_EQ(overfull.Pages().at(0).Items.at(0).BufferParts, 4096u);
     // The trace lists page mode's lines with the others.
     const std::string json = escpos::TraceJson(escpos::PrintAll("\x1BLPage\fText\n", Standard()));
     EXPECT_LT(json.find("\"text\": \"Page\""), json.find("\"text\": \"Text\"")) << json;
