@@ -30,11 +30,6 @@ Extent Fixed(std::string_view) {
     return Total(Length);
 }
 
-template <std::size_t Limit>
-Extent UntilNul(std::string_view) {
-    return {Extent::UntilNul, Limit};
-}
-
 // "x ( fn pL pH ...": a two-byte length after the function byte.
 Extent LengthPrefixed(std::string_view P) {
     if (P.size() < 5)
