@@ -200,8 +200,9 @@ std::string Printer::PrintBarcode(const Command& C) {
     auto feedOnly = [&](const std::string& Why) {
         std::string done = Refuse(C, what + ": " + Why);
         const int hri = FState.HriFontB ? FontBHeight : FontAHeight;
-        Feed(C.Offset, FState.BarcodeHeight + ((FState.HriPosition & 1) ? hri : 0) +
-                           ((FState.HriPosition & 2) ? hri : 0));
+        // The code's height is in dots; the feed counts the finer motion unit.
+        Feed(C.Offset, UnitsPerDot * (FState.BarcodeHeight + ((FState.HriPosition & 1) ? hri : 0) +
+                                      ((FState.HriPosition & 2) ? hri : 0)));
         return done + "; paper fed";
     };
     if (read.What == BarcodeRead::Stop)
@@ -253,6 +254,8 @@ void Printer::PrintHri(std::size_t Offset, const std::string& Text, int Left, in
         line.Box = g.Height;
         line.Glyphs.push_back(g);
     }
+    if (FState.PageMode)
+        return PlaceHri(std::move(line), Width);
     line.Indent = std::clamp(Left + (Width - x) / 2, 0, std::max(0, FProfile.Width - x));
     line.Text = Text;
     line.Advance = line.Box;

@@ -34,15 +34,23 @@ struct PageName {
     unsigned Page;
     const char* Encoding;
 };
+// The TM-T88's pages. Page 1 holds the JIS X 0201 katakana at A1 to DF and the rules and corners
+// at 8F to 9F (its other graphics are not drawn here); 254 and 255 are space pages, every upper
+// byte a space.
 constexpr PageName Pages[] = {
-    {0, "CP437"},   {2, "CP850"},  {3, "CP860"},  {4, "CP863"},  {5, "CP865"},
-    {16, "CP1252"}, {17, "CP866"}, {18, "CP852"}, {19, "CP858"},
+    {0, "CP437"},   {1, "SHIFT_JIS"}, {2, "CP850"},  {3, "CP860"},  {4, "CP863"},   {5, "CP865"},
+    {16, "CP1252"}, {17, "CP866"},    {18, "CP852"}, {19, "CP858"}, {254, nullptr}, {255, nullptr},
 };
+constexpr char32_t KatakanaRules[] = U"┼┴┬┤├▔─│▕┌┐└┘╭╮╰╯"; // 8F to 9F
 
-const char* EncodingOf(unsigned Page) {
+constexpr bool SpacePage(unsigned Page) {
+    return Page == 254 || Page == 255;
+}
+
+const PageName* Find(unsigned Page) {
     for (const auto& p : Pages)
         if (p.Page == Page)
-            return p.Encoding;
+            return &p;
     return nullptr;
 }
 
@@ -55,7 +63,10 @@ const std::array<char32_t, 128>& UpperHalf(unsigned Page) {
     if (added) {
         for (unsigned b = 0x80; b < 0x100; ++b) {
             const char c = static_cast<char>(b);
-            it->second[b - 0x80] = Convert(EncodingOf(Page), &c, 1);
+            if (Page == 1 && b >= 0x8F && b <= 0x9F)
+                it->second[b - 0x80] = KatakanaRules[b - 0x8F];
+            else if (Page != 1 || (b >= 0xA1 && b <= 0xDF))
+                it->second[b - 0x80] = Convert(Find(Page)->Encoding, &c, 1);
         }
     }
     return it->second;
@@ -84,7 +95,7 @@ constexpr char32_t Sets[][12] = {
 } // namespace
 
 bool HasCodePage(unsigned Page) {
-    return EncodingOf(Page) != nullptr;
+    return Find(Page) != nullptr;
 }
 
 bool HasCharacterSet(unsigned Set) {
@@ -103,6 +114,8 @@ char32_t SingleByteCharacter(std::uint8_t B, unsigned Page, unsigned Set) {
     }
     if (!HasCodePage(Page))
         return 0;
+    if (SpacePage(Page))
+        return U' ';
     return UpperHalf(Page)[B - 0x80];
 }
 
@@ -133,6 +146,32 @@ std::uint16_t KsCode(std::uint8_t Lead, std::uint8_t Trail) {
     if (Lead < 0xA1 || Lead > 0xFE || Trail < 0xA1 || Trail > 0xFE)
         return 0;
     return static_cast<std::uint16_t>((Lead - 0x80) << 8 | (Trail - 0x80));
+}
+
+char32_t FullWidthKatakana(char32_t C) {
+    // U+FF61 to U+FF9F in order: their wide forms.
+    static constexpr char32_t Wide[] =
+        U"。「」、・ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノ"
+        U"ハヒフヘホマミムメモヤユヨラリルレロワン゛゜";
+    static_assert(std::size(Wide) == 0xFF9F - 0xFF61 + 2);
+    return C >= 0xFF61 && C <= 0xFF9F ? Wide[C - 0xFF61] : 0;
+}
+
+std::uint16_t KsCodeOf(char32_t C) {
+    iconv_t cd = iconv_open("EUC-KR", "UTF-32LE");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return 0;
+    char in[4] = {static_cast<char>(C & 0xFF), static_cast<char>(C >> 8 & 0xFF),
+                  static_cast<char>(C >> 16 & 0xFF), static_cast<char>(C >> 24 & 0xFF)};
+    unsigned char out[4] = {};
+    char* inPtr = in;
+    char* outPtr = reinterpret_cast<char*>(out);
+    std::size_t inLeft = sizeof in, outLeft = sizeof out;
+    const std::size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    if (done == static_cast<std::size_t>(-1) || outLeft != sizeof out - 2)
+        return 0;
+    return KsCode(out[0], out[1]);
 }
 
 } // namespace escpos

@@ -26,4 +26,10 @@ char32_t Cp949Character(std::uint8_t Lead, std::uint8_t Trail);
 // bitmap font indexes it; 0 for the extended Hangul that only code page 949 has.
 std::uint16_t KsCode(std::uint8_t Lead, std::uint8_t Trail);
 
+// The wide form of a half-width katakana (U+FF61 to U+FF9F), 0 for any other character.
+char32_t FullWidthKatakana(char32_t C);
+
+// The KS X 1001 code of a character the double-byte font has, 0 when it has none.
+std::uint16_t KsCodeOf(char32_t C);
+
 } // namespace escpos

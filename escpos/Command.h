@@ -36,6 +36,7 @@ enum class CommandId {
     Rotate,           // ESC V n
     AbsolutePosition, // ESC $ nL nH
     RelativePosition, // ESC \ nL nH
+    TabStops,         // ESC D n1 ... nk NUL
     OldCut,           // ESC i (full) / ESC m (partial)
     // GS
     CharacterSize, // GS ! n
@@ -49,6 +50,10 @@ enum class CommandId {
     DoubleByteOn,   // FS &
     DoubleByteOff,  // FS .
     DoubleByteMode, // FS ! n
+    // User-defined characters
+    SelectUserChars, // ESC % n
+    DefineUserChars, // ESC & y c1 c2 ...
+    CancelUserChar,  // ESC ? n
     // DLE
     RealTimeStatus,  // DLE EOT n [a]
     RealTimeRequest, // DLE ENQ n
@@ -65,7 +70,15 @@ enum class CommandId {
     LargeGraphics,    // GS 8 L p1 p2 p3 p4 ...
     Barcode,          // GS k m ...
     BarcodeStyle,     // GS h, GS w, GS H, GS f
-    // Understood by length, not drawn: set-up and page mode.
+    // Page mode
+    PageModeOn,       // ESC L
+    StandardModeOn,   // ESC S
+    PageAreaSet,      // ESC W xL xH yL yH dxL dxH dyL dyH
+    PageDirection,    // ESC T n
+    VerticalAbsolute, // GS $ nL nH
+    VerticalRelative, // GS \ nL nH
+    PrintPage,        // ESC FF
+    // Understood by length, not drawn: set-up.
     Skipped,
     // No command the printer defines: a control byte without a row, ESC, GS or FS with a byte no
     // row names, DLE alone, or a row's command with a parameter it does not take. Skipped.

@@ -31,11 +31,6 @@ Extent Fixed(std::string_view) {
     return Total(Length);
 }
 
-template <std::size_t Limit>
-Extent UntilNul(std::string_view) {
-    return {Extent::UntilNul, Limit};
-}
-
 // "x ( fn pL pH ...": a two-byte length after the function byte.
 Extent LengthPrefixed(std::string_view P) {
     if (P.size() < 5)
@@ -105,6 +100,18 @@ Extent RasterImageForm(std::string_view P) {
     const std::size_t x = Byte(P, 4) + 256u * Byte(P, 5);
     const std::size_t y = Byte(P, 6) + 256u * Byte(P, 7);
     return Total(8 + x * y);
+}
+
+// ESC D n1 ... nk NUL: ascending columns, at most 32. A NUL ends it; a byte not above the one
+// before it, or a 33rd column, is no part of it and prints as data.
+Extent TabColumns(std::string_view P) {
+    for (std::size_t i = 2; i < P.size(); ++i) {
+        if (Byte(P, i) == 0)
+            return Total(i + 1);
+        if ((i > 2 && Byte(P, i) <= Byte(P, i - 1)) || i == 2 + 32)
+            return Total(i);
+    }
+    return More();
 }
 
 // GS 8 L p1 p2 p3 p4: a four-byte length.
@@ -209,8 +216,8 @@ struct CommandTable {
         {"LF", LineFeed, Fixed<1>, &CommandHandlers::PrintAndFeedLine},
         {"CR", CarriageRet, Fixed<1>, &CommandHandlers::CarriageReturn},
         {"HT", Tab, Fixed<1>, &CommandHandlers::HorizontalTab},
-        {"FF", FormFeed, Fixed<1>, &CommandHandlers::IgnoreFormFeed},
-        {"CAN", Cancel, Fixed<1>, &CommandHandlers::IgnoreCancel},
+        {"FF", FormFeed, Fixed<1>, &CommandHandlers::PrintFormFeed},
+        {"CAN", Cancel, Fixed<1>, &CommandHandlers::CancelPageData},
         // How characters print.
         {"ESC !", PrintMode, Fixed<3>, &CommandHandlers::SetPrintModes},
         {"ESC E", Emphasis, Fixed<3>, &CommandHandlers::SetEmphasis},
@@ -233,6 +240,7 @@ struct CommandTable {
         {"ESC \\", RelativePosition, Fixed<4>, &CommandHandlers::MovePosition},
         {"GS L", LeftMargin, Fixed<4>, &CommandHandlers::SetLeftMargin},
         {"GS W", PrintWidth, Fixed<4>, &CommandHandlers::SetPrintWidth},
+        {"ESC D", TabStops, TabColumns, &CommandHandlers::SetTabStops},
         // Paper feed and cuts.
         {"ESC 2", DefaultSpacing, Fixed<2>, &CommandHandlers::SetDefaultSpacing},
         {"ESC 3", LineSpacing, Fixed<3>, &CommandHandlers::SetLineSpacing},
@@ -268,9 +276,9 @@ struct CommandTable {
         {"ESC (", Skipped, LengthPrefixed, &CommandHandlers::StepOver},
         {"FS (", Skipped, LengthPrefixed, &CommandHandlers::StepOver},
         // User-defined and double-byte character set-up.
-        {"ESC %", Skipped, Fixed<3>, &CommandHandlers::StepOver},
-        {"ESC &", Skipped, UserCharacters, &CommandHandlers::StepOver},
-        {"ESC ?", Skipped, Fixed<3>, &CommandHandlers::StepOver},
+        {"ESC %", SelectUserChars, Fixed<3>, &CommandHandlers::SelectUserCharacters},
+        {"ESC &", DefineUserChars, UserCharacters, &CommandHandlers::DefineUserCharacters},
+        {"ESC ?", CancelUserChar, Fixed<3>, &CommandHandlers::CancelUserCharacter},
         {"FS -", Skipped, Fixed<3>, &CommandHandlers::StepOver},
         {"FS W", Skipped, Fixed<3>, &CommandHandlers::StepOver},
         {"FS C", Skipped, Fixed<3>, &CommandHandlers::StepOver},
@@ -278,14 +286,14 @@ struct CommandTable {
         {"FS ?", Skipped, Fixed<4>, &CommandHandlers::StepOver},
         {"FS 2", Skipped, Fixed<4 + 72>, &CommandHandlers::StepOver},
         // Page mode.
-        {"ESC L", Skipped, Fixed<2>, &CommandHandlers::StepOver},
-        {"ESC S", Skipped, Fixed<2>, &CommandHandlers::StepOver},
-        {"ESC W", Skipped, Fixed<10>, &CommandHandlers::StepOver},
-        {"ESC T", Skipped, Fixed<3>, &CommandHandlers::StepOver},
-        {"GS $", Skipped, Fixed<4>, &CommandHandlers::StepOver},
-        {"GS \\", Skipped, Fixed<4>, &CommandHandlers::StepOver},
+        {"ESC L", PageModeOn, Fixed<2>, &CommandHandlers::SelectPageMode},
+        {"ESC S", StandardModeOn, Fixed<2>, &CommandHandlers::SelectStandardMode},
+        {"ESC W", PageAreaSet, Fixed<10>, &CommandHandlers::SetPageArea},
+        {"ESC T", PageDirection, Fixed<3>, &CommandHandlers::SetPageDirection},
+        {"GS $", VerticalAbsolute, Fixed<4>, &CommandHandlers::MoveVertical},
+        {"GS \\", VerticalRelative, Fixed<4>, &CommandHandlers::MoveVertical},
+        {"ESC FF", PrintPage, Fixed<2>, &CommandHandlers::PrintPageData},
         // Other set-up, peripherals and reverse feeds.
-        {"ESC D", Skipped, UntilNul<2 + 32 + 1>, &CommandHandlers::StepOver},
         {"ESC =", Skipped, Fixed<3>, &CommandHandlers::StepOver},
         {"ESC c", Skipped, Fixed<4>, &CommandHandlers::StepOver},
         {"ESC v", Skipped, Fixed<2>, &CommandHandlers::StepOver},

@@ -1,5 +1,7 @@
 #include "escpos/Fonts.h"
 
+#include "escpos/Charset.h"
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -44,6 +46,17 @@ Cell HollowBox(int Width, int Height) {
         for (int x = 1; x < Width - 2; ++x)
             if (y == 2 || y == Height - 3 || x == 1 || x == Width - 3)
                 cell.Dots[static_cast<std::size_t>(y * Width + x)] = 1;
+    return cell;
+}
+
+// Source squeezed into Width x Height: each dot black when any it covers is.
+Cell Squeezed(const Cell& Source, int Width, int Height) {
+    Cell cell{Width, Height, std::vector<std::uint8_t>(static_cast<std::size_t>(Width * Height))};
+    for (int y = 0; y < Source.Height; ++y)
+        for (int x = 0; x < Source.Width; ++x)
+            if (Source.At(x, y))
+                cell.Dots[static_cast<std::size_t>(y * Height / Source.Height * Width +
+                                                   x * Width / Source.Width)] = 1;
     return cell;
 }
 
@@ -113,6 +126,10 @@ Cell Fonts::Draw(Face F, bool Bold, std::uint32_t Code) {
     if (Code == ' ')
         return cell;
     const FT_UInt index = Code ? FT_Get_Char_Index(face, Code) : 0;
+    // Terminus has no half-width katakana: the double-byte font's katakana, made narrow.
+    if (index == 0 && F != Face::Korean && FullWidthKatakana(Code))
+        if (const std::uint16_t ks = KsCodeOf(FullWidthKatakana(Code)))
+            return Squeezed(Draw(Face::Korean, Bold, ks), file.CellWidth, file.CellHeight);
     if (index == 0 || FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO))
         return HollowBox(file.CellWidth, file.CellHeight);
     const FT_Bitmap& bitmap = face->glyph->bitmap;

@@ -112,14 +112,6 @@ std::string CommandHandlers::FeedAndCut(Printer& P, const Command& C) {
     return P.FeedAndCut(C);
 }
 
-std::string CommandHandlers::IgnoreFormFeed(Printer& P, const Command& C) {
-    return P.IgnoreFormFeed(C);
-}
-
-std::string CommandHandlers::IgnoreCancel(Printer& P, const Command& C) {
-    return P.IgnoreCancel(C);
-}
-
 std::string CommandHandlers::KickDrawer(Printer& P, const Command& C) {
     return P.KickDrawer(C);
 }
@@ -202,6 +194,54 @@ std::string CommandHandlers::SkipUnknown(Printer& P, const Command& C) {
 
 std::string CommandHandlers::ReportIncomplete(Printer& P, const Command& C) {
     return P.ReportIncomplete(C);
+}
+
+std::string CommandHandlers::SetTabStops(Printer& P, const Command& C) {
+    return P.SetTabStops(C);
+}
+
+std::string CommandHandlers::SelectUserCharacters(Printer& P, const Command& C) {
+    return P.SelectUserCharacters(C);
+}
+
+std::string CommandHandlers::DefineUserCharacters(Printer& P, const Command& C) {
+    return P.DefineUserCharacters(C);
+}
+
+std::string CommandHandlers::CancelUserCharacter(Printer& P, const Command& C) {
+    return P.CancelUserCharacter(C);
+}
+
+std::string CommandHandlers::SelectPageMode(Printer& P, const Command& C) {
+    return P.SelectPageMode(C);
+}
+
+std::string CommandHandlers::SelectStandardMode(Printer& P, const Command& C) {
+    return P.SelectStandardMode(C);
+}
+
+std::string CommandHandlers::SetPageArea(Printer& P, const Command& C) {
+    return P.SetPageArea(C);
+}
+
+std::string CommandHandlers::SetPageDirection(Printer& P, const Command& C) {
+    return P.SetPageDirection(C);
+}
+
+std::string CommandHandlers::MoveVertical(Printer& P, const Command& C) {
+    return P.MoveVertical(C);
+}
+
+std::string CommandHandlers::PrintPageData(Printer& P, const Command& C) {
+    return P.PrintPageData(C);
+}
+
+std::string CommandHandlers::PrintFormFeed(Printer& P, const Command& C) {
+    return P.PrintFormFeed(C);
+}
+
+std::string CommandHandlers::CancelPageData(Printer& P, const Command& C) {
+    return P.CancelPageData(C);
 }
 
 } // namespace escpos

@@ -31,12 +31,16 @@ struct CommandHandlers {
     static std::string StartDoubleByte(Printer& P, const Command& C);
     static std::string StopDoubleByte(Printer& P, const Command& C);
     static std::string SetDoubleByteModes(Printer& P, const Command& C);
+    static std::string SelectUserCharacters(Printer& P, const Command& C);
+    static std::string DefineUserCharacters(Printer& P, const Command& C);
+    static std::string CancelUserCharacter(Printer& P, const Command& C);
     // Where characters go on the line (LayoutCommands.cpp).
     static std::string HorizontalTab(Printer& P, const Command& C);
     static std::string MovePosition(Printer& P, const Command& C);
     static std::string SetJustification(Printer& P, const Command& C);
     static std::string SetLeftMargin(Printer& P, const Command& C);
     static std::string SetPrintWidth(Printer& P, const Command& C);
+    static std::string SetTabStops(Printer& P, const Command& C);
     // Paper feed and cuts (PaperCommands.cpp).
     static std::string PrintAndFeedLine(Printer& P, const Command& C);
     static std::string CarriageReturn(Printer& P, const Command& C);
@@ -46,8 +50,15 @@ struct CommandHandlers {
     static std::string PrintAndFeedDots(Printer& P, const Command& C);
     static std::string CutHere(Printer& P, const Command& C);
     static std::string FeedAndCut(Printer& P, const Command& C);
-    static std::string IgnoreFormFeed(Printer& P, const Command& C);
-    static std::string IgnoreCancel(Printer& P, const Command& C);
+    // Page mode (PageMode.cpp).
+    static std::string SelectPageMode(Printer& P, const Command& C);
+    static std::string SelectStandardMode(Printer& P, const Command& C);
+    static std::string SetPageArea(Printer& P, const Command& C);
+    static std::string SetPageDirection(Printer& P, const Command& C);
+    static std::string MoveVertical(Printer& P, const Command& C);
+    static std::string PrintPageData(Printer& P, const Command& C);
+    static std::string PrintFormFeed(Printer& P, const Command& C);
+    static std::string CancelPageData(Printer& P, const Command& C);
     // The drawer (DrawerCommands.cpp).
     static std::string KickDrawer(Printer& P, const Command& C);
     static std::string RealTimeFunction(Printer& P, const Command& C);

@@ -41,7 +41,8 @@ Bitmap Cropped(const Bitmap& B, int Columns) {
 } // namespace
 
 bool Printer::LineBusy(const Command& C, std::string& Detail) {
-    if (FLine.Glyphs.empty())
+    // Page mode puts pictures on the line among the text.
+    if (FLine.Glyphs.empty() || FState.PageMode)
         return false;
     Detail = Refuse(C, "text is waiting in the line buffer");
     return true;
@@ -55,6 +56,8 @@ std::string Printer::Refuse(const Command& C, const std::string& Why) {
 
 std::string Printer::PrintPicture(const Command& C, Bitmap Picture, const std::string& Label,
                                   bool Whole) {
+    if (FState.PageMode)
+        return PagePicture(C, std::move(Picture), Label, Whole);
     std::string busy;
     if (LineBusy(C, busy))
         return busy;
@@ -108,6 +111,8 @@ std::string Printer::PrintBitImage(const Command& C) {
 }
 
 std::string Printer::PrintRasterImage(const Command& C) {
+    if (FState.PageMode)
+        return Refuse(C, "not available in page mode");
     const auto scale = ScaleMode(C.At(3));
     if (!scale)
         return Refuse(C, Format("no scale mode %u", C.At(3)));
@@ -131,11 +136,14 @@ std::string Printer::DefineNvBitImages(const Command& C) {
         at += 4 + size;
     }
     FNv.BitImages = std::move(images);
+    ClearUserCharacters(); // they share the memory FS q writes
     NvChanged();
     return Format("define %d NV bit image(s)", count);
 }
 
 std::string Printer::PrintNvBitImage(const Command& C) {
+    if (FState.PageMode)
+        return Refuse(C, "not available in page mode");
     const int n = C.At(2);
     const auto scale = ScaleMode(C.At(3));
     if (!scale)
@@ -151,6 +159,7 @@ std::string Printer::PrintNvBitImage(const Command& C) {
 std::string Printer::DefineDownloadedImage(const Command& C) {
     const int x = C.At(2), y = C.At(3);
     FState.Downloaded = FromColumns(Payload(C, 4), x * 8, y * 8);
+    ClearUserCharacters(); // the image takes their memory
     return Format("define downloaded bit image, %d x %d dots", x * 8, y * 8);
 }
 

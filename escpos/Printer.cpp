@@ -38,10 +38,15 @@ void Printer::Reset() {
     FState.DoubleByte = FProfile.DoubleByteAtPowerUp;
     FState.CharacterSet = FProfile.CharacterSetAtPowerUp;
     FState.PrintWidth = FProfile.Width;
+    for (int i = 1; i <= MaxTabs; ++i)
+        FState.Tabs.push_back(i * TabWidth);
+    FState.Area = {0, 0, FProfile.Width, PageHeight};
     FLine = Pending{};
 }
 
 int Printer::Room() const {
+    if (FState.PageMode)
+        return FState.Direction % 2 ? FState.Area.Height : FState.Area.Width;
     return std::max(0, std::min(FState.PrintWidth, FProfile.Width - FState.LeftMargin));
 }
 
@@ -84,7 +89,8 @@ std::vector<Page> Printer::TakeCutPages() {
     return cut;
 }
 
-void Printer::Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::uint16_t Code) {
+void Printer::Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::uint16_t Code,
+                  std::uint8_t Byte) {
     Glyph g;
     g.Character = Character;
     g.DoubleByte = DoubleByte;
@@ -104,8 +110,19 @@ void Printer::Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::
         g.Underline = FState.Underline;
         g.Width = (g.FontB ? FontBWidth : FontAWidth) * g.WidthMul;
         g.Height = (g.FontB ? FontBHeight : FontAHeight) * g.HeightMul;
+        if (FState.UserCharactersOn && Byte >= 32 && Byte <= 126)
+            g.Pattern = FState.UserCharacters[g.FontB ? 1 : 0][Byte - 32];
     }
-    g.Advance = g.Width + FState.RightSpacing * g.WidthMul;
+    if (FState.Rotated && !FState.PageMode) {
+        // Turned clockwise: the cell stands on its side, and rotated characters carry no
+        // underline.
+        g.Rotated = true;
+        std::swap(g.Width, g.Height);
+        g.Underline = 0;
+    }
+    const int spacing = FState.PageMode && FState.Direction % 2 ? FState.RightSpacing / UnitsPerDot
+                                                                : FState.RightSpacing;
+    g.Advance = g.Width + spacing * g.WidthMul;
     if (g.Width > Room()) {
         Warn(Offset, "character wider than the print area: not printed");
         return;
@@ -134,8 +151,15 @@ void Printer::AddToLine(std::size_t Offset, Glyph g) {
 }
 
 void Printer::PrintLine(std::size_t Offset, int MinimumAdvance) {
+    if (FState.PageMode) {
+        // Page mode lays the line out at the baseline and moves the baseline on.
+        PlacePending();
+        FLine = Pending{};
+        FState.Baseline += Dots(MinimumAdvance);
+        return;
+    }
     if (FLine.Glyphs.empty()) {
-        FLine.X = 0;
+        FLine = Pending{}; // what tabs and moves left behind goes with the feed
         Feed(Offset, MinimumAdvance);
         return;
     }
@@ -156,26 +180,43 @@ void Printer::PrintLine(std::size_t Offset, int MinimumAdvance) {
         line.Indent += (room - used) / 2;
     else if (FLine.Justification == 2)
         line.Indent += room - used;
-    line.Advance = std::max(MinimumAdvance, line.Box);
+    line.Advance = std::max(Dots(MinimumAdvance), line.Box);
+    line.UpsideDown = FState.UpsideDown;
+    line.AreaLeft = FState.LeftMargin;
+    line.AreaWidth = room;
     Log(line.Offset, "print \"" + line.Text + "\"");
     Current().Items.push_back(std::move(line));
     FLine = Pending{};
 }
 
-void Printer::Feed(std::size_t Offset, int Dots) {
-    if (Dots <= 0)
+int Printer::Dots(int Units) {
+    // Page mode's directions 1 and 3 feed across the paper, in the horizontal unit.
+    if (FState.PageMode && FState.Direction % 2)
+        return Units;
+    const int total = Units + FState.HalfDot;
+    FState.HalfDot = total % UnitsPerDot;
+    return total / UnitsPerDot;
+}
+
+void Printer::Feed(std::size_t Offset, int Units) {
+    const int dots = Dots(Units);
+    if (FState.PageMode) {
+        FState.Baseline += dots;
+        return;
+    }
+    if (dots <= 0)
         return;
     Item feed;
     feed.What = Item::Feed;
     feed.Offset = Offset;
-    feed.Advance = Dots;
+    feed.Advance = dots;
     Current().Items.push_back(feed);
 }
 
-void Printer::CutPaper(std::size_t Offset, bool Partial, int FeedDots) {
+void Printer::CutPaper(std::size_t Offset, bool Partial, int FeedUnits) {
     if (!FLine.Glyphs.empty())
         PrintLine(Offset, FState.LineSpacing);
-    Feed(Offset, FeedDots);
+    Feed(Offset, FeedUnits);
     Item cut;
     cut.What = Item::Cut;
     cut.Offset = Offset;
@@ -255,7 +296,7 @@ void Printer::Apply(const Command& C) {
             }
         }
         const char32_t c = SingleByteCharacter(b, FState.CodePage, FState.CharacterSet);
-        Put(C.Offset, c, false, 0);
+        Put(C.Offset, c, false, 0, b);
         RecordText(C, c ? c : U'\uFFFD');
         return;
     }
@@ -285,10 +326,13 @@ void Printer::RecordText(const Command& C, char32_t Character) {
 }
 
 std::string Printer::Initialise(const Command& C) {
-    const bool dropped = !FLine.Glyphs.empty();
+    const bool dropped = !FLine.Glyphs.empty() && !FState.PageMode;
+    const bool page = PageDataWaiting();
     Reset();
     if (dropped)
         Warn(C.Offset, "ESC @ cleared a line that was not printed");
+    if (page)
+        Warn(C.Offset, "ESC @ cleared page data that was not printed");
     return "initialise the printer";
 }
 
@@ -315,6 +359,9 @@ void Printer::Finish() {
     if (!FLine.Glyphs.empty())
         Warn(FLine.Offset,
              "the stream ended with \"" + FLine.Text + "\" in the line buffer: not printed");
+    else if (PageDataWaiting())
+        Warn(FState.Buffer->Parts.front().What.Offset,
+             "the stream ended in page mode with page data not printed");
     // Paper fed after the last cut is no receipt.
     if (!FPages.empty() && FPages.back().Blank() && !FPages.back().Cut)
         FPages.pop_back();
@@ -355,6 +402,7 @@ std::string PageText(const Page& P) {
             text += "[" + item.Text + "]\n";
             break;
         case Item::Image:
+        case Item::PageData:
             text += item.Text + "\n";
             break;
         case Item::Cut:

@@ -7,6 +7,7 @@
 #include "escpos/Decoder.h"
 #include "escpos/Profile.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -29,15 +30,21 @@ struct Glyph {
     bool Reverse = false;
     int Underline = 0; // dots thick: 0, 1 or 2
     int WidthMul = 1, HeightMul = 1;
+    // Turned 90 degrees clockwise (ESC V): Width and Height are the cell's on the paper.
+    bool Rotated = false;
     int X = 0;                 // left edge, dots from the line's start
     int Width = 0, Height = 0; // the cell, multipliers applied
     int Advance = 0;           // Width plus the right spacing
     // A bit image column block (ESC *) in place of a character, already scaled to its cell.
     std::shared_ptr<const Bitmap> Picture;
+    // A user-defined character (ESC &) in place of the font's, one cell unscaled.
+    std::shared_ptr<const Bitmap> Pattern;
 };
 
+struct PageBuffer;
+
 struct Item {
-    enum Kind { Line, Feed, Note, Cut, Image } What = Line;
+    enum Kind { Line, Feed, Note, Cut, Image, PageData } What = Line;
     std::size_t Offset = 0; // of the byte or command that made it
     // Line: its glyphs, left indent (margin plus justification), and the text in UTF-8.
     std::vector<Glyph> Glyphs;
@@ -48,6 +55,38 @@ struct Item {
     std::shared_ptr<const Bitmap> Picture; // Image: raster graphics, a bar code, a 2D code
     bool Partial = false;                  // Cut
     bool Wrapped = false; // Line: continues the line before, which ran out of paper width
+    // Line: printed turned by 180 degrees within the print area, AreaLeft to AreaLeft + AreaWidth.
+    bool UpsideDown = false;
+    int AreaLeft = 0, AreaWidth = 0;
+    // PageData: what page mode laid out, printed at once (FF, ESC FF); Text holds its lines. The
+    // buffer is shared with the printer, which only adds to it: the first BufferParts are these.
+    std::shared_ptr<const PageBuffer> Buffer;
+    std::size_t BufferParts = 0;
+};
+
+// Page mode's print area (ESC W), in dots from the printable area's top left.
+struct PageArea {
+    int X = 0, Y = 0, Width = 0, Height = 0;
+};
+
+// The page buffer: lines and pictures, each where page mode put it.
+struct PageBuffer {
+    struct Part {
+        Item What; // a Line (glyph X from 0) or an Image
+        // Its top left, in dots along the print direction and across it from the direction's
+        // starting corner of Area.
+        int X = 0, Y = 0;
+        int Direction = 0; // ESC T: 0 left to right, 1 bottom to top, 2 right to left, 3 top down
+        PageArea Area;
+        bool Erase = false; // CAN: what lies in Area so far is wiped
+        // The erasing part that wiped this one's whole area, if any: gone from prints after it.
+        std::size_t WipedBy = SIZE_MAX;
+    };
+    std::vector<Part> Parts;
+    int Height = 0; // the paper it takes: down to the lowest print area used
+    bool Full = false;
+    // Part I is wiped in a print of the first Count parts.
+    bool Wiped(std::size_t I, std::size_t Count) const { return Parts[I].WipedBy < Count; }
 };
 
 // The paper between two cuts; the last page may have no cut.
@@ -83,10 +122,26 @@ struct PrinterState {
     int WidthMul = 1, HeightMul = 1;                     // single-byte characters
     int DoubleByteWidthMul = 1, DoubleByteHeightMul = 1; // double-byte characters
     int Justification = 0;                               // 0 left, 1 centre, 2 right
-    int LineSpacing = 30;                                // dots; 1/6 inch
+    bool UpsideDown = false;                             // ESC {
+    bool Rotated = false;                                // ESC V
+    // Page mode (ESC L): the area and direction in force, its own line and right spacing (kept
+    // here while standard mode has the others), the baseline's distance from the area's start
+    // edge, and what is laid out so far.
+    bool PageMode = false;
+    PageArea Area;
+    int Direction = 0;
+    int OtherLineSpacing = 60, OtherRightSpacing = 0;
+    int Baseline = 0;
+    std::shared_ptr<PageBuffer> Buffer;
+    int LineSpacing = 60; // in the vertical motion unit, 1/360 inch: 1/6 inch
+    int HalfDot = 0;      // what feeds of an odd count of units left over
     unsigned CodePage = 0;
     unsigned CharacterSet = 0;
     int RightSpacing = 0;
+    std::vector<int> Tabs; // dots from the line's start, ascending (ESC D)
+    // User-defined characters (ESC &), codes 32 to 126, for font A and font B; ESC % selects them.
+    bool UserCharactersOn = false;
+    std::array<std::shared_ptr<const Bitmap>, 95> UserCharacters[2];
     int LeftMargin = 0;
     int PrintWidth = 0;
     // Bar codes (GS h, GS w, GS H, GS f).
@@ -192,11 +247,16 @@ private:
     };
 
     void Reset();
-    void Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::uint16_t Code);
-    void AddToLine(std::size_t Offset, Glyph G); // wraps the line when G does not fit
-    void PrintLine(std::size_t Offset, int MinimumAdvance);
-    void Feed(std::size_t Offset, int Dots);
-    void CutPaper(std::size_t Offset, bool Partial, int FeedDots);
+    // Byte: the single byte that named Character, 0 for a double-byte one.
+    void Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::uint16_t Code,
+             std::uint8_t Byte = 0);
+    void AddToLine(std::size_t Offset, Glyph G);            // wraps the line when G does not fit
+    void PrintLine(std::size_t Offset, int MinimumAdvance); // in motion units
+    // Feeds and line spacing come in motion units (PrinterDetail.h); Dots gives them in dots,
+    // keeping the half dot an odd count leaves for the next feed.
+    int Dots(int Units);
+    void Feed(std::size_t Offset, int Units);
+    void CutPaper(std::size_t Offset, bool Partial, int FeedUnits);
     std::string Pulse(std::size_t Offset, int Pin, int OnMs, int OffMs); // gives the note
     void Reply(std::string_view Bytes);
     bool HeldOffline(const Command& C); // true when the command waits for the printer
@@ -217,6 +277,8 @@ private:
     void PrintHri(std::size_t Offset, const std::string& Text, int Left, int Width);
     // A picture given while text waits in the line buffer is refused, as the printer does.
     bool LineBusy(const Command& C, std::string& Detail);
+    // The printer takes ESC { and ESC V only at the beginning of a line.
+    bool AtLineStart() const { return FLine.Glyphs.empty() && FLine.X == 0; }
     std::string Refuse(const Command& C, const std::string& Why);
     std::string Graphics(const Command& C, std::string_view Body);
     std::string TwoDimensionalCode(const Command& C, std::string_view Body);
@@ -243,8 +305,13 @@ private:
     std::string StartDoubleByte(const Command& C);
     std::string StopDoubleByte(const Command& C);
     std::string SetDoubleByteModes(const Command& C);
+    std::string SelectUserCharacters(const Command& C);
+    std::string DefineUserCharacters(const Command& C);
+    std::string CancelUserCharacter(const Command& C);
+    void ClearUserCharacters();
     // Where characters go on the line (LayoutCommands.cpp).
     std::string HorizontalTab(const Command& C);
+    std::string SetTabStops(const Command& C);
     std::string MovePosition(const Command& C);
     std::string SetJustification(const Command& C);
     std::string SetLeftMargin(const Command& C);
@@ -258,8 +325,24 @@ private:
     std::string PrintAndFeedDots(const Command& C);
     std::string CutHere(const Command& C);
     std::string FeedAndCut(const Command& C);
-    std::string IgnoreFormFeed(const Command& C);
-    std::string IgnoreCancel(const Command& C);
+    // Page mode (PageMode.cpp).
+    std::string PrintFormFeed(const Command& C);
+    std::string CancelPageData(const Command& C);
+    std::string SelectPageMode(const Command& C);
+    std::string SelectStandardMode(const Command& C);
+    std::string SetPageArea(const Command& C);
+    std::string SetPageDirection(const Command& C);
+    std::string MoveVertical(const Command& C);
+    std::string PrintPageData(const Command& C);
+    void SwapModeSpacing();
+    bool PageDataWaiting() const; // page mode holds data not yet printed or wiped
+    void ResetPagePosition();
+    void PlacePending(); // lays out the line so far at the baseline; the position stays
+    bool PageRoom(std::size_t Offset); // false, and a warning once, when the buffer is full
+    void PlaceInPage(Item Part, int X, int Y);
+    std::string PagePicture(const Command& C, Bitmap Picture, const std::string& Label, bool Whole);
+    void PlaceHri(Item Line, int Width);
+    void EmitPage(std::size_t Offset);
     // The drawer (DrawerCommands.cpp).
     std::string KickDrawer(const Command& C);
     std::string RealTimeFunction(const Command& C);

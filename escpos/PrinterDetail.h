@@ -10,7 +10,13 @@ inline constexpr int FontAWidth = 12, FontAHeight = 24;
 inline constexpr int FontBWidth = 9, FontBHeight = 17;
 inline constexpr int DoubleByteSize = 24;
 inline constexpr int DefaultLineSpacing = 30; // 1/6 inch at 180 dpi
-inline constexpr int TabWidth = 8 * FontAWidth;
+// Distances along the paper come in the vertical motion unit, 1/360 inch at power-up (GS P), and
+// across it in the horizontal one, a dot.
+inline constexpr int UnitsPerDot = 2;
+inline constexpr int DefaultLineUnits = DefaultLineSpacing * UnitsPerDot;
+inline constexpr int TabWidth = 8 * FontAWidth; // the tab positions at power-up
+inline constexpr int MaxTabs = 32;
+inline constexpr int PageHeight = 1662 / UnitsPerDot; // page mode's printable length, in dots
 
 // Parameters that come either as 0, 1, 2 or as the digits "0", "1", "2".
 inline int Choice(std::uint8_t N) {

@@ -26,10 +26,15 @@ void DrawGlyph(Bitmap& B, const Glyph& G, int Left, int Top, Fonts& F) {
     }
     const Face face = G.DoubleByte ? Face::Korean : G.FontB ? Face::B : Face::A;
     const std::uint32_t code = G.DoubleByte ? G.KsCode : static_cast<std::uint32_t>(G.Character);
-    const Cell& cell = F.Glyph(face, G.Emphasised, code);
+    Cell pattern;
+    if (G.Pattern)
+        pattern = {G.Pattern->Width, G.Pattern->Height, G.Pattern->Dots};
+    const Cell& cell = G.Pattern ? pattern : F.Glyph(face, G.Emphasised, code);
     for (int y = 0; y < G.Height; ++y) {
         for (int x = 0; x < G.Advance; ++x) {
-            const int cx = x / G.WidthMul, cy = y / G.HeightMul;
+            // A rotated cell's column x shows the character's row from its bottom up.
+            const int cx = (G.Rotated ? y : x) / G.WidthMul;
+            const int cy = (G.Rotated ? G.Width - 1 - x : y) / G.HeightMul;
             bool black = x < G.Width && cx < cell.Width && cy < cell.Height && cell.At(cx, cy);
             if (G.Underline && y >= G.Height - G.Underline)
                 black = true;
@@ -53,6 +58,76 @@ void DrawText(Bitmap& B, const std::string& Text, int Left, int Top, Fonts& F) {
     }
 }
 
+// A line turned upside down is drawn aside and turned by 180 degrees within its print area.
+void DrawLine(Bitmap& B, const Item& Line, int Top, Fonts& F) {
+    if (!Line.UpsideDown) {
+        for (const auto& g : Line.Glyphs)
+            DrawGlyph(B, g, Line.Indent + g.X, Top + Line.Box - g.Height, F);
+        return;
+    }
+    Bitmap aside(B.Width, Line.Box);
+    for (const auto& g : Line.Glyphs)
+        DrawGlyph(aside, g, Line.Indent + g.X, Line.Box - g.Height, F);
+    const int right = 2 * Line.AreaLeft + Line.AreaWidth - 1;
+    for (int y = 0; y < aside.Height; ++y)
+        for (int x = 0; x < aside.Width; ++x)
+            if (aside.At(x, y))
+                B.Set(right - x, Top + Line.Box - 1 - y);
+}
+
+// Logical (U, V), along the print direction and across it from the direction's starting corner,
+// to the dot on the paper; false when it lies outside the area.
+bool OnPaper(const PageBuffer::Part& P, int U, int V, int& X, int& Y) {
+    const PageArea& a = P.Area;
+    const bool across = P.Direction % 2 == 1;
+    if (U < 0 || V < 0 || U >= (across ? a.Height : a.Width) || V >= (across ? a.Width : a.Height))
+        return false;
+    switch (P.Direction) {
+    case 1: // from the lower left, upwards
+        X = a.X + V, Y = a.Y + a.Height - 1 - U;
+        break;
+    case 2: // from the lower right, leftwards
+        X = a.X + a.Width - 1 - U, Y = a.Y + a.Height - 1 - V;
+        break;
+    case 3: // from the upper right, downwards
+        X = a.X + a.Width - 1 - V, Y = a.Y + U;
+        break;
+    default:
+        X = a.X + U, Y = a.Y + V;
+    }
+    return true;
+}
+
+// The page buffer as printed: each part drawn upright aside, then turned into its area.
+void DrawBuffer(Bitmap& B, const PageBuffer& Buffer, std::size_t Count, int Top, Fonts& F) {
+    for (std::size_t i = 0; i < Count; ++i) {
+        const PageBuffer::Part& part = Buffer.Parts[i];
+        if (part.Erase) {
+            for (int y = 0; y < part.Area.Height; ++y)
+                for (int x = 0; x < part.Area.Width; ++x)
+                    B.Set(part.Area.X + x, Top + part.Area.Y + y, false);
+            continue;
+        }
+        const Item& item = part.What;
+        Bitmap aside;
+        if (item.What == Item::Image) {
+            aside = *item.Picture;
+        } else {
+            int width = 0;
+            for (const auto& g : item.Glyphs)
+                width = std::max(width, g.X + g.Advance);
+            aside = Bitmap(width, item.Box);
+            for (const auto& g : item.Glyphs)
+                DrawGlyph(aside, g, g.X, item.Box - g.Height, F);
+        }
+        int x = 0, y = 0;
+        for (int v = 0; v < aside.Height; ++v)
+            for (int u = 0; u < aside.Width; ++u)
+                if (aside.At(u, v) && OnPaper(part, part.X + u, part.Y + v, x, y))
+                    B.Set(x, Top + y);
+    }
+}
+
 // Where each item starts, the page's height, and the notes' places, in one pass.
 struct Layout {
     std::vector<int> Tops;
@@ -70,6 +145,7 @@ Layout Lay(const Page& P) {
         case Item::Line:
         case Item::Feed:
         case Item::Image:
+        case Item::PageData:
             y = std::min(y + item.Advance, MaxPageHeight + 1);
             break;
         case Item::Cut:
@@ -102,13 +178,15 @@ Bitmap RenderPage(const Page& P, int PaperWidth, Fonts& F) {
             break;
         switch (item.What) {
         case Item::Line:
-            for (const auto& g : item.Glyphs)
-                DrawGlyph(b, g, item.Indent + g.X, top + item.Box - g.Height, F);
+            DrawLine(b, item, top, F);
             break;
         case Item::Feed:
             break;
         case Item::Image:
             Blit(b, *item.Picture, item.Indent, top);
+            break;
+        case Item::PageData:
+            DrawBuffer(b, *item.Buffer, item.BufferParts, top, F);
             break;
         case Item::Cut:
             for (int x = 0; x < PaperWidth; ++x)

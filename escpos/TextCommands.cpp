@@ -1,10 +1,13 @@
 // How characters print: print modes, emphasis, underline, fonts, sizes, white on black, code
-// pages and international sets, and the double-byte mode.
+// pages and international sets, user-defined characters, and the double-byte mode.
 #include "escpos/Printer.h"
 
 #include "escpos/Charset.h"
 #include "escpos/Format.h"
 #include "escpos/PrinterDetail.h"
+
+#include <algorithm>
+#include <string_view>
 
 namespace escpos {
 
@@ -55,11 +58,23 @@ std::string Printer::SetRightSpacing(const Command& C) {
 }
 
 std::string Printer::SetUpsideDown(const Command& C) {
-    return Format("upside-down %s: not drawn", OnOff(C.At(2) & 1));
+    if (!FState.PageMode && !AtLineStart())
+        return "upside-down: ignored, not at the beginning of a line";
+    FState.UpsideDown = C.At(2) & 1;
+    return Format("upside-down %s", OnOff(FState.UpsideDown));
 }
 
 std::string Printer::SetRotation(const Command& C) {
-    return Format("90-degree rotation %s: not drawn", OnOff(Choice(C.At(2)) & 1));
+    const std::uint8_t n = C.At(2);
+    // The TM-T88 takes 0 and 1 (or "0" and "1"); the 1.5-dot spacing of 2 is a later model's.
+    if (Choice(n) > 1) {
+        Warn(C.Offset, Format("ESC V %u: no such rotation on this printer; ignored", n));
+        return "ignored";
+    }
+    if (!FState.PageMode && !AtLineStart())
+        return "90-degree rotation: ignored, not at the beginning of a line";
+    FState.Rotated = Choice(n) == 1;
+    return Format("90-degree rotation %s", OnOff(FState.Rotated));
 }
 
 std::string Printer::SetCharacterSize(const Command& C) {
@@ -115,6 +130,62 @@ std::string Printer::SetDoubleByteModes(const Command& C) {
     FState.DoubleByteUnderline = n & 0x80 ? 1 : 0;
     return Format("double-byte modes: double width %s, double height %s, underline %s",
                   OnOff(n & 0x04), OnOff(n & 0x08), OnOff(n & 0x80));
+}
+
+std::string Printer::SelectUserCharacters(const Command& C) {
+    FState.UserCharactersOn = C.At(2) & 1;
+    return FState.UserCharactersOn ? "user-defined characters selected"
+                                   : "built-in characters selected";
+}
+
+std::string Printer::DefineUserCharacters(const Command& C) {
+    // ESC & y c1 c2, then per code x and x columns of y bytes, for the font selected now.
+    const int y = C.At(2), c1 = C.At(3), c2 = C.At(4);
+    const bool fontB = FState.FontB;
+    const int width = fontB ? FontBWidth : FontAWidth, height = fontB ? FontBHeight : FontAHeight;
+    if (y != 3 || c1 < 32 || c2 > 126 || c1 > c2) {
+        Warn(C.Offset,
+             Format("ESC & %d %d %d: out of range (y 3, codes 32 to 126); ignored", y, c1, c2));
+        return "ignored";
+    }
+    std::vector<std::shared_ptr<const Bitmap>> defined;
+    std::size_t at = 5;
+    for (int code = c1; code <= c2; ++code) {
+        const int x = C.At(at);
+        if (x > width) {
+            Warn(C.Offset, Format("ESC &: %d dots across is wider than font %c's %d; ignored", x,
+                                  fontB ? 'B' : 'A', width));
+            return "ignored";
+        }
+        // Columns top down, the high bit on top; font B keeps its 17 rows, and columns past x
+        // are blank.
+        Bitmap pattern(width, height);
+        const Bitmap columns =
+            FromColumns(std::string_view(C.Bytes).substr(std::min(at + 1, C.Bytes.size())), x, 24);
+        for (int cx = 0; cx < x; ++cx)
+            for (int cy = 0; cy < height; ++cy)
+                pattern.Set(cx, cy, columns.At(cx, cy));
+        defined.push_back(std::make_shared<const Bitmap>(std::move(pattern)));
+        at += 1 + 3 * static_cast<std::size_t>(x);
+    }
+    for (int code = c1; code <= c2; ++code)
+        FState.UserCharacters[fontB ? 1 : 0][code - 32] = defined[code - c1];
+    // The downloaded bit image shares their memory.
+    FState.Downloaded.reset();
+    return Format("define user-defined characters %d to %d in font %c", c1, c2, fontB ? 'B' : 'A');
+}
+
+std::string Printer::CancelUserCharacter(const Command& C) {
+    const int n = C.At(2);
+    if (n < 32 || n > 126)
+        return Format("code %d: no user-defined character; ignored", n);
+    FState.UserCharacters[FState.FontB ? 1 : 0][n - 32].reset();
+    return Format("user-defined character %d cancelled", n);
+}
+
+void Printer::ClearUserCharacters() {
+    for (auto& font : FState.UserCharacters)
+        font.fill(nullptr);
 }
 
 } // namespace escpos

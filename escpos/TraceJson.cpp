@@ -3,6 +3,7 @@
 #include "escpos/Format.h"
 
 #include <string_view>
+#include <vector>
 
 namespace escpos {
 
@@ -62,9 +63,20 @@ std::string TraceJson(const Printer& P) {
         out += first ? "\n    {\"lines\": [" : ",\n    {\"lines\": [";
         first = false;
         bool firstLine = true;
+        // The lines of the page, page mode's among them, in the order they were laid out.
+        std::vector<const Item*> lines;
         for (const auto& item : page.Items) {
-            if (item.What != Item::Line)
-                continue;
+            if (item.What == Item::Line)
+                lines.push_back(&item);
+            for (std::size_t i = 0; item.What == Item::PageData && i < item.BufferParts; ++i) {
+                const auto& part = item.Buffer->Parts[i];
+                if (!part.Erase && part.What.What == Item::Line &&
+                    !item.Buffer->Wiped(i, item.BufferParts))
+                    lines.push_back(&part.What);
+            }
+        }
+        for (const Item* line : lines) {
+            const Item& item = *line;
             out += firstLine ? "\n      " : ",\n      ";
             firstLine = false;
             out += Format("{\"offset\": %zu, \"text\": ", item.Offset);

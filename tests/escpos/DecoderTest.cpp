@@ -154,9 +154,9 @@ TEST(Decoder, ParameterChosenLengthPrefixedAndNulTerminated) {
             0x00}),
          CommandId::DefineNvImages, 19},
         {"GS * 1 x 1", "\x1D*\x01\x01" + std::string(8, '\x1B'), CommandId::DefineDownloaded, 12},
-        {"ESC D tabs", B({0x1B, 0x44, 0x08, 0x10, 0x00}), CommandId::Skipped, 5},
+        {"ESC D tabs", B({0x1B, 0x44, 0x08, 0x10, 0x00}), CommandId::TabStops, 5},
         {"ESC & two characters", B({0x1B, 0x26, 0x01, 0x41, 0x42, 0x02, 1, 2, 0x01, 3}),
-         CommandId::Skipped, 10},
+         CommandId::DefineUserChars, 10},
         {"FS 2 user character",
          "\x1C"
          "2\xFE\xA1" +

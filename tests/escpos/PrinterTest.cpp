@@ -152,9 +152,10 @@ TEST(PrinterLayout, JustificationSpacingAndWrap) {
                                          Standard());
     const auto& items = spaced.Pages().at(0).Items;
     ASSERT_EQ(items.size(), 4u);
-    EXPECT_EQ(items[0].Advance, 0x50);
+    // ESC 3 counts 1/360 inch, half a dot.
+    EXPECT_EQ(items[0].Advance, 0x50 / 2);
     EXPECT_EQ(items[1].What, Item::Feed);
-    EXPECT_EQ(items[1].Advance, 0x50);
+    EXPECT_EQ(items[1].Advance, 0x50 / 2);
     EXPECT_EQ(items[2].Advance, 30);
     EXPECT_EQ(items[3].Advance, 48);
 
@@ -240,7 +241,7 @@ TEST(PrinterEvents, CutsAndDrawerPulses) {
     } cases[] = {
         {"GS V 1", "\x1DV1", {}, "partial", 0},
         {"GS V 0", "\x1DV0", {}, "full", 0},
-        {"GS V 66 n feeds then cuts", "\x1DV\x42\x20", {}, "partial", 0x20},
+        {"GS V 66 n feeds n/360 inch then cuts", "\x1DV\x42\x20", {}, "partial", 0x20 / 2},
         {"GS V 65 0", B({0x1D, 0x56, 0x41, 0x00}), {}, "full", 0},
         {"ESC m", "\x1Bm", {}, "partial", 0},
         {"bell", "\x1Bp0\xFF\xFF", {"DRAWER pin 2: 510 ms on / 510 ms off"}, "", 0},

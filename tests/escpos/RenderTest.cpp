@@ -193,7 +193,7 @@ TEST(ReceiptRendering, DrawsSizesCutsAndNotes) {
 
 TEST(ReceiptRendering, AnEndlessFeedIsCutShort) {
     std::string feeds;
-    for (int i = 0; i < 400; ++i)
+    for (int i = 0; i < 600; ++i) // 127.5 dots each
         feeds += "\x1BJ\xFF";
     const auto printer = escpos::PrintAll(feeds + "A\n\x1DV0", *escpos::FindProfile("standard"));
     const auto picture = escpos::RenderPage(printer.Pages().at(0), 512, escpos::Fonts::Shared());
