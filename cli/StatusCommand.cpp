@@ -2,6 +2,7 @@
 
 #include "cli/ConsoleCommands.h"
 #include "cli/StatusWatch.h"
+#include "cli/StatusWords.h"
 #include "console/PortSettings.h"
 #include "console/StatusActions.h"
 
@@ -22,33 +23,6 @@ struct StatusOptions {
     bool Json = false;
     bool Watch = false;
 };
-
-std::string Hex(std::uint8_t Byte) {
-    char two[3];
-    std::snprintf(two, sizeof two, "%02X", Byte);
-    return two;
-}
-
-// Why an offline printer is offline, as status 2 tells.
-std::vector<std::string> OfflineCauses(const console::TStatusFacts& F) {
-    std::vector<std::string> causes;
-    const std::pair<const std::optional<bool>*, const char*> table[] = {
-        {&F.CoverOpen, "cover open"},
-        {&F.FeedingByButton, "paper being fed by the button"},
-        {&F.StoppedByPaperEnd, "paper end"},
-        {&F.ErrorOccurred, "error"}};
-    for (const auto& [fact, words] : table)
-        if (fact->value_or(false))
-            causes.emplace_back(words);
-    return causes;
-}
-
-std::string Joined(const std::vector<std::string>& Parts, const char* Between) {
-    std::string out;
-    for (const std::string& part : Parts)
-        out += (out.empty() ? "" : Between) + part;
-    return out;
-}
 
 // One line per fact; a status byte no printer sends is shown raw instead of its facts.
 struct FactLine {
@@ -71,30 +45,8 @@ const FactLine FactLines[] = {
     {4, "paper end", &console::TStatusFacts::PaperEnd, "yes", "no"},
 };
 
-std::string Quoted(std::string_view Text) {
-    std::string out = "\"";
-    for (const char c : Text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (b < 0x20 || b >= 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", b);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-std::string JsonBool(const std::optional<bool>& Value) {
-    return Value ? (*Value ? "true" : "false") : "null";
-}
-
 std::string JsonByte(const std::optional<std::uint8_t>& Value) {
-    return Value ? Quoted(Hex(*Value)) : "null";
+    return Value ? Quoted(HexByte(*Value)) : "null";
 }
 
 int RunStatus(const StatusOptions& Options, std::ostream& Out, std::ostream& Err) {
@@ -149,7 +101,7 @@ std::string StatusText(const std::string& Port, const console::TPrinterStatus& S
         } else if (!rawShown[line.Status - 1]) {
             rawShown[line.Status - 1] = true;
             out += "status " + std::to_string(line.Status) + ": " +
-                   (byte ? "raw " + Hex(*byte) + ", not a status byte a printer sends"
+                   (byte ? "raw " + HexByte(*byte) + ", not a status byte a printer sends"
                          : std::string("no answer")) +
                    "\n";
         }
@@ -160,7 +112,7 @@ std::string StatusText(const std::string& Port, const console::TPrinterStatus& S
         {"ROM version ID", &Status.RomVersion}};
     for (const auto& [label, value] : ids)
         if (*value)
-            out += std::string(label) + ": " + Hex(**value) + "\n";
+            out += std::string(label) + ": " + HexByte(**value) + "\n";
     if (Status.TypeId)
         out += std::string("  two-byte characters: ") + (*Status.TypeId & 0x01 ? "yes" : "no") +
                ", autocutter: " + (*Status.TypeId & 0x02 ? "yes" : "no") + "\n";
@@ -179,24 +131,7 @@ std::string StatusJson(const std::string& Port, const console::TPrinterStatus& S
     const console::TStatusFacts f = Status.Facts();
     std::string out =
         "{\"port\": " + Quoted(Port) + ", \"answered\": " + (Status.Answered() ? "true" : "false");
-    out += ", \"online\": " + JsonBool(f.Online) + ", \"offline_causes\": [";
-    const auto causes = OfflineCauses(f);
-    for (std::size_t i = 0; i < causes.size(); ++i)
-        out += (i ? ", " : "") + Quoted(causes[i]);
-    out += "]";
-    const std::pair<const char*, const std::optional<bool>*> fields[] = {
-        {"cover_open", &f.CoverOpen},
-        {"paper_feed_button", &f.FeedButtonPressed},
-        {"feeding_by_button", &f.FeedingByButton},
-        {"drawer_pin3_high", &f.DrawerPin3High},
-        {"recoverable_error", &f.RecoverableError},
-        {"cutter_error", &f.CutterError},
-        {"unrecoverable_error", &f.UnrecoverableError},
-        {"auto_recoverable_error", &f.AutoRecoverableError},
-        {"paper_near_end", &f.PaperNearEnd},
-        {"paper_end", &f.PaperEnd}};
-    for (const auto& [name, value] : fields)
-        out += std::string(", \"") + name + "\": " + JsonBool(*value);
+    out += ", " + FactsJson(f);
     out += ", \"raw\": [";
     for (std::size_t i = 0; i < 4; ++i)
         out += (i ? ", " : "") + JsonByte(Status.Bytes[i]);

@@ -1,5 +1,7 @@
 #include "cli/StatusWatch.h"
 
+#include "cli/StatusCommand.h"
+#include "cli/StatusWords.h"
 #include "console/PortSettings.h"
 #include "platform/Win32.h"
 
@@ -21,26 +23,6 @@ BOOL StopWatch(DWORD) {
     return TRUE;
 }
 
-std::vector<std::string> Causes(const console::TStatusFacts& F) {
-    std::vector<std::string> causes;
-    if (F.CoverOpen.value_or(false))
-        causes.emplace_back("cover open");
-    if (F.FeedingByButton.value_or(false))
-        causes.emplace_back("paper being fed by the button");
-    if (F.PaperEnd.value_or(false))
-        causes.emplace_back("paper end");
-    if (F.ErrorOccurred.value_or(false))
-        causes.emplace_back("error");
-    return causes;
-}
-
-std::string Joined(const std::vector<std::string>& Parts) {
-    std::string out;
-    for (const std::string& part : Parts)
-        out += (out.empty() ? "" : ", ") + part;
-    return out;
-}
-
 std::string Hex(const console::TStatusMessage& M) {
     std::string out;
     for (const std::uint8_t b : M.Bytes) {
@@ -49,26 +31,6 @@ std::string Hex(const console::TStatusMessage& M) {
         out += two;
     }
     return out;
-}
-
-std::string Quoted(std::string_view Text) {
-    std::string out = "\"";
-    for (const char c : Text) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-std::string Bool(const std::optional<bool>& Value) {
-    return Value ? (*Value ? "true" : "false") : "null";
 }
 
 } // namespace
@@ -96,8 +58,8 @@ std::string WatchText(const std::string& Time, const std::string& Port,
         out += "status unknown";
     else if (*f.Online)
         out += "online";
-    else if (const auto causes = Causes(f); !causes.empty())
-        out += "offline (" + Joined(causes) + ")";
+    else if (const auto causes = OfflineCauses(f); !causes.empty())
+        out += "offline (" + Joined(causes, ", ") + ")";
     else
         out += "offline";
     auto fact = [](const std::optional<bool>& Value, const char* Yes, const char* No) {
@@ -115,32 +77,14 @@ std::string WatchText(const std::string& Time, const std::string& Port,
     for (const auto& [value, words] : kinds)
         if (value->value_or(false))
             errors.emplace_back(words);
-    return out + ", " + (errors.empty() ? "no error" : Joined(errors)) + "\n";
+    return out + ", " + (errors.empty() ? "no error" : Joined(errors, ", ")) + "\n";
 }
 
 std::string WatchJson(const std::string& Time, const std::string& Port,
                       const console::TStatusMessage& M) {
-    const console::TStatusFacts& f = M.Facts;
-    std::string out = "{\"time\": " + Quoted(Time) + ", \"port\": " + Quoted(Port) +
-                      ", \"source\": " + (M.Automatic ? "\"automatic\"" : "\"real-time\"") +
-                      ", \"online\": " + Bool(f.Online) + ", \"offline_causes\": [";
-    const auto causes = Causes(f);
-    for (std::size_t i = 0; i < causes.size(); ++i)
-        out += (i ? ", " : "") + Quoted(causes[i]);
-    out += "]";
-    const std::pair<const char*, const std::optional<bool>*> fields[] = {
-        {"cover_open", &f.CoverOpen},
-        {"feeding_by_button", &f.FeedingByButton},
-        {"drawer_pin3_high", &f.DrawerPin3High},
-        {"recoverable_error", &f.RecoverableError},
-        {"cutter_error", &f.CutterError},
-        {"unrecoverable_error", &f.UnrecoverableError},
-        {"auto_recoverable_error", &f.AutoRecoverableError},
-        {"paper_near_end", &f.PaperNearEnd},
-        {"paper_end", &f.PaperEnd}};
-    for (const auto& [name, value] : fields)
-        out += std::string(", \"") + name + "\": " + Bool(*value);
-    return out + ", \"raw\": " + Quoted(Hex(M)) + "}\n";
+    return "{\"time\": " + Quoted(Time) + ", \"port\": " + Quoted(Port) +
+           ", \"source\": " + (M.Automatic ? "\"automatic\"" : "\"real-time\"") + ", " +
+           FactsJson(M.Facts) + ", \"raw\": " + Quoted(Hex(M)) + "}\n";
 }
 
 int RunStatusWatch(const PrinterWhere& Where, bool Json, std::ostream& Out, std::ostream& Err) {
@@ -160,8 +104,8 @@ int RunStatusWatch(const PrinterWhere& Where, bool Json, std::ostream& Out, std:
     console::TWatchEnd end = console::TWatchEnd::Stopped;
     std::exception_ptr error;
     if (!Where.Tcp.empty()) {
-        error = console::WatchStatusTcp(console::ParseEndpoint(Where.Tcp, console::RawPrintPort),
-                                        Where.TimeoutMs, watchStopped, tell, end);
+        error = console::WatchStatusTcp(PrinterEndpoint(Where), Where.TimeoutMs, watchStopped, tell,
+                                        end);
     } else {
         TComPort serial(nullptr);
         console::LoadConsolePortSettings(serial);
@@ -183,7 +127,7 @@ int RunStatusWatch(const PrinterWhere& Where, bool Json, std::ostream& Out, std:
     if (end == console::TWatchEnd::NoAnswer) {
         Err << "tillmark-cli status: no answer from " << port << " within " << Where.TimeoutMs
             << " ms\n";
-        return 3;
+        return NoAnswerExit;
     }
     return 0;
 }
