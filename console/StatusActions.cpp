@@ -14,21 +14,7 @@ class TSerialLine final : public TPrinterLine {
 public:
     explicit TSerialLine(TCustomComPort& Port) : FPort(Port) {}
     void Send(std::string_view Bytes) override { FPort.SendText(std::string(Bytes)); }
-    std::string Receive(int TimeoutMs) override {
-        // Waits up to the constant for the first byte, then takes what else is there. A read of
-        // one byte under a total time-out means the same on every implementation, where the
-        // "return at once with what is there" settings do not (Wine waits for a full buffer).
-        FPort.Timeouts().SetReadTotalConstant(std::max(1, TimeoutMs));
-        char buffer[256];
-        std::int32_t got = FPort.ReceiveBytes(buffer, 1);
-        if (got == 1) {
-            const std::int32_t more =
-                std::min<std::int32_t>(FPort.QueuedInputCount(), sizeof buffer - 1);
-            if (more > 0)
-                got += FPort.ReceiveBytes(buffer + 1, more);
-        }
-        return std::string(buffer, static_cast<std::size_t>(std::max(0, got)));
-    }
+    std::string Receive(int TimeoutMs) override { return ReceiveAnswer(FPort, TimeoutMs); }
 
 private:
     TCustomComPort& FPort;
@@ -64,6 +50,22 @@ private:
 };
 
 } // namespace
+
+std::string ReceiveAnswer(TCustomComPort& Port, int TimeoutMs) {
+    // Waits up to the constant for the first byte, then takes what else is there. A read of
+    // one byte under a total time-out means the same on every implementation, where the
+    // "return at once with what is there" settings do not (Wine waits for a full buffer).
+    Port.Timeouts().SetReadTotalConstant(std::max(1, TimeoutMs));
+    char buffer[256];
+    std::int32_t got = Port.ReceiveBytes(buffer, 1);
+    if (got == 1) {
+        const std::int32_t more =
+            std::min<std::int32_t>(Port.QueuedInputCount(), sizeof buffer - 1);
+        if (more > 0)
+            got += Port.ReceiveBytes(buffer + 1, more);
+    }
+    return std::string(buffer, static_cast<std::size_t>(std::max(0, got)));
+}
 
 std::exception_ptr AskStatusSerial(TCustomComPort& Port, const SerialChoice& Choice, int TimeoutMs,
                                    TPrinterStatus& Status) {

@@ -12,6 +12,10 @@ namespace console {
 
 // Each fills Status and gives back the error that kept it from asking (the port would not open,
 // no connection), or null; a printer that stays silent is no error: Status then has no answer.
+// One answer from the printer on an open port: waits up to TimeoutMs for its first byte, then
+// takes what else has come.
+std::string ReceiveAnswer(TCustomComPort& Port, int TimeoutMs);
+
 std::exception_ptr AskStatusSerial(TCustomComPort& Port, const SerialChoice& Choice, int TimeoutMs,
                                    TPrinterStatus& Status);
 std::exception_ptr AskStatusTcp(const TEndpoint& Where, int TimeoutMs, TPrinterStatus& Status);

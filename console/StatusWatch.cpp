@@ -1,6 +1,7 @@
 #include "console/StatusWatch.h"
 
 #include "console/BaudRateTable.h"
+#include "console/StatusActions.h"
 
 #include <algorithm>
 #include <chrono>
@@ -21,16 +22,7 @@ public:
     void Send(std::string_view Bytes) override { FPort.SendText(std::string(Bytes)); }
     std::string Receive(int TimeoutMs) override {
         try {
-            FPort.Timeouts().SetReadTotalConstant(std::max(1, TimeoutMs));
-            char buffer[256];
-            std::int32_t got = FPort.ReceiveBytes(buffer, 1);
-            if (got == 1) {
-                const std::int32_t more =
-                    std::min<std::int32_t>(FPort.QueuedInputCount(), sizeof buffer - 1);
-                if (more > 0)
-                    got += FPort.ReceiveBytes(buffer + 1, more);
-            }
-            return std::string(buffer, static_cast<std::size_t>(std::max(0, got)));
+            return ReceiveAnswer(FPort, TimeoutMs);
         } catch (const std::exception& error) {
             throw ELineGone(error.what());
         }
