@@ -76,19 +76,11 @@ void Printer::PlaceInPage(Item Part, int X, int Y) {
 void Printer::PlacePending() {
     if (FLine.Glyphs.empty())
         return;
-    Item line;
-    line.What = Item::Line;
-    line.Offset = FLine.Offset;
-    line.Glyphs = std::move(FLine.Glyphs);
-    line.Text = std::move(FLine.Text);
-    for (const auto& g : line.Glyphs)
-        line.Box = std::max(line.Box, g.Height);
+    Item line = TakeLine();
     // Every glyph, picture and code stands on the baseline.
     const int top = FState.Baseline - line.Box;
     Log(line.Offset, "lay out \"" + line.Text + "\" in the page");
     PlaceInPage(std::move(line), 0, top);
-    FLine.Glyphs.clear();
-    FLine.Text.clear();
 }
 
 std::string Printer::PagePicture(const Command& C, Bitmap Picture, const std::string& Label,

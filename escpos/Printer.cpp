@@ -150,6 +150,19 @@ void Printer::AddToLine(std::size_t Offset, Glyph g) {
     FLine.Glyphs.push_back(std::move(g));
 }
 
+Item Printer::TakeLine() {
+    Item line;
+    line.What = Item::Line;
+    line.Offset = FLine.Offset;
+    line.Glyphs = std::move(FLine.Glyphs);
+    line.Text = std::move(FLine.Text);
+    for (const auto& g : line.Glyphs)
+        line.Box = std::max(line.Box, g.Height);
+    FLine.Glyphs.clear();
+    FLine.Text.clear();
+    return line;
+}
+
 void Printer::PrintLine(std::size_t Offset, int MinimumAdvance) {
     if (FState.PageMode) {
         // Page mode lays the line out at the baseline and moves the baseline on.
@@ -163,17 +176,11 @@ void Printer::PrintLine(std::size_t Offset, int MinimumAdvance) {
         Feed(Offset, MinimumAdvance);
         return;
     }
-    Item line;
-    line.What = Item::Line;
-    line.Offset = FLine.Offset;
-    line.Glyphs = std::move(FLine.Glyphs);
-    line.Text = std::move(FLine.Text);
+    Item line = TakeLine();
     line.Wrapped = FLine.Wrapped;
     int used = 0;
-    for (const auto& g : line.Glyphs) {
-        line.Box = std::max(line.Box, g.Height);
+    for (const auto& g : line.Glyphs)
         used = std::max(used, g.X + g.Width);
-    }
     const int room = Room();
     line.Indent = FState.LeftMargin;
     if (FLine.Justification == 1)

@@ -252,6 +252,7 @@ private:
              std::uint8_t Byte = 0);
     void AddToLine(std::size_t Offset, Glyph G);            // wraps the line when G does not fit
     void PrintLine(std::size_t Offset, int MinimumAdvance); // in motion units
+    Item TakeLine(); // the line so far as an item, its glyphs taken
     // Feeds and line spacing come in motion units (PrinterDetail.h); Dots gives them in dots,
     // keeping the half dot an odd count leaves for the next feed.
     int Dots(int Units);
