@@ -3,10 +3,8 @@
 #include "cli/ReceiptCommand.h"
 #include "console/BaudRateTable.h"
 #include "console/ConsoleActions.h"
-#include "console/NetworkActions.h"
 #include "console/ParallelDevice.h"
 #include "console/PortMap.h"
-#include "console/PortSettings.h"
 #include "platform/PortInfo.h"
 #include "receipt/DateStamp.h"
 
@@ -82,22 +80,10 @@ int RunAction(Action What, const ActionOptions& Options, std::ostream& Out, std:
     const std::string where =
         at.Serial.empty() ? PortName(at) : at.Serial + " at " + at.Baud + " bit/s";
     const std::string stamp = DateStampFor(Options.At);
-    std::exception_ptr error;
-    if (at.Parallel) {
-        error = What == Action::Print ? console::PrintParallel(lang, stamp)
-                                      : console::DrawerParallel(drawer);
-    } else if (!at.Tcp.empty()) {
-        const auto endpoint = PrinterEndpoint(at);
-        error = What == Action::Print ? console::PrintTcp(endpoint, lang, stamp, at.TimeoutMs)
-                                      : console::DrawerTcp(endpoint, drawer, at.TimeoutMs);
-    } else {
-        TComPort port(nullptr);
-        console::LoadConsolePortSettings(port);
-        const console::SerialChoice choice{at.Serial, SpeedItem(at.Baud)};
-        // The close after the guard raises its own error; Run reports it.
-        error = What == Action::Print ? console::PrintSerial(port, choice, lang, stamp)
-                                      : console::DrawerSerial(port, choice, drawer);
-    }
+    // The close after the guard raises its own error; Run reports it.
+    const std::exception_ptr error = console::RunOnPrinter(
+        PrinterChoice(at),
+        What == Action::Print ? console::PrintAction(lang, stamp) : console::DrawerAction(drawer));
     if (error) {
         Err << "tillmark-cli " << Name(What) << ": " << where << ": " << ActionErrorMessage(error)
             << "\n";
@@ -181,6 +167,14 @@ int SpeedItem(const std::string& Baud) {
 
 console::TEndpoint PrinterEndpoint(const PrinterWhere& Where) {
     return console::ParseEndpoint(Where.Tcp, console::RawPrintPort);
+}
+
+console::TPrinterChoice PrinterChoice(const PrinterWhere& Where) {
+    if (Where.Parallel)
+        return console::TParallelPrinter{};
+    if (!Where.Tcp.empty())
+        return console::TNetworkPrinter{PrinterEndpoint(Where), Where.TimeoutMs};
+    return console::TSerialPrinter{{Where.Serial, SpeedItem(Where.Baud)}};
 }
 
 std::string PortName(const PrinterWhere& Where) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "cli/Command.h"
+#include "console/ConsoleActions.h"
 #include "console/Socket.h"
 
 #include <exception>
@@ -35,6 +36,9 @@ void CheckEndpoint(CLI::Option& Option, std::function<void(const std::string&)> 
                    const std::string& Form);
 // The printer on the network, from --tcp: port 9100 unless given.
 console::TEndpoint PrinterEndpoint(const PrinterWhere& Where);
+// The printer Where names, for console::RunOnPrinter; on a serial line, a port of the action's
+// own.
+console::TPrinterChoice PrinterChoice(const PrinterWhere& Where);
 // "COM9", "LPT1", "127.0.0.1:9100".
 std::string PortName(const PrinterWhere& Where);
 // The window's speed list item of Baud.

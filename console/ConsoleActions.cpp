@@ -2,6 +2,7 @@
 
 #include "console/BaudRateTable.h"
 #include "console/ParallelDevice.h"
+#include "console/PortSettings.h"
 
 namespace console {
 
@@ -14,79 +15,81 @@ void AwaitOutput(TCustomComPort& Port) {
         throw EComPort(peWriteFile, static_cast<std::int32_t>(GetLastError()));
 }
 
-// The one step of every serial action outside its guard.
-void CloseIfConnected(TCustomComPort& Port) {
+void SendSerial(TCustomComPort& Port, const SerialChoice& Line, const TPrinterAction& Action) {
+    Port.ClosePort();
+    Port.SetPort(Line.Port);
+    Port.SetBaudRate(BaudRateForItem(Line.SpeedItem));
+    if (Action.EightBitsNoParity) {
+        Port.SetDataBits(dbEight);
+        Port.Parity().SetBits(prNone);
+    }
+    Port.OpenPort();
+    for (const std::string& write : Action.Writes(receipt::Path::Serial))
+        Port.SendText(write);
+    AwaitOutput(Port);
+}
+
+std::exception_ptr RunOnSerial(TCustomComPort& Port, const SerialChoice& Line,
+                               const TPrinterAction& Action) {
+    std::exception_ptr caught = Caught([&] { SendSerial(Port, Line, Action); });
+    // The one step outside the guard.
     if (Port.Connected())
         Port.ClosePort();
+    return caught;
 }
+
+// Each path's steps for one action.
+struct TRun {
+    const TPrinterAction& Action;
+
+    std::exception_ptr operator()(const TSerialPrinter& Printer) const {
+        if (Printer.Port)
+            return RunOnSerial(*Printer.Port, Printer.Line, Action);
+        TComPort own(nullptr);
+        LoadConsolePortSettings(own);
+        return RunOnSerial(own, Printer.Line, Action);
+    }
+    std::exception_ptr operator()(const TParallelPrinter&) const {
+        return Caught([this] {
+            TParallelDevice device;
+            IOCheck(device.Open());
+            for (const std::string& write : Action.Writes(receipt::Path::Parallel))
+                IOCheck(device.WriteLine(write));
+            IOCheck(device.Close());
+        });
+    }
+    std::exception_ptr operator()(const TNetworkPrinter& Printer) const {
+        return Caught([this, &Printer] {
+            TSocket socket = TSocket::Connect(Printer.Where, Printer.TimeoutMs);
+            for (const std::string& write : Action.Writes(receipt::Path::Serial))
+                socket.Send(write, Printer.TimeoutMs);
+            socket.Finish();
+        });
+    }
+};
 
 } // namespace
 
-std::exception_ptr PrintSerial(TCustomComPort& Port, const SerialChoice& Choice,
-                               receipt::Language Lang, const std::string& DateStamp) {
-    std::exception_ptr caught;
-    try {
-        Port.ClosePort();
-        Port.SetPort(Choice.Port);
-        Port.SetBaudRate(BaudRateForItem(Choice.SpeedItem));
-        Port.OpenPort();
-        // The receipt, then the cut trailer, each as one write; a failed receipt leaves the
-        // paper uncut.
-        for (const std::string& write :
-             receipt::PrintWrites(Lang, receipt::Path::Serial, DateStamp))
-            Port.SendText(write);
-        AwaitOutput(Port);
-    } catch (...) {
-        caught = std::current_exception();
-    }
-    CloseIfConnected(Port);
-    return caught;
+TPrinterAction PrintAction(receipt::Language Lang, const std::string& DateStamp) {
+    return {
+        [Lang, DateStamp](receipt::Path On) { return receipt::PrintWrites(Lang, On, DateStamp); }};
 }
 
-std::exception_ptr PrintParallel(receipt::Language Lang, const std::string& DateStamp) {
+TPrinterAction DrawerAction(receipt::Drawer Kind) {
+    return {[Kind](receipt::Path On) { return std::vector{receipt::DrawerWrite(Kind, On)}; }, true};
+}
+
+std::exception_ptr Caught(const std::function<void()>& Steps) {
     try {
-        TParallelDevice device;
-        IOCheck(device.Open());
-        for (const std::string& line :
-             receipt::PrintWrites(Lang, receipt::Path::Parallel, DateStamp))
-            IOCheck(device.WriteLine(line));
-        IOCheck(device.Close());
+        Steps();
     } catch (...) {
         return std::current_exception();
     }
     return nullptr;
 }
 
-std::exception_ptr DrawerSerial(TCustomComPort& Port, const SerialChoice& Choice,
-                                receipt::Drawer Kind) {
-    std::exception_ptr caught;
-    try {
-        Port.ClosePort();
-        Port.SetPort(Choice.Port);
-        Port.SetBaudRate(BaudRateForItem(Choice.SpeedItem));
-        Port.SetDataBits(dbEight);
-        Port.Parity().SetBits(prNone);
-        if (!Port.Connected())
-            Port.OpenPort();
-        Port.SendText(receipt::DrawerWrite(Kind, receipt::Path::Serial));
-        AwaitOutput(Port);
-    } catch (...) {
-        caught = std::current_exception();
-    }
-    CloseIfConnected(Port);
-    return caught;
-}
-
-std::exception_ptr DrawerParallel(receipt::Drawer Kind) {
-    try {
-        TParallelDevice device;
-        IOCheck(device.Open());
-        IOCheck(device.WriteLine(receipt::DrawerWrite(Kind, receipt::Path::Parallel)));
-        IOCheck(device.Close());
-    } catch (...) {
-        return std::current_exception();
-    }
-    return nullptr;
+std::exception_ptr RunOnPrinter(const TPrinterChoice& Choice, const TPrinterAction& Action) {
+    return std::visit(TRun{Action}, Choice);
 }
 
 } // namespace console

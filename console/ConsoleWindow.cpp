@@ -76,10 +76,6 @@ constexpr ButtonName Buttons[] = {{"BBtnDisplay", ConsoleButton::Print},
                                   {"BtnEpsonOpen", ConsoleButton::Epson},
                                   {"BBtnCashDrawer", ConsoleButton::Open}};
 
-SerialChoice SerialChoiceOf(const WindowChoices& Choices) {
-    return {Choices.Port, Choices.SpeedItem};
-}
-
 } // namespace
 
 std::span<const ControlLayout> WindowControls() {
@@ -196,23 +192,23 @@ void TConsoleWindow::Press(ConsoleButton Button, const WindowChoices& Choices) n
     }
 }
 
+TPrinterChoice TConsoleWindow::PrinterOf(const WindowChoices& Choices) {
+    if (Choices.Serial)
+        return TSerialPrinter{{Choices.Port, Choices.SpeedItem}, ComPort1.get()};
+    return TParallelPrinter{};
+}
+
 void TConsoleWindow::Print(const WindowChoices& Choices) {
     DateStamp = receipt::LocalDateStamp();
-    const receipt::Language language = receipt::LanguageOfItem(Choices.LanguageItem);
     // Nothing is shown; the printer not printing is the result.
-    if (Choices.Serial)
-        (void)PrintSerial(*ComPort1, SerialChoiceOf(Choices), language, DateStamp);
-    else
-        (void)PrintParallel(language, DateStamp);
+    (void)RunOnPrinter(PrinterOf(Choices),
+                       PrintAction(receipt::LanguageOfItem(Choices.LanguageItem), DateStamp));
 }
 
 void TConsoleWindow::SendDrawerCommand(receipt::Drawer Kind, const WindowChoices& Choices) {
     // Nothing is shown; the printer not responding is the result.
-    if (Choices.Serial) {
-        (void)DrawerSerial(*ComPort1, SerialChoiceOf(Choices), Kind);
-        return;
-    }
-    (void)DrawerParallel(Kind);
+    (void)RunOnPrinter(PrinterOf(Choices), DrawerAction(Kind));
+    // A drawer press leaves the serial port closed whichever path it took (Print does not).
     if (ComPort1->Connected())
         ComPort1->ClosePort();
 }

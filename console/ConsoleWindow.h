@@ -3,6 +3,7 @@
 // controls from this and forward clicks to it; neither holds a rule of its own.
 #pragma once
 
+#include "console/ConsoleActions.h"
 #include "receipt/Receipt.h"
 #include "serial/CPort.h"
 
@@ -142,6 +143,7 @@ public:
     std::string DateStamp;
 
 private:
+    TPrinterChoice PrinterOf(const WindowChoices& Choices);
     void Print(const WindowChoices& Choices);
     void SendDrawerCommand(receipt::Drawer Kind, const WindowChoices& Choices);
 };
