@@ -25,6 +25,20 @@ struct ActionOptions {
     std::string At; // "YYYY-MM-DD HH:MM"; empty for now
 };
 
+// Where the names --serial takes and the details "ports" gives come from, on each system.
+#ifdef _WIN32
+constexpr char SerialHelp[] = "the printer's serial port: COMn (see \"ports\")";
+constexpr char PortsHelp[] = "List the serial ports the window offers, in its order, with where "
+                             "each comes from and what Windows knows of it (device, driver, USB "
+                             "ids, maker and name); opens no port";
+#else
+constexpr char SerialHelp[] = "the printer's serial port: COMn, a name from the alias folder, or "
+                              "a device under /dev (see \"ports\")";
+constexpr char PortsHelp[] = "List the serial ports the window offers, in its order, with where "
+                             "each comes from and what sysfs knows of it (device, driver, USB ids "
+                             "and strings, serial number); opens no port";
+#endif
+
 enum class Action { Print, Bell, Drawer };
 
 const char* Name(Action What) {
@@ -123,7 +137,7 @@ int RunPorts(std::ostream& Out, std::ostream& Err) {
         Out << "no serial ports: the serial-port map is missing\n";
         return 0;
     }
-    // The window's order, each with where it came from and what sysfs knows of it.
+    // The window's order, each with where it came from and what the system knows of it.
     const std::vector<std::string> sorted = console::SortedPorts(map.Ports);
     std::vector<bool> used(map.Ports.size());
     for (const std::string& port : sorted) {
@@ -200,9 +214,7 @@ void CheckEndpoint(CLI::Option& Option, std::function<void(const std::string&)> 
 }
 
 void AddPrinterWhere(CLI::App& Command, const std::string& Name, PrinterWhere& Where) {
-    auto* serial = Command.add_option("--serial", Where.Serial,
-                                      "the printer's serial port: COMn, a name from the alias "
-                                      "folder, or a device under /dev (see \"ports\")");
+    auto* serial = Command.add_option("--serial", Where.Serial, SerialHelp);
     auto* parallel =
         Command.add_flag("--parallel", Where.Parallel, "the printer is on the parallel port LPT1");
     auto* tcp = Command.add_option("--tcp", Where.Tcp,
@@ -271,10 +283,7 @@ Command DrawerCommand(CLI::App& App, std::ostream& Out, std::ostream& Err) {
 }
 
 Command PortsCommand(CLI::App& App, std::ostream& Out, std::ostream& Err) {
-    CLI::App* parser = App.add_subcommand(
-        "ports", "List the serial ports the window offers, in its order, with where each comes "
-                 "from and what sysfs knows of it (device, driver, USB ids and strings, serial "
-                 "number); opens no port");
+    CLI::App* parser = App.add_subcommand("ports", PortsHelp);
     return {parser, [&Out, &Err] { return RunPorts(Out, Err); }};
 }
 
