@@ -88,3 +88,30 @@ TEST_F(VirtualPrinterTest, AFolderItCannotWriteIsAnError) {
 }
 
 } // namespace
+
+TEST_F(VirtualPrinterTest, OfflineItPrintsAndFilesNothingButStillAnswers) {
+    using Paper = escpos::Sensors::Paper;
+    const struct {
+        Paper Roll;
+        bool CoverOpen;
+        std::size_t Filed;
+    } cases[] = {
+        {Paper::End, false, 0},
+        {Paper::Ok, true, 0},
+        {Paper::NearEnd, false, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.Roll) * 2 + c.CoverOpen);
+        const fs::path folder = Dir / std::to_string(static_cast<int>(c.Roll) * 2 + c.CoverOpen);
+        fs::create_directories(folder);
+        escpos::VirtualPrinter printer(*escpos::FindProfile("standard"), folder.string(), nullptr);
+        printer.SetSensors({c.Roll, c.CoverOpen});
+        // DLE EOT 1 is answered offline too: the fixed bits, and bit 3 when offline.
+        EXPECT_EQ(printer.Feed("\x1B@Total\n\x1DV1\x10\x04\x01"),
+                  std::string(1, c.Filed ? '\x16' : '\x1E'));
+        printer.Finish();
+        EXPECT_EQ(printer.Written().size(), c.Filed);
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()),
+                  static_cast<long>(c.Filed * 2));
+    }
+}
