@@ -1,5 +1,6 @@
 #include "cli/WebBoard.h"
 
+#include "cli/WebGuard.h"
 #include "cli/WebPage.h"
 
 #include "escpos/TraceJson.h"
@@ -87,8 +88,15 @@ struct WebBoard::Server {
 WebBoard::WebBoard(const WebAddress& Address) : FServer(std::make_unique<Server>()) {
     Server& s = *FServer;
     s.Host = Address.Host;
+    GuardWebServer(s.Http, Address.Host, s.Port);
     s.Http.Get("/", [](const httplib::Request&, httplib::Response& Res) {
         Res.set_content(std::string(WebPage()), "text/html; charset=utf-8");
+    });
+    s.Http.Get("/page.js", [](const httplib::Request&, httplib::Response& Res) {
+        Res.set_content(std::string(WebScript()), "text/javascript; charset=utf-8");
+    });
+    s.Http.Get("/page.css", [](const httplib::Request&, httplib::Response& Res) {
+        Res.set_content(std::string(WebStyle()), "text/css; charset=utf-8");
     });
     s.Http.Get("/receipts", [&s](const httplib::Request& Req, httplib::Response& Res) {
         unsigned after = 0;
