@@ -117,6 +117,8 @@ struct NvMemory {
     std::map<std::pair<std::uint8_t, std::uint8_t>, Bitmap> Graphics;
     std::vector<Bitmap> BitImages; // FS p 1 is the first
     bool Empty() const { return Graphics.empty() && BitImages.empty(); }
+    // The bytes the printer's NV area holds for them, as their data was sent.
+    std::size_t Bytes() const;
 };
 
 // What the paper and cover sensors read. At paper end or with the cover open the printer is
@@ -208,6 +210,8 @@ private:
     std::string PrintQrCode(const Command& C);
     std::string PrintPdf417(const Command& C);
     void NvChanged() { ++FNvChanges; }
+    // Whether Bytes more fit in the NV area once Freed bytes are given back; warns when not.
+    bool NvRoom(const Command& C, std::size_t Bytes, std::size_t Freed);
 
     // What each command does; each gives what it did, for the trace and the log. The command
     // table (CommandTable.cpp) says which command each one carries out.

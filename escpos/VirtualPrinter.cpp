@@ -48,7 +48,7 @@ VirtualPrinter::VirtualPrinter(Profile Model, std::string Folder, LogLine Log)
 
 VirtualPrinter::VirtualPrinter(Profile Model, std::shared_ptr<ReceiptFolder> Folder, LogLine Log)
     : FFolder(std::move(Folder)), FLog(std::move(Log)), FPrinter(std::move(Model)),
-      FDecoder([this](const Command& C) { FPrinter.Apply(C); }) {
+      FDecoder([this](const Command& C) { Apply(C); }) {
     LoadNv();
     FPrinter.OnReply = [this](std::string_view Bytes) { FReplies += Bytes; };
     FPrinter.OnLog = [this](std::size_t Offset, const std::string& Line) {
@@ -70,6 +70,14 @@ void VirtualPrinter::LoadNv() {
     FSavedNv = FPrinter.NvChanges();
 }
 
+void VirtualPrinter::Apply(const Command& C) {
+    const unsigned before = FPrinter.NvChanges();
+    FPrinter.Apply(C);
+    // A run of definitions is written once, when the first other command ends it.
+    if (FPrinter.NvChanges() == before)
+        SaveNv();
+}
+
 void VirtualPrinter::SaveNv() {
     if (FPrinter.NvChanges() == FSavedNv)
         return;
@@ -82,7 +90,6 @@ void VirtualPrinter::SaveNv() {
 
 std::string VirtualPrinter::Feed(std::string_view Bytes) {
     FDecoder.Feed(Bytes);
-    SaveNv();
     for (const Page& page : FPrinter.TakeCutPages())
         File(page);
     return std::exchange(FReplies, {});
@@ -101,6 +108,7 @@ void VirtualPrinter::Finish() {
 
 void VirtualPrinter::EndConnection() {
     FDecoder.Finish();
+    SaveNv();
     for (const Page& page : FPrinter.TakeCutPages())
         File(page);
 }

@@ -48,7 +48,8 @@ public:
     static constexpr const char* NvFile = "nv-memory.bin";
 
     // Receipts go to a folder of their own, or one shared with printers on other lines. The NV
-    // memory a run before left in the folder is loaded.
+    // memory a run before left in the folder is loaded; a change is written back once the run
+    // of definitions that made it ends (the next other command, the connection's end, Finish).
     VirtualPrinter(Profile Model, std::string Folder, LogLine Log);
     VirtualPrinter(Profile Model, std::shared_ptr<ReceiptFolder> Folder, LogLine Log);
 
@@ -71,8 +72,10 @@ public:
     std::function<void(const FiledReceipt& R)> OnFiled;
 
 private:
+    void Apply(const Command& C);
     void File(const Page& P);
     void LoadNv();
+    // Writes the NV memory aside and renames it over the file, when it changed since.
     void SaveNv();
 
     std::shared_ptr<ReceiptFolder> FFolder;
