@@ -17,8 +17,17 @@ namespace cli {
 
 namespace {
 
-// The most receipts kept for the page: a long session would otherwise only grow.
+// The most receipts kept for the page, and the most memory they may take: a long session would
+// otherwise only grow.
 constexpr std::size_t KeptReceipts = 200;
+constexpr std::size_t KeptBytes = std::size_t{64} << 20;
+
+std::size_t Size(const escpos::FiledReceipt& R) {
+    std::size_t bytes = sizeof R + R.Png.size() + R.Text.size();
+    for (const auto& e : R.Trace)
+        bytes += sizeof e + e.Name.size() + e.Hex.size() + e.Detail.size();
+    return bytes;
+}
 
 } // namespace
 
@@ -67,6 +76,7 @@ struct WebBoard::Server {
     int Port = 0;
     std::mutex Lock;
     std::deque<escpos::FiledReceipt> Receipts; // oldest first
+    std::size_t Bytes = 0;                      // their Size together
 
     std::vector<escpos::FiledReceipt> After(unsigned Number) {
         const std::lock_guard<std::mutex> hold(Lock);
@@ -141,8 +151,12 @@ std::string WebBoard::Url() const {
 void WebBoard::Publish(const escpos::FiledReceipt& Receipt) {
     const std::lock_guard<std::mutex> hold(FServer->Lock);
     FServer->Receipts.push_back(Receipt);
-    if (FServer->Receipts.size() > KeptReceipts)
+    FServer->Bytes += Size(Receipt);
+    while (FServer->Receipts.size() > 1 &&
+           (FServer->Receipts.size() > KeptReceipts || FServer->Bytes > KeptBytes)) {
+        FServer->Bytes -= Size(FServer->Receipts.front());
         FServer->Receipts.pop_front();
+    }
 }
 
 } // namespace cli

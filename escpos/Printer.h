@@ -7,6 +7,7 @@
 #include "escpos/Decoder.h"
 #include "escpos/Profile.h"
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -157,8 +158,14 @@ public:
 
     const std::vector<Warning>& Warnings() const { return FWarnings; }
     const std::vector<TraceEntry>& Trace() const { return FTrace; }
-    // Removes the trace entries of commands that started at or before Offset and gives them back.
+    // Remove the trace entries, or the warnings, of commands that started at or before Offset and
+    // give them back; what is left holds no more memory than it needs.
     std::vector<TraceEntry> TakeTrace(std::size_t Offset);
+    std::vector<Warning> TakeWarnings(std::size_t Offset);
+    // The most the paper not yet cut may hold: trace entries, warnings and items together, and
+    // dots of paper. Past either it is cut off there with a note, and what follows goes on the
+    // next page, so a stream that never cuts cannot grow without bound. None unless set.
+    void LimitPage(std::size_t Held, int Length);
     void KeepTrace(bool Keep) { FKeepTrace = Keep; }
 
     // Bytes the printer sends back (status answers).
@@ -179,6 +186,8 @@ private:
     };
 
     void Reset();
+    void ApplyOne(const Command& C);
+    void CheckLimit(std::size_t Offset);
     void Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::uint16_t Code);
     void AddToLine(std::size_t Offset, Glyph G); // wraps the line when G does not fit
     void PrintLine(std::size_t Offset, int MinimumAdvance);
@@ -286,6 +295,11 @@ private:
     std::vector<Warning> FWarnings;
     std::vector<TraceEntry> FTrace;
     bool FKeepTrace = true;
+    std::size_t FMaxHeld = SIZE_MAX;
+    int FMaxLength = INT_MAX;
+    std::size_t FHeld = 0;     // trace entries and warnings made since the last cut
+    std::size_t FMeasured = 0; // items of the current page whose feed is in FLength
+    int FLength = 0;
     bool FFinished = false;
 };
 

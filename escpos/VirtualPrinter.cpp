@@ -50,6 +50,7 @@ VirtualPrinter::VirtualPrinter(Profile Model, std::shared_ptr<ReceiptFolder> Fol
     : FFolder(std::move(Folder)), FLog(std::move(Log)), FPrinter(std::move(Model)),
       FDecoder([this](const Command& C) { Apply(C); }) {
     LoadNv();
+    FPrinter.LimitPage(MaxReceiptHeld, MaxPageHeight);
     FPrinter.OnReply = [this](std::string_view Bytes) { FReplies += Bytes; };
     FPrinter.OnLog = [this](std::size_t Offset, const std::string& Line) {
         if (FLog) {
@@ -67,6 +68,7 @@ void VirtualPrinter::LoadNv() {
     replay.Feed(bytes);
     replay.Finish();
     FPrinter.TakeTrace(SIZE_MAX);
+    FPrinter.TakeWarnings(SIZE_MAX);
     FSavedNv = FPrinter.NvChanges();
 }
 
@@ -118,7 +120,10 @@ void VirtualPrinter::File(const Page& P) {
     const std::string stem = FFolder->NextStem(receipt.Number);
     receipt.Cut = P.Cut;
     // The commands up to the cut are this receipt's; uncut paper at the end takes the rest.
-    receipt.Trace = FPrinter.TakeTrace(P.Cut ? P.Items.back().Offset : SIZE_MAX);
+    const std::size_t end = P.Cut ? P.Items.back().Offset : SIZE_MAX;
+    receipt.Trace = FPrinter.TakeTrace(end);
+    // Each was logged as it came; the receipt does not keep them.
+    FPrinter.TakeWarnings(end);
     const std::string png = stem + ".png";
     const Bitmap picture = RenderPage(P, FPrinter.Model().Width, Fonts::Shared());
     if (picture.Truncated && FLog)

@@ -46,6 +46,9 @@ public:
     // The file under the folder that keeps the NV memory (graphics and bit images) between runs,
     // as the commands that define it.
     static constexpr const char* NvFile = "nv-memory.bin";
+    // The most one receipt holds in trace entries, warnings and paper items together: far more
+    // than a till prints, so only a stream of junk reaches it, and is cut off there with a note.
+    static constexpr std::size_t MaxReceiptHeld = 5000;
 
     // Receipts go to a folder of their own, or one shared with printers on other lines. The NV
     // memory a run before left in the folder is loaded; a change is written back once the run
@@ -67,6 +70,8 @@ public:
 
     // The pictures written so far.
     const std::vector<std::string>& Written() const { return FWritten; }
+    // What the printer holds for the paper not yet filed.
+    const Printer& State() const { return FPrinter; }
 
     // Told of every receipt once it is filed.
     std::function<void(const FiledReceipt& R)> OnFiled;

@@ -134,3 +134,27 @@ TEST_F(VirtualPrinterTest, NvMemoryIsWrittenOnceABatchOfDefinitionsEnds) {
               20u);
     EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1);
 }
+
+TEST_F(VirtualPrinterTest, AFiledReceiptLeavesNothingBehindAndOneReceiptHoldsABoundedAmount) {
+    escpos::VirtualPrinter printer(*escpos::FindProfile("standard"), Dir.string(), nullptr);
+    std::string junk;
+    for (int n = 0; n < 50; ++n)
+        junk += "\x1B\xFF";
+    for (int n = 0; n < 100; ++n)
+        printer.Feed(junk + "x\n\x1DV0");
+    ASSERT_EQ(printer.Written().size(), 100u);
+    EXPECT_TRUE(printer.State().Warnings().empty());
+    EXPECT_EQ(printer.State().Trace().capacity(), 0u);
+
+    // A receipt that never ends is cut off at the limit, each part with a note saying so.
+    std::string flood;
+    const std::size_t limit = escpos::VirtualPrinter::MaxReceiptHeld;
+    for (std::size_t n = 0; n < limit * 3; ++n)
+        flood += "\x1B\xFF";
+    printer.Feed(flood);
+    // Each junk command holds a trace entry and a warning: six parts.
+    EXPECT_GE(printer.Written().size(), 105u);
+    EXPECT_LE(printer.Written().size(), 106u);
+    EXPECT_LE(printer.State().Warnings().size() + printer.State().Trace().size(), limit);
+    EXPECT_NE(ReadFile(Dir / "receipt-0101.txt").find("[cut off: "), std::string::npos);
+}
