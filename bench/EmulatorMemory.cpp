@@ -29,7 +29,8 @@ long ResidentKiB() {
 
 int main(int argc, char** argv) {
     const int receipts = argc > 1 ? std::atoi(argv[1]) : 1000;
-    std::string folder = (std::filesystem::temp_directory_path() / "tillmark-memory-XXXXXX").string();
+    std::string folder =
+        (std::filesystem::temp_directory_path() / "tillmark-memory-XXXXXX").string();
     if (!::mkdtemp(folder.data()))
         return 1;
     cli::WebBoard board(cli::WebAddress{"127.0.0.1", 0});

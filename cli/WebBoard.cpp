@@ -76,7 +76,7 @@ struct WebBoard::Server {
     int Port = 0;
     std::mutex Lock;
     std::deque<escpos::FiledReceipt> Receipts; // oldest first
-    std::size_t Bytes = 0;                      // their Size together
+    std::size_t Bytes = 0;                     // their Size together
 
     std::vector<escpos::FiledReceipt> After(unsigned Number) {
         const std::lock_guard<std::mutex> hold(Lock);

@@ -104,16 +104,16 @@ void GuardWebServer(httplib::Server& Http, std::string Bound, const int& Port) {
                               {"X-Frame-Options", "DENY"},
                               {"Content-Security-Policy", Policy},
                               {"Referrer-Policy", "no-referrer"}});
-    Http.set_pre_routing_handler([Bound = std::move(Bound), &Port](const httplib::Request& Req,
-                                                                    httplib::Response& Res) {
-        const int status = Refusal(Req, Bound, Port);
-        if (status == 0)
-            return httplib::Server::HandlerResponse::Unhandled;
-        Res.status = status;
-        // What the request still holds unread is no next request.
-        Res.set_header("Connection", "close");
-        return httplib::Server::HandlerResponse::Handled;
-    });
+    Http.set_pre_routing_handler(
+        [Bound = std::move(Bound), &Port](const httplib::Request& Req, httplib::Response& Res) {
+            const int status = Refusal(Req, Bound, Port);
+            if (status == 0)
+                return httplib::Server::HandlerResponse::Unhandled;
+            Res.status = status;
+            // What the request still holds unread is no next request.
+            Res.set_header("Connection", "close");
+            return httplib::Server::HandlerResponse::Handled;
+        });
 }
 
 } // namespace cli

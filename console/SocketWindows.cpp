@@ -216,8 +216,8 @@ bool TStopSignal::Raised() const {
 }
 
 bool TStopSignal::Wait(int TimeoutMs) const {
-    return ::WaitForSingleObject(FParts->Raised, TimeoutMs < 0 ? INFINITE
-                                                               : static_cast<DWORD>(TimeoutMs)) ==
+    return ::WaitForSingleObject(FParts->Raised,
+                                 TimeoutMs < 0 ? INFINITE : static_cast<DWORD>(TimeoutMs)) ==
            WAIT_OBJECT_0;
 }
 
@@ -309,7 +309,8 @@ TListener::TListener(const TEndpoint& Where) {
         const BOOL yes = TRUE;
         ::setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&yes),
                      sizeof yes);
-        if (::bind(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0 && ::listen(s, SOMAXCONN) == 0) {
+        if (::bind(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0 &&
+            ::listen(s, SOMAXCONN) == 0) {
             FHandle = Handle(s);
             return;
         }

@@ -54,10 +54,10 @@ bool Printer::NvRoom(const Command& C, std::size_t Bytes, std::size_t Freed) {
     if (used + Bytes <= FProfile.NvCapacity)
         return true;
     // The printer leaves its NV memory as it was.
-    Warn(C.Offset, Format("%s not stored: %zu bytes do not fit in the %zu bytes of NV memory, of "
-                          "which %zu are free",
-                          CommandName(C).c_str(), Bytes, FProfile.NvCapacity,
-                          FProfile.NvCapacity - used));
+    Warn(C.Offset,
+         Format("%s not stored: %zu bytes do not fit in the %zu bytes of NV memory, of "
+                "which %zu are free",
+                CommandName(C).c_str(), Bytes, FProfile.NvCapacity, FProfile.NvCapacity - used));
     return false;
 }
 

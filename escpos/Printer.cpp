@@ -72,8 +72,10 @@ void Printer::Record(const Command& C, const std::string& Detail) {
 namespace {
 
 // The entries of Kept up to Offset, moved out; the rest in a vector of its own size.
-template <typename T> std::vector<T> TakeUpTo(std::vector<T>& Kept, std::size_t Offset) {
-    auto end = std::find_if(Kept.begin(), Kept.end(), [Offset](const T& E) { return E.Offset > Offset; });
+template <typename T>
+std::vector<T> TakeUpTo(std::vector<T>& Kept, std::size_t Offset) {
+    auto end =
+        std::find_if(Kept.begin(), Kept.end(), [Offset](const T& E) { return E.Offset > Offset; });
     std::vector<T> taken(std::make_move_iterator(Kept.begin()), std::make_move_iterator(end));
     std::vector<T> rest(std::make_move_iterator(end), std::make_move_iterator(Kept.end()));
     Kept.swap(rest);

@@ -33,16 +33,14 @@ TEST(NetworkLoad, FiftyClientsAtOnceAreAllFiledWholeAndInOrder) {
     std::mutex lock;
     std::condition_variable filed;
     std::vector<std::string> texts;
-    escpos::VirtualPrinter printer(*escpos::FindProfile("standard"), dir.Path().string(),
-                                   nullptr);
+    escpos::VirtualPrinter printer(*escpos::FindProfile("standard"), dir.Path().string(), nullptr);
     printer.OnFiled = [&](const escpos::FiledReceipt& R) {
         const std::lock_guard held(lock);
         texts.push_back(R.Text);
         filed.notify_all();
     };
     cli::NetworkPrinter network(console::ParseEndpoint("127.0.0.1:0", 9100, true), printer,
-                                cli::NetworkLimits{PatienceMs, 1 << 20},
-                                [](const std::string&) {});
+                                cli::NetworkLimits{PatienceMs, 1 << 20}, [](const std::string&) {});
     std::thread serving([&] { network.Serve(); });
     {
         // The first holds the printer while the others connect and send: all of them wait in

@@ -48,7 +48,6 @@ TEST(WebBoard, PrinterTextCannotCloseAScriptOrBreakTheJson) {
         << json;
 }
 
-
 // The whole answer to one request sent as it is, the connection closed after it.
 std::string Ask(int Port, const std::string& Request, int TimeoutMs = 5000) {
     console::TSocket socket = console::TSocket::Connect({"127.0.0.1", std::uint16_t(Port)}, 5000);
@@ -96,11 +95,9 @@ TEST_F(WebBoardServing, AnswersOnlyItsOwnAddressAndRefusesWhatThePageNeverSends)
         {"GET / HTTP/1.1\r\n", "HTTP/1.1 421"},
         {"POST / HTTP/1.1\r\n" + Self() + "Content-Length: 5\r\n\r\nhello", "HTTP/1.1 413"},
         {"GET / HTTP/1.1\r\n" + Self() + "Transfer-Encoding: chunked\r\n", "HTTP/1.1 413"},
-        {"GET /receipts/1.png HTTP/1.1\r\n" + Self() + "Range: bytes=0-1,3-4\r\n",
-         "HTTP/1.1 416"},
+        {"GET /receipts/1.png HTTP/1.1\r\n" + Self() + "Range: bytes=0-1,3-4\r\n", "HTTP/1.1 416"},
         {"GET /receipts/1.png HTTP/1.1\r\n" + Self() + "Range: bytes=0-9\r\n", "HTTP/1.1 206"},
-        {"GET / HTTP/1.1\r\n" + Self() + "A: " + big + "B: " + big + "C: " + big,
-         "HTTP/1.1 431"},
+        {"GET / HTTP/1.1\r\n" + Self() + "A: " + big + "B: " + big + "C: " + big, "HTTP/1.1 431"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Request.substr(0, 80));
@@ -127,8 +124,8 @@ TEST_F(WebBoardServing, IdleConnectionsDoNotHoldThePage) {
     std::vector<console::TSocket> idle;
     for (int n = 0; n < 24; ++n)
         idle.push_back(console::TSocket::Connect({"127.0.0.1", std::uint16_t(Board.Port())}, 5000));
-    const std::string answer = Ask(Board.Port(),
-                                   "GET / HTTP/1.1\r\n" + Self() + "Connection: close\r\n\r\n", 3000);
+    const std::string answer =
+        Ask(Board.Port(), "GET / HTTP/1.1\r\n" + Self() + "Connection: close\r\n\r\n", 3000);
     EXPECT_EQ(StatusLine(answer), "HTTP/1.1 200 OK");
 }
 

@@ -188,7 +188,13 @@ TEST(Pictures, NvMemoryHoldsWhatThePrintersDoesAndRefusesMore) {
         {define("A1", 1024, 2048) + define("A2", 8, 1), {1024}, 0, true},
         // A key defined again gives its room back first; so does deleting.
         {define("A1", 1024, 2048) + define("A1", 16, 1) + define("A2", 8, 1), {16, 8}, 0, false},
-        {define("A1", 1024, 2048) + "\x1D(L\x02\x00""0A"s + define("A2", 8, 1), {8}, 0, false},
+        {define("A1", 1024, 2048) +
+             "\x1D(L\x02\x00"
+             "0A"s +
+             define("A2", 8, 1),
+         {8},
+         0,
+         false},
         {define("A1", 1024, 2047) + bitImage(16, 1), {1024}, 1, false},
         {define("A1", 1024, 2047) + bitImage(16, 2), {1024}, 0, true},
         {bitImage(1023, 32) + bitImage(1023, 32) + define("A1", 8, 1), {8}, 1, false},

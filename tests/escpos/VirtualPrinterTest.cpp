@@ -124,14 +124,16 @@ TEST_F(VirtualPrinterTest, NvMemoryIsWrittenOnceABatchOfDefinitionsEnds) {
         printer.Feed(std::string("\x1D(L\x0D\x00"
                                  "0C0L",
                                  9) +
-                     key + std::string("\x01\x08\x00\x02\x00"
-                                       "1\xF0\x0F",
-                                       8));
+                     key +
+                     std::string("\x01\x08\x00\x02\x00"
+                                 "1\xF0\x0F",
+                                 8));
         EXPECT_FALSE(fs::exists(file)) << key;
     }
     printer.Feed("\x1B@");
-    EXPECT_EQ(escpos::PrintAll(ReadFile(file), *escpos::FindProfile("standard")).Nv().Graphics.size(),
-              20u);
+    EXPECT_EQ(
+        escpos::PrintAll(ReadFile(file), *escpos::FindProfile("standard")).Nv().Graphics.size(),
+        20u);
     EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1);
 }
 
