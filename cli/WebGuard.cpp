@@ -8,8 +8,10 @@ namespace cli {
 
 namespace {
 
-// The page asks for nothing long: its requests' headers are a few hundred bytes.
+// The page asks for nothing long: its requests' headers are a few hundred bytes, and the most
+// it sends is a small JSON object, by POST.
 constexpr std::size_t MaxHeaderBytes = 8192;
+constexpr std::size_t MaxBodyBytes = 4096;
 // Seconds a connection may wait between requests, and for the rest of one, before it is closed.
 constexpr time_t IdleSeconds = 1;
 // More than a browser opens to one page, so a few idle connections leave workers free.
@@ -50,9 +52,17 @@ int Refusal(const httplib::Request& Req, std::string_view Bound, int Port) {
         return 431;
     if (!HostAllowed(Req.get_header_value("Host"), Bound, Port))
         return 421;
-    if (Req.has_header("Transfer-Encoding") ||
-        (Req.has_header("Content-Length") && Req.get_header_value("Content-Length") != "0"))
+    if (Req.has_header("Transfer-Encoding"))
         return 413;
+    if (Req.has_header("Content-Length")) {
+        const std::string given = Req.get_header_value("Content-Length");
+        std::size_t length = 0;
+        const auto [end, error] =
+            std::from_chars(given.data(), given.data() + given.size(), length);
+        if (error != std::errc() || end != given.data() + given.size() ||
+            length > (Req.method == "POST" ? MaxBodyBytes : 0))
+            return 413;
+    }
     if (Req.ranges.size() > 1)
         return 416;
     return 0;
@@ -99,7 +109,7 @@ void GuardWebServer(httplib::Server& Http, std::string Bound, const int& Port) {
     Http.new_task_queue = [] { return new httplib::ThreadPool(Workers); };
     Http.set_keep_alive_timeout(IdleSeconds);
     Http.set_read_timeout(IdleSeconds, 0);
-    Http.set_payload_max_length(0);
+    Http.set_payload_max_length(MaxBodyBytes);
     Http.set_default_headers({{"X-Content-Type-Options", "nosniff"},
                               {"X-Frame-Options", "DENY"},
                               {"Content-Security-Policy", Policy},

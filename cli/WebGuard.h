@@ -1,6 +1,6 @@
-// What emulate --web refuses before any page is served (another site's name, a body, a long
-// header, several ranges), the time-outs that keep idle connections from holding its workers,
-// and the headers every answer carries.
+// What emulate --web refuses before any page is served (another site's name, a body but a small
+// one by POST, a long header, several ranges), the time-outs that keep idle connections from
+// holding its workers, and the headers every answer carries.
 #pragma once
 
 #include <httplib.h>

@@ -93,7 +93,10 @@ TEST_F(WebBoardServing, AnswersOnlyItsOwnAddressAndRefusesWhatThePageNeverSends)
         {"GET / HTTP/1.1\r\nHost: 127.0.0.1:1\r\n", "HTTP/1.1 421"},
         {"GET / HTTP/1.1\r\nHost: 127.0.0.2:" + port + "\r\n", "HTTP/1.1 421"},
         {"GET / HTTP/1.1\r\n", "HTTP/1.1 421"},
-        {"POST / HTTP/1.1\r\n" + Self() + "Content-Length: 5\r\n\r\nhello", "HTTP/1.1 413"},
+        // A small body by POST only: no page here takes it.
+        {"POST / HTTP/1.1\r\n" + Self() + "Content-Length: 5\r\n\r\nhello", "HTTP/1.1 404"},
+        {"POST / HTTP/1.1\r\n" + Self() + "Content-Length: 4097\r\n\r\nhello", "HTTP/1.1 413"},
+        {"GET / HTTP/1.1\r\n" + Self() + "Content-Length: 5\r\n\r\nhello", "HTTP/1.1 413"},
         {"GET / HTTP/1.1\r\n" + Self() + "Transfer-Encoding: chunked\r\n", "HTTP/1.1 413"},
         {"GET /receipts/1.png HTTP/1.1\r\n" + Self() + "Range: bytes=0-1,3-4\r\n", "HTTP/1.1 416"},
         {"GET /receipts/1.png HTTP/1.1\r\n" + Self() + "Range: bytes=0-9\r\n", "HTTP/1.1 206"},
