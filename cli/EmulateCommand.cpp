@@ -166,9 +166,14 @@ int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ost
         serving = std::thread([&network] { network->Serve(); });
     if (port) {
         while (const auto bytes = port->Read()) {
-            const std::string answer = ptyPrinter->Feed(*bytes);
-            if (!answer.empty())
-                port->Write(answer);
+            try {
+                const std::string answer = ptyPrinter->Feed(*bytes);
+                if (!answer.empty())
+                    port->Write(answer);
+            } catch (const std::exception& failure) {
+                // A receipt that cannot be filed, say: the line goes on being served.
+                log(std::string("error: ") + failure.what());
+            }
         }
     } else {
         stop.Wait();

@@ -1,6 +1,8 @@
 #include "cli/NetworkPrinter.h"
 
 #include <algorithm>
+#include <exception>
+#include <optional>
 #include <utility>
 
 namespace cli {
@@ -9,13 +11,43 @@ NetworkPrinter::NetworkPrinter(const console::TEndpoint& Where, escpos::VirtualP
                                NetworkLimits Limits, LogLine Log)
     : FListener(Where), FPrinter(Printer), FLimits(Limits), FLog(std::move(Log)) {}
 
+namespace {
+
+// Pauses between tries to take a connection while none can be had (out of descriptors).
+constexpr int FirstPauseMs = 50;
+constexpr int LongestPauseMs = 1000;
+
+} // namespace
+
 void NetworkPrinter::Serve() {
-    while (auto connection = FListener.Accept(FStop))
-        ServeOne(*connection);
+    int pauseMs = 0;
+    while (!FStop.Raised()) {
+        std::optional<console::TSocket> connection;
+        try {
+            connection = FListener.Accept(FStop);
+        } catch (const std::exception& error) {
+            // The client stays in the queue; the printer goes on once it can take it.
+            if (pauseMs == 0)
+                FLog(std::string("cannot take a connection: ") + error.what() +
+                     "; trying again until it can");
+            pauseMs = std::clamp(pauseMs * 2, FirstPauseMs, LongestPauseMs);
+            FStop.Wait(pauseMs);
+            continue;
+        }
+        if (!connection)
+            return;
+        if (pauseMs != 0)
+            FLog("taking connections again");
+        pauseMs = 0;
+        try {
+            ServeOne(*connection);
+        } catch (const std::exception& error) {
+            FLog("connection dropped: " + std::string(error.what()));
+        }
+    }
 }
 
 void NetworkPrinter::ServeOne(console::TSocket& Connection) {
-    using console::TReceived;
     const std::string peer = Connection.Peer();
     FLog("connection from " + peer);
     {
@@ -24,36 +56,11 @@ void NetworkPrinter::ServeOne(console::TSocket& Connection) {
     }
     std::size_t taken = 0;
     std::string end;
-    while (end.empty()) {
-        if (taken >= FLimits.MaxBytes) {
-            end = "cut off at the limit of " + std::to_string(FLimits.MaxBytes) + " bytes";
-            break;
-        }
-        TReceived got = Connection.Receive(std::min<std::size_t>(4096, FLimits.MaxBytes - taken),
-                                           FLimits.IdleMs, &FStop);
-        switch (got.What) {
-        case TReceived::Data: {
-            taken += got.Bytes.size();
-            const std::string answer = FPrinter.Feed(got.Bytes);
-            try {
-                const std::lock_guard held(FSending);
-                if (!answer.empty())
-                    Connection.Send(answer, FLimits.IdleMs);
-            } catch (const console::ENetError& error) {
-                end = std::string("lost: ") + error.what();
-            }
-            break;
-        }
-        case TReceived::TimedOut:
-            end = "cut off after " + std::to_string(FLimits.IdleMs) + " ms of silence";
-            break;
-        case TReceived::Closed:
-            end = "closed";
-            break;
-        case TReceived::Stopped:
-            end = "closed as the printer stops";
-            break;
-        }
+    try {
+        Take(Connection, taken, end);
+    } catch (const std::exception& error) {
+        // A receipt that cannot be filed, say: the next client is served all the same.
+        end = std::string("dropped: ") + error.what();
     }
     {
         const std::lock_guard held(FSending);
@@ -71,6 +78,41 @@ void NetworkPrinter::SendUnasked(std::string_view Bytes) {
         FConnection->Send(Bytes, 1000);
     } catch (const console::ENetError& error) {
         FLog(std::string("status not sent unasked: ") + error.what());
+    }
+}
+
+void NetworkPrinter::Take(console::TSocket& Connection, std::size_t& Taken, std::string& End) {
+    using console::TReceived;
+    while (End.empty()) {
+        if (Taken >= FLimits.MaxBytes) {
+            End = "cut off at the limit of " + std::to_string(FLimits.MaxBytes) + " bytes";
+            break;
+        }
+        TReceived got = Connection.Receive(std::min<std::size_t>(4096, FLimits.MaxBytes - Taken),
+                                           FLimits.IdleMs, &FStop);
+        switch (got.What) {
+        case TReceived::Data: {
+            Taken += got.Bytes.size();
+            const std::string answer = FPrinter.Feed(got.Bytes);
+            try {
+                const std::lock_guard held(FSending);
+                if (!answer.empty())
+                    Connection.Send(answer, FLimits.IdleMs);
+            } catch (const console::ENetError& error) {
+                End = std::string("lost: ") + error.what();
+            }
+            break;
+        }
+        case TReceived::TimedOut:
+            End = "cut off after " + std::to_string(FLimits.IdleMs) + " ms of silence";
+            break;
+        case TReceived::Closed:
+            End = "closed";
+            break;
+        case TReceived::Stopped:
+            End = "closed as the printer stops";
+            break;
+        }
     }
 }
 

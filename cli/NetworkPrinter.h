@@ -39,6 +39,8 @@ public:
 
 private:
     void ServeOne(console::TSocket& Connection);
+    // Feeds what the connection sends to the printer until it ends; End says how.
+    void Take(console::TSocket& Connection, std::size_t& Taken, std::string& End);
 
     console::TListener FListener;
     console::TStopSignal FStop;

@@ -1,5 +1,6 @@
 #include "cli/WebBoard.h"
 
+#include "cli/WebGuard.h"
 #include "cli/WebLevers.h"
 #include "cli/WebPage.h"
 
@@ -17,8 +18,17 @@ namespace cli {
 
 namespace {
 
-// The most receipts kept for the page: a long session would otherwise only grow.
+// The most receipts kept for the page, and the most memory they may take: a long session would
+// otherwise only grow.
 constexpr std::size_t KeptReceipts = 200;
+constexpr std::size_t KeptBytes = std::size_t{64} << 20;
+
+std::size_t Size(const escpos::FiledReceipt& R) {
+    std::size_t bytes = sizeof R + R.Png.size() + R.Text.size();
+    for (const auto& e : R.Trace)
+        bytes += sizeof e + e.Name.size() + e.Hex.size() + e.Detail.size();
+    return bytes;
+}
 
 } // namespace
 
@@ -67,6 +77,7 @@ struct WebBoard::Server {
     int Port = 0;
     std::mutex Lock;
     std::deque<escpos::FiledReceipt> Receipts; // oldest first
+    std::size_t Bytes = 0;                     // their Size together
 
     std::vector<escpos::FiledReceipt> After(unsigned Number) {
         const std::lock_guard<std::mutex> hold(Lock);
@@ -89,10 +100,17 @@ WebBoard::WebBoard(const WebAddress& Address, escpos::PrinterLevers* Levers)
     : FServer(std::make_unique<Server>()) {
     Server& s = *FServer;
     s.Host = Address.Host;
+    GuardWebServer(s.Http, Address.Host, s.Port);
     if (Levers)
         AddLeverRoutes(s.Http, *Levers);
     s.Http.Get("/", [](const httplib::Request&, httplib::Response& Res) {
         Res.set_content(std::string(WebPage()), "text/html; charset=utf-8");
+    });
+    s.Http.Get("/page.js", [](const httplib::Request&, httplib::Response& Res) {
+        Res.set_content(std::string(WebScript()), "text/javascript; charset=utf-8");
+    });
+    s.Http.Get("/page.css", [](const httplib::Request&, httplib::Response& Res) {
+        Res.set_content(std::string(WebStyle()), "text/css; charset=utf-8");
     });
     s.Http.Get("/receipts", [&s](const httplib::Request& Req, httplib::Response& Res) {
         unsigned after = 0;
@@ -137,8 +155,12 @@ std::string WebBoard::Url() const {
 void WebBoard::Publish(const escpos::FiledReceipt& Receipt) {
     const std::lock_guard<std::mutex> hold(FServer->Lock);
     FServer->Receipts.push_back(Receipt);
-    if (FServer->Receipts.size() > KeptReceipts)
+    FServer->Bytes += Size(Receipt);
+    while (FServer->Receipts.size() > 1 &&
+           (FServer->Receipts.size() > KeptReceipts || FServer->Bytes > KeptBytes)) {
+        FServer->Bytes -= Size(FServer->Receipts.front());
         FServer->Receipts.pop_front();
+    }
 }
 
 } // namespace cli

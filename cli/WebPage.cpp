@@ -8,24 +8,23 @@ std::string_view WebPage() {
 <head>
 <meta charset="utf-8">
 <title>Tillmark virtual printer</title>
+<link rel="stylesheet" href="/page.css">
 <link rel="stylesheet" href="/panel.css">
-<style>
-body { font-family: sans-serif; margin: 1em; background: #eee; }
-#receipts { display: flex; flex-direction: column; gap: 1em; }
-.receipt { display: flex; gap: 1em; background: #fff; padding: 1em; align-items: flex-start; }
-.receipt img { border: 1px solid #ccc; image-rendering: pixelated; }
-.receipt pre { margin: 0; font-size: 13px; }
-.trace { font-family: monospace; font-size: 12px; border-collapse: collapse; }
-.trace td { padding: 0 0.5em; vertical-align: top; }
-</style>
 </head>
 <body>
 <div id="levers"></div>
 <h1>Receipts</h1>
 <p id="status">Waiting for the first receipt.</p>
 <div id="receipts"></div>
-<script>
-'use strict';
+<script src="/page.js"></script>
+<script src="/panel.js"></script>
+</body>
+</html>
+)html";
+}
+
+std::string_view WebScript() {
+    return R"js('use strict';
 // Everything that came from the printer goes in as text, never as markup.
 let last = 0;
 function cell(row, text) {
@@ -79,11 +78,18 @@ async function poll() {
   setTimeout(poll, 500);
 }
 poll();
-</script>
-<script src="/panel.js"></script>
-</body>
-</html>
-)html";
+)js";
+}
+
+std::string_view WebStyle() {
+    return R"css(body { font-family: sans-serif; margin: 1em; background: #eee; }
+#receipts { display: flex; flex-direction: column; gap: 1em; }
+.receipt { display: flex; gap: 1em; background: #fff; padding: 1em; align-items: flex-start; }
+.receipt img { border: 1px solid #ccc; image-rendering: pixelated; }
+.receipt pre { margin: 0; font-size: 13px; }
+.trace { font-family: monospace; font-size: 12px; border-collapse: collapse; }
+.trace td { padding: 0 0.5em; vertical-align: top; }
+)css";
 }
 
 } // namespace cli

@@ -1,5 +1,6 @@
-// The one page of emulate --web: self-contained (no asset from elsewhere), it asks the emulator
-// for new receipts twice a second and puts each on top, picture, text and trace, never as HTML.
+// The one page of emulate --web: self-contained (its script and style come from the emulator
+// too, nothing from elsewhere), it asks the emulator for new receipts twice a second and puts
+// each on top, picture, text and trace, never as HTML.
 #pragma once
 
 #include <string_view>
@@ -7,5 +8,7 @@
 namespace cli {
 
 std::string_view WebPage();
+std::string_view WebScript(); // /page.js
+std::string_view WebStyle();  // /page.css
 
 } // namespace cli

@@ -41,6 +41,8 @@ public:
     TStopSignal& operator=(const TStopSignal&) = delete;
     void Raise();
     bool Raised() const;
+    // Waits up to TimeoutMs for the signal; true when it was raised.
+    bool Wait(int TimeoutMs) const;
     std::intptr_t Handle() const; // what a wait watches
 
 private:
@@ -86,7 +88,8 @@ private:
     std::intptr_t FHandle = -1;
 };
 
-// A listening socket; connections wait in the system's queue until accepted.
+// A listening socket; connections wait in the system's queue, as long as it allows, until
+// accepted.
 class TListener {
 public:
     // Raises ENetError when the address cannot be bound ("address already in use").
@@ -96,7 +99,8 @@ public:
     TListener& operator=(const TListener&) = delete;
 
     TEndpoint Bound() const; // with the port the system chose for port 0
-    // The next connection; nullopt once Stop is raised.
+    // The next connection; nullopt once Stop is raised. Raises ENetError when none can be taken
+    // ("too many open files"): the listener stays, and the connection waits for a later call.
     std::optional<TSocket> Accept(const TStopSignal& Stop);
 
 private:

@@ -39,6 +39,9 @@ std::string Words(int Error) {
         return "the connection was reset";
     case EADDRINUSE:
         return "address already in use";
+    case EMFILE:
+    case ENFILE:
+        return "too many open files";
     default:
         return std::strerror(Error);
     }
@@ -107,8 +110,16 @@ void TStopSignal::Raise() {
 }
 
 bool TStopSignal::Raised() const {
+    return Wait(0);
+}
+
+bool TStopSignal::Wait(int TimeoutMs) const {
+    const TDeadline deadline(TimeoutMs);
     pollfd fd{FParts->Pipe[0], POLLIN, 0};
-    return ::poll(&fd, 1, 0) > 0;
+    int ready = 0;
+    while ((ready = ::poll(&fd, 1, deadline.LeftMs())) < 0 && errno == EINTR) {
+    }
+    return ready > 0;
 }
 
 std::intptr_t TStopSignal::Handle() const {
@@ -194,7 +205,7 @@ TListener::TListener(const TEndpoint& Where) {
         const int fd = OpenSocket(*a);
         const int yes = 1;
         ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        if (::bind(fd, a->ai_addr, a->ai_addrlen) == 0 && ::listen(fd, 16) == 0) {
+        if (::bind(fd, a->ai_addr, a->ai_addrlen) == 0 && ::listen(fd, SOMAXCONN) == 0) {
             FHandle = fd;
             return;
         }

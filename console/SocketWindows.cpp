@@ -80,6 +80,8 @@ std::string Words(int Error) {
         return "address already in use";
     case WSAETIMEDOUT:
         return "connection timed out";
+    case WSAEMFILE:
+        return "too many open files";
     default:
         return SystemWords(Error);
     }
@@ -210,7 +212,13 @@ void TStopSignal::Raise() {
 }
 
 bool TStopSignal::Raised() const {
-    return ::WaitForSingleObject(FParts->Raised, 0) == WAIT_OBJECT_0;
+    return Wait(0);
+}
+
+bool TStopSignal::Wait(int TimeoutMs) const {
+    return ::WaitForSingleObject(FParts->Raised,
+                                 TimeoutMs < 0 ? INFINITE : static_cast<DWORD>(TimeoutMs)) ==
+           WAIT_OBJECT_0;
 }
 
 std::intptr_t TStopSignal::Handle() const {
@@ -301,7 +309,8 @@ TListener::TListener(const TEndpoint& Where) {
         const BOOL yes = TRUE;
         ::setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&yes),
                      sizeof yes);
-        if (::bind(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0 && ::listen(s, 16) == 0) {
+        if (::bind(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0 &&
+            ::listen(s, SOMAXCONN) == 0) {
             FHandle = Handle(s);
             return;
         }

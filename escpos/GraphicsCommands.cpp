@@ -2,6 +2,7 @@
 // kept in NV memory under two-character key codes. GS ( also carries the 2D codes (GS ( k).
 #include "escpos/Printer.h"
 
+#include "escpos/CommandTable.h"
 #include "escpos/Format.h"
 #include "escpos/PrinterDetail.h"
 
@@ -32,7 +33,33 @@ std::optional<Bitmap> Picture(std::string_view Body, std::size_t From, bool Colu
     return Columns ? FromColumns(data, X, Y) : FromRaster(data, X, Y);
 }
 
+// As the printer keeps them: rows of whole bytes.
+std::size_t NvGraphicsBytes(const Bitmap& B) {
+    return std::size_t((B.Width + 7) / 8) * std::size_t(B.Height);
+}
+
 } // namespace
+
+std::size_t NvMemory::Bytes() const {
+    std::size_t total = 0;
+    for (const auto& [key, picture] : Graphics)
+        total += NvGraphicsBytes(picture);
+    for (const Bitmap& image : BitImages)
+        total += std::size_t(image.Width) * std::size_t(image.Height) / 8;
+    return total;
+}
+
+bool Printer::NvRoom(const Command& C, std::size_t Bytes, std::size_t Freed) {
+    const std::size_t used = FNv.Bytes() - Freed;
+    if (used + Bytes <= FProfile.NvCapacity)
+        return true;
+    // The printer leaves its NV memory as it was.
+    Warn(C.Offset,
+         Format("%s not stored: %zu bytes do not fit in the %zu bytes of NV memory, of "
+                "which %zu are free",
+                CommandName(C).c_str(), Bytes, FProfile.NvCapacity, FProfile.NvCapacity - used));
+    return false;
+}
 
 std::string Printer::RunFunction(const Command& C) {
     const std::string_view body = C.Bytes.size() > 5 ? std::string_view(C.Bytes).substr(5) : "";
@@ -87,6 +114,10 @@ std::string Printer::Graphics(const Command& C, std::string_view Body) {
         const auto picture = Picture(Body, 11, fn == 68, Word(Body, 6), Word(Body, 8));
         if (!picture)
             return Refuse(C, "the data is shorter than the picture's size");
+        const auto old = FNv.Graphics.find({k1, k2});
+        if (!NvRoom(C, NvGraphicsBytes(*picture),
+                    old == FNv.Graphics.end() ? 0 : NvGraphicsBytes(old->second)))
+            return "not stored: NV memory full";
         FNv.Graphics[{k1, k2}] = *picture;
         NvChanged();
         return Format("define NV graphics %s, %d x %d dots", KeyName(k1, k2).c_str(),

@@ -127,8 +127,20 @@ std::string Printer::DefineNvBitImages(const Command& C) {
     // FS q n, then n images of x * 8 by y * 8 dots in columns; all earlier ones are replaced.
     const int count = C.At(2);
     const std::string_view all = Payload(C, 0);
+    std::size_t at = 3, bytes = 0;
+    for (int i = 0; i < count && at + 4 <= all.size(); ++i) {
+        const std::size_t size = std::size_t(C.At(at) + 256 * C.At(at + 1)) *
+                                 std::size_t(C.At(at + 2) + 256 * C.At(at + 3)) * 8;
+        bytes += size;
+        at += 4 + size;
+    }
+    std::size_t freed = 0;
+    for (const Bitmap& image : FNv.BitImages)
+        freed += std::size_t(image.Width) * std::size_t(image.Height) / 8;
+    if (!NvRoom(C, bytes, freed))
+        return "not stored: NV memory full";
     std::vector<Bitmap> images;
-    std::size_t at = 3;
+    at = 3;
     for (int i = 0; i < count && at + 4 <= all.size(); ++i) {
         const int x = C.At(at) + 256 * C.At(at + 1), y = C.At(at + 2) + 256 * C.At(at + 3);
         const std::size_t size = std::size_t(x) * std::size_t(y) * 8;

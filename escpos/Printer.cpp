@@ -59,6 +59,7 @@ Page& Printer::Current() {
 void Printer::Warn(std::size_t Offset, std::string Message) {
     Log(Offset, "warning: " + Message);
     FWarnings.push_back({Offset, std::move(Message)});
+    ++FHeld;
 }
 
 void Printer::Log(std::size_t Offset, const std::string& Line) {
@@ -70,15 +71,62 @@ void Printer::Record(const Command& C, const std::string& Detail) {
     if (!FKeepTrace)
         return;
     FTrace.push_back({C.Offset, C.Length, CommandName(C), HexBytes(C), Detail});
+    ++FHeld;
 }
 
-std::vector<TraceEntry> Printer::TakeTrace(std::size_t Offset) {
-    auto end = std::find_if(FTrace.begin(), FTrace.end(),
-                            [Offset](const TraceEntry& E) { return E.Offset > Offset; });
-    std::vector<TraceEntry> taken(std::make_move_iterator(FTrace.begin()),
-                                  std::make_move_iterator(end));
-    FTrace.erase(FTrace.begin(), end);
+namespace {
+
+// The entries of Kept up to Offset, moved out; the rest in a vector of its own size.
+template <typename T>
+std::vector<T> TakeUpTo(std::vector<T>& Kept, std::size_t Offset) {
+    auto end =
+        std::find_if(Kept.begin(), Kept.end(), [Offset](const T& E) { return E.Offset > Offset; });
+    std::vector<T> taken(std::make_move_iterator(Kept.begin()), std::make_move_iterator(end));
+    std::vector<T> rest(std::make_move_iterator(end), std::make_move_iterator(Kept.end()));
+    Kept.swap(rest);
     return taken;
+}
+
+} // namespace
+
+std::vector<TraceEntry> Printer::TakeTrace(std::size_t Offset) {
+    return TakeUpTo(FTrace, Offset);
+}
+
+std::vector<Warning> Printer::TakeWarnings(std::size_t Offset) {
+    return TakeUpTo(FWarnings, Offset);
+}
+
+void Printer::LimitPage(std::size_t Held, int Length) {
+    FMaxHeld = Held;
+    FMaxLength = Length;
+}
+
+void Printer::CheckLimit(std::size_t Offset) {
+    const bool open = !FPages.empty() && !FPages.back().Cut;
+    const std::size_t items = open ? FPages.back().Items.size() : 0;
+    if (items < FMeasured)
+        FMeasured = FLength = 0;
+    for (; FMeasured < items; ++FMeasured)
+        FLength += FPages.back().Items[FMeasured].Advance;
+    std::string why;
+    if (FHeld + items >= FMaxHeld)
+        why = Format("more than %zu commands, warnings and lines", FMaxHeld);
+    else if (FLength > FMaxLength)
+        why = Format("longer than %d dots", FMaxLength);
+    if (why.empty())
+        return;
+    Log(Offset, "paper cut off: " + why + "; what follows goes on the next");
+    Item note;
+    note.What = Item::Note;
+    note.Offset = Offset;
+    note.Text = "cut off: " + why;
+    Page& page = Current();
+    page.Items.push_back(std::move(note));
+    page.Cut = true;
+    FMeasured = 0;
+    FLength = 0;
+    FHeld = 0;
 }
 
 std::vector<Page> Printer::TakeCutPages() {
@@ -231,6 +279,7 @@ void Printer::CutPaper(std::size_t Offset, bool Partial, int FeedUnits) {
     Page& page = Current();
     page.Items.push_back(cut);
     page.Cut = true;
+    FHeld = 0;
     if (OnCut)
         OnCut(page);
 }
@@ -278,6 +327,11 @@ bool Printer::HeldOffline(const Command& C) {
 }
 
 void Printer::Apply(const Command& C) {
+    ApplyOne(C);
+    CheckLimit(C.Offset);
+}
+
+void Printer::ApplyOne(const Command& C) {
     if (HeldOffline(C))
         return;
     if (C.Id == CommandId::Char) {

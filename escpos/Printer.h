@@ -8,6 +8,7 @@
 #include "escpos/Profile.h"
 
 #include <array>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -172,6 +173,8 @@ struct NvMemory {
     std::map<std::pair<std::uint8_t, std::uint8_t>, Bitmap> Graphics;
     std::vector<Bitmap> BitImages; // FS p 1 is the first
     bool Empty() const { return Graphics.empty() && BitImages.empty(); }
+    // The bytes the printer's NV area holds for them, as their data was sent.
+    std::size_t Bytes() const;
 };
 
 // What the paper and cover sensors read, and the drawer's switch and the feed button. At paper
@@ -225,8 +228,14 @@ public:
 
     const std::vector<Warning>& Warnings() const { return FWarnings; }
     const std::vector<TraceEntry>& Trace() const { return FTrace; }
-    // Removes the trace entries of commands that started at or before Offset and gives them back.
+    // Remove the trace entries, or the warnings, of commands that started at or before Offset and
+    // give them back; what is left holds no more memory than it needs.
     std::vector<TraceEntry> TakeTrace(std::size_t Offset);
+    std::vector<Warning> TakeWarnings(std::size_t Offset);
+    // The most the paper not yet cut may hold: trace entries, warnings and items together, and
+    // dots of paper. Past either it is cut off there with a note, and what follows goes on the
+    // next page, so a stream that never cuts cannot grow without bound. None unless set.
+    void LimitPage(std::size_t Held, int Length);
     void KeepTrace(bool Keep) { FKeepTrace = Keep; }
 
     // Bytes the printer sends back (status answers).
@@ -247,6 +256,8 @@ private:
     };
 
     void Reset();
+    void ApplyOne(const Command& C);
+    void CheckLimit(std::size_t Offset);
     // Byte: the single byte that named Character, 0 for a double-byte one.
     void Put(std::size_t Offset, char32_t Character, bool DoubleByte, std::uint16_t Code,
              std::uint8_t Byte = 0);
@@ -286,6 +297,8 @@ private:
     std::string PrintQrCode(const Command& C);
     std::string PrintPdf417(const Command& C);
     void NvChanged() { ++FNvChanges; }
+    // Whether Bytes more fit in the NV area once Freed bytes are given back; warns when not.
+    bool NvRoom(const Command& C, std::size_t Bytes, std::size_t Freed);
 
     // What each command does; each gives what it did, for the trace and the log. The command
     // table (CommandTable.cpp) says which command each one carries out, through its handler of
@@ -384,6 +397,11 @@ private:
     std::vector<Warning> FWarnings;
     std::vector<TraceEntry> FTrace;
     bool FKeepTrace = true;
+    std::size_t FMaxHeld = SIZE_MAX;
+    int FMaxLength = INT_MAX;
+    std::size_t FHeld = 0;     // trace entries and warnings made since the last cut
+    std::size_t FMeasured = 0; // items of the current page whose feed is in FLength
+    int FLength = 0;
     bool FFinished = false;
 };
 

@@ -2,6 +2,7 @@
 // takes CR, and what it answers about itself.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,6 +18,8 @@ struct Profile {
     unsigned CharacterSetAtPowerUp = 0;
     bool CrFeeds = false;       // CR prints and feeds like LF; otherwise it is ignored
     std::uint8_t TypeId = 0x02; // GS I 2: bit 0 double-byte characters, bit 1 autocutter
+    // Bytes of NV graphics and NV bit images together: the TM-T88's 2 Mbit area.
+    std::size_t NvCapacity = std::size_t{256} * 1024;
 };
 
 // "korean" (the default), "korean-576", "standard", "standard-576".

@@ -48,8 +48,9 @@ VirtualPrinter::VirtualPrinter(Profile Model, std::string Folder, LogLine Log)
 
 VirtualPrinter::VirtualPrinter(Profile Model, std::shared_ptr<ReceiptFolder> Folder, LogLine Log)
     : FFolder(std::move(Folder)), FLog(std::move(Log)), FPrinter(std::move(Model)),
-      FDecoder([this](const Command& C) { FPrinter.Apply(C); }) {
+      FDecoder([this](const Command& C) { Apply(C); }) {
     LoadNv();
+    FPrinter.LimitPage(MaxReceiptHeld, MaxPageHeight);
     FPrinter.OnReply = [this](std::string_view Bytes) { FReplies += Bytes; };
     FPrinter.OnLog = [this](std::size_t Offset, const std::string& Line) {
         if (FLog) {
@@ -67,7 +68,16 @@ void VirtualPrinter::LoadNv() {
     replay.Feed(bytes);
     replay.Finish();
     FPrinter.TakeTrace(SIZE_MAX);
+    FPrinter.TakeWarnings(SIZE_MAX);
     FSavedNv = FPrinter.NvChanges();
+}
+
+void VirtualPrinter::Apply(const Command& C) {
+    const unsigned before = FPrinter.NvChanges();
+    FPrinter.Apply(C);
+    // A run of definitions is written once, when the first other command ends it.
+    if (FPrinter.NvChanges() == before)
+        SaveNv();
 }
 
 void VirtualPrinter::SaveNv() {
@@ -83,7 +93,6 @@ void VirtualPrinter::SaveNv() {
 std::string VirtualPrinter::Feed(std::string_view Bytes) {
     const std::lock_guard held(FLock);
     FDecoder.Feed(Bytes);
-    SaveNv();
     for (const Page& page : FPrinter.TakeCutPages())
         File(page);
     return std::exchange(FReplies, {});
@@ -104,6 +113,7 @@ void VirtualPrinter::Finish() {
 void VirtualPrinter::EndConnection() {
     const std::lock_guard held(FLock);
     FDecoder.Finish();
+    SaveNv();
     for (const Page& page : FPrinter.TakeCutPages())
         File(page);
 }
@@ -130,7 +140,10 @@ void VirtualPrinter::File(const Page& P) {
     const std::string stem = FFolder->NextStem(receipt.Number);
     receipt.Cut = P.Cut;
     // The commands up to the cut are this receipt's; uncut paper at the end takes the rest.
-    receipt.Trace = FPrinter.TakeTrace(P.Cut ? P.Items.back().Offset : SIZE_MAX);
+    const std::size_t end = P.Cut ? P.Items.back().Offset : SIZE_MAX;
+    receipt.Trace = FPrinter.TakeTrace(end);
+    // Each was logged as it came; the receipt does not keep them.
+    FPrinter.TakeWarnings(end);
     const std::string png = stem + ".png";
     const Bitmap picture = RenderPage(P, FPrinter.Model().Width, Fonts::Shared());
     if (picture.Truncated && FLog)

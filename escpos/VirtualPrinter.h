@@ -46,9 +46,13 @@ public:
     // The file under the folder that keeps the NV memory (graphics and bit images) between runs,
     // as the commands that define it.
     static constexpr const char* NvFile = "nv-memory.bin";
+    // The most one receipt holds in trace entries, warnings and paper items together: far more
+    // than a till prints, so only a stream of junk reaches it, and is cut off there with a note.
+    static constexpr std::size_t MaxReceiptHeld = 5000;
 
     // Receipts go to a folder of their own, or one shared with printers on other lines. The NV
-    // memory a run before left in the folder is loaded.
+    // memory a run before left in the folder is loaded; a change is written back once the run
+    // of definitions that made it ends (the next other command, the connection's end, Finish).
     VirtualPrinter(Profile Model, std::string Folder, LogLine Log);
     VirtualPrinter(Profile Model, std::shared_ptr<ReceiptFolder> Folder, LogLine Log);
 
@@ -68,13 +72,17 @@ public:
 
     // The pictures written so far.
     const std::vector<std::string>& Written() const { return FWritten; }
+    // What the printer holds for the paper not yet filed.
+    const Printer& State() const { return FPrinter; }
 
     // Told of every receipt once it is filed.
     std::function<void(const FiledReceipt& R)> OnFiled;
 
 private:
+    void Apply(const Command& C);
     void File(const Page& P);
     void LoadNv();
+    // Writes the NV memory aside and renames it over the file, when it changed since.
     void SaveNv();
 
     std::mutex FLock; // the line's thread feeds, the levers move from another

@@ -165,3 +165,53 @@ TEST(Pictures, HriTextGoesWhereGsHPutsIt) {
 }
 
 } // namespace
+
+TEST(Pictures, NvMemoryHoldsWhatThePrintersDoesAndRefusesMore) {
+    // The TM-T88's NV area: 256 KB of graphics and bit images together.
+    auto define = [](const char* Key, int X, int Y) {
+        const std::string data(std::size_t((X + 7) / 8) * std::size_t(Y), '\x55');
+        std::string length;
+        for (std::size_t n = 11 + data.size(), i = 0; i < 4; ++i, n >>= 8)
+            length += static_cast<char>(n & 0xFF);
+        return "\x1D"
+               "8L" +
+               length + "0C0" + Key + "\x01" + Le16(X) + Le16(Y) + "1" + data;
+    };
+    auto bitImage = [](int X, int Y) {
+        return "\x1Cq\x01"s + Le16(X) + Le16(Y) + std::string(std::size_t(X * Y * 8), '\x0F');
+    };
+    const struct {
+        std::string Bytes;
+        std::vector<int> Widths; // of the NV graphics kept, by key
+        std::size_t BitImages;
+        bool Refused;
+    } cases[] = {
+        {define("A1", 1024, 2048), {1024}, 0, false},
+        {define("A1", 1024, 2048) + define("A2", 8, 1), {1024}, 0, true},
+        // A key defined again gives its room back first; so does deleting.
+        {define("A1", 1024, 2048) + define("A1", 16, 1) + define("A2", 8, 1), {16, 8}, 0, false},
+        {define("A1", 1024, 2048) +
+             "\x1D(L\x02\x00"
+             "0A"s +
+             define("A2", 8, 1),
+         {8},
+         0,
+         false},
+        {define("A1", 1024, 2047) + bitImage(16, 1), {1024}, 1, false},
+        {define("A1", 1024, 2047) + bitImage(16, 2), {1024}, 0, true},
+        {bitImage(1023, 32) + bitImage(1023, 32) + define("A1", 8, 1), {8}, 1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        const auto printer = Print(c.Bytes);
+        std::vector<int> widths;
+        for (const auto& [key, picture] : printer.Nv().Graphics)
+            widths.push_back(picture.Width);
+        EXPECT_EQ(widths, c.Widths);
+        EXPECT_EQ(printer.Nv().BitImages.size(), c.BitImages);
+        const bool refused = !printer.Warnings().empty() &&
+                             printer.Warnings().back().Message.find("262144 bytes of NV memory") !=
+                                 std::string::npos;
+        EXPECT_EQ(refused, c.Refused);
+    }
+}

@@ -88,3 +88,75 @@ TEST_F(VirtualPrinterTest, AFolderItCannotWriteIsAnError) {
 }
 
 } // namespace
+
+TEST_F(VirtualPrinterTest, OfflineItPrintsAndFilesNothingButStillAnswers) {
+    using Paper = escpos::Sensors::Paper;
+    const struct {
+        Paper Roll;
+        bool CoverOpen;
+        std::size_t Filed;
+    } cases[] = {
+        {Paper::End, false, 0},
+        {Paper::Ok, true, 0},
+        {Paper::NearEnd, false, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.Roll) * 2 + c.CoverOpen);
+        const fs::path folder = Dir / std::to_string(static_cast<int>(c.Roll) * 2 + c.CoverOpen);
+        fs::create_directories(folder);
+        escpos::VirtualPrinter printer(*escpos::FindProfile("standard"), folder.string(), nullptr);
+        printer.SetSensors({c.Roll, c.CoverOpen});
+        // DLE EOT 1 is answered offline too: the fixed bits, and bit 3 when offline.
+        EXPECT_EQ(printer.Feed("\x1B@Total\n\x1DV1\x10\x04\x01"),
+                  std::string(1, c.Filed ? '\x16' : '\x1E'));
+        printer.Finish();
+        EXPECT_EQ(printer.Written().size(), c.Filed);
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()),
+                  static_cast<long>(c.Filed * 2));
+    }
+}
+
+TEST_F(VirtualPrinterTest, NvMemoryIsWrittenOnceABatchOfDefinitionsEnds) {
+    const fs::path file = Dir / escpos::VirtualPrinter::NvFile;
+    escpos::VirtualPrinter printer(*escpos::FindProfile("standard"), Dir.string(), nullptr);
+    // Twenty logos, each in a write of its own, as a slow line brings them.
+    for (char key = 'a'; key < 'a' + 20; ++key) {
+        printer.Feed(std::string("\x1D(L\x0D\x00"
+                                 "0C0L",
+                                 9) +
+                     key +
+                     std::string("\x01\x08\x00\x02\x00"
+                                 "1\xF0\x0F",
+                                 8));
+        EXPECT_FALSE(fs::exists(file)) << key;
+    }
+    printer.Feed("\x1B@");
+    EXPECT_EQ(
+        escpos::PrintAll(ReadFile(file), *escpos::FindProfile("standard")).Nv().Graphics.size(),
+        20u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(VirtualPrinterTest, AFiledReceiptLeavesNothingBehindAndOneReceiptHoldsABoundedAmount) {
+    escpos::VirtualPrinter printer(*escpos::FindProfile("standard"), Dir.string(), nullptr);
+    std::string junk;
+    for (int n = 0; n < 50; ++n)
+        junk += "\x1B\xFF";
+    for (int n = 0; n < 100; ++n)
+        printer.Feed(junk + "x\n\x1DV0");
+    ASSERT_EQ(printer.Written().size(), 100u);
+    EXPECT_TRUE(printer.State().Warnings().empty());
+    EXPECT_EQ(printer.State().Trace().capacity(), 0u);
+
+    // A receipt that never ends is cut off at the limit, each part with a note saying so.
+    std::string flood;
+    const std::size_t limit = escpos::VirtualPrinter::MaxReceiptHeld;
+    for (std::size_t n = 0; n < limit * 3; ++n)
+        flood += "\x1B\xFF";
+    printer.Feed(flood);
+    // Each junk command holds a trace entry and a warning: six parts.
+    EXPECT_GE(printer.Written().size(), 105u);
+    EXPECT_LE(printer.Written().size(), 106u);
+    EXPECT_LE(printer.State().Warnings().size() + printer.State().Trace().size(), limit);
+    EXPECT_NE(ReadFile(Dir / "receipt-0101.txt").find("[cut off: "), std::string::npos);
+}
