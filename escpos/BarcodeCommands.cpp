@@ -223,11 +223,7 @@ std::string Printer::PrintBarcode(const Command& C) {
             for (int d = 0; d < module; ++d)
                 for (int y = 0; y < bars.Height; ++y)
                     bars.Set(static_cast<int>(x) * module + d, y);
-    int left = FState.LeftMargin;
-    if (FState.Justification == 1)
-        left += (Room() - width) / 2;
-    else if (FState.Justification == 2)
-        left += Room() - width;
+    const int left = FState.LeftMargin + JustifiedOffset(FState.Justification, Room(), width);
     if (FState.HriPosition & 1)
         PrintHri(C.Offset, drawing.Hri, left, width);
     const std::string label = "[" + BarcodeName(type) + " \"" + Readable(drawing.Shown) + "\"]";
