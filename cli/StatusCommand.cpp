@@ -74,7 +74,7 @@ std::string StatusText(const std::string& Port, const console::TPrinterStatus& S
     out += "\n";
     // One line per fact; a status byte no printer sends is shown raw instead of its facts.
     bool rawShown[4] = {};
-    for (const TFactWords& line : FactWords) {
+    for (const FactWording& line : FactWords) {
         if (!line.Label)
             continue;
         const int n = receipt::StatusBitsOf(line.Fact).RealTime.Byte;
@@ -98,7 +98,7 @@ std::string StatusText(const std::string& Port, const console::TPrinterStatus& S
             out += std::string(label) + ": " + HexByte(**value) + "\n";
     if (const auto type = Status.Type()) {
         std::string bits;
-        for (const TTypeWords& words : TypeWords)
+        for (const TypeWording& words : TypeWords)
             bits += std::string(bits.empty() ? "  " : ", ") + words.Label + ": " +
                     (*type.*words.Bit ? "yes" : "no");
         out += bits + "\n";

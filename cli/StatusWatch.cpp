@@ -61,21 +61,21 @@ std::string WatchText(const std::string& Time, const std::string& Port,
         out += "offline (" + Joined(causes, ", ") + ")";
     else
         out += "offline";
-    auto fact = [&f](receipt::EStatusFact Fact) {
+    auto fact = [&f](receipt::StatusFact Fact) {
         const std::optional<bool>& value = f.*console::FactField(Fact);
-        const TFactWords& words = WordsOf(Fact);
+        const FactWording& words = WordsOf(Fact);
         return std::string(value ? (*value ? words.Yes : words.No) : "unknown");
     };
     auto paper = [](const std::optional<bool>& Value) {
         return std::string(Value ? (*Value ? "near end" : "ok") : "unknown");
     };
-    using enum receipt::EStatusFact;
+    using enum receipt::StatusFact;
     out += "; cover " + fact(CoverOpen) + ", paper " +
            (f.PaperEnd.value_or(false) ? "end" : paper(f.PaperNearEnd)) + ", drawer pin 3 " +
            fact(DrawerPin3High);
     // The error status (DLE EOT 3) names each error there is.
     std::vector<std::string> errors;
-    for (const TFactWords& words : FactWords)
+    for (const FactWording& words : FactWords)
         if (receipt::StatusBitsOf(words.Fact).RealTime.Byte == 3 &&
             (f.*console::FactField(words.Fact)).value_or(false))
             errors.emplace_back(words.Label);

@@ -4,9 +4,9 @@
 
 namespace cli {
 
-using enum receipt::EStatusFact;
+using enum receipt::StatusFact;
 
-const TFactWords FactWords[receipt::StatusFactCount] = {
+constexpr FactWording FactWords[receipt::StatusFactCount] = {
     {Online, nullptr, "online", "offline", "online", nullptr},
     {CoverOpen, "cover", "open", "closed", "cover_open", "cover open"},
     {FeedButtonPressed, "paper feed button", "pressed", "not pressed", "paper_feed_button",
@@ -24,17 +24,19 @@ const TFactWords FactWords[receipt::StatusFactCount] = {
     {PaperEnd, "paper end", "yes", "no", "paper_end", nullptr},
 };
 
-const TFactWords& WordsOf(receipt::EStatusFact Fact) {
+static_assert(receipt::InFactOrder(FactWords), "the table is indexed by StatusFact");
+
+const FactWording& WordsOf(receipt::StatusFact Fact) {
     return FactWords[static_cast<std::size_t>(Fact)];
 }
 
-const TTypeWords TypeWords[2] = {
+const TypeWording TypeWords[2] = {
     {&console::TPrinterType::TwoByteCharacters, "two-byte characters", "two_byte_characters"},
     {&console::TPrinterType::Autocutter, "autocutter", "autocutter"}};
 
 std::vector<std::string> OfflineCauses(const console::TStatusFacts& F) {
     std::vector<std::string> causes;
-    for (const TFactWords& words : FactWords) {
+    for (const FactWording& words : FactWords) {
         if (!words.OfflineCause)
             continue;
         std::optional<bool> fact = F.*console::FactField(words.Fact);
@@ -88,7 +90,7 @@ std::string FactsJson(const console::TStatusFacts& F) {
     for (std::size_t i = 0; i < causes.size(); ++i)
         out += (i ? ", " : "") + Quoted(causes[i]);
     out += "]";
-    for (const TFactWords& words : FactWords)
+    for (const FactWording& words : FactWords)
         if (words.Json && words.Fact != Online)
             out += std::string(", \"") + words.Json +
                    "\": " + JsonBool(F.*console::FactField(words.Fact));
@@ -99,7 +101,7 @@ std::string TypeJson(const std::optional<console::TPrinterType>& Type) {
     if (!Type)
         return "null";
     std::string out;
-    for (const TTypeWords& words : TypeWords)
+    for (const TypeWording& words : TypeWords)
         out += std::string(out.empty() ? "{\"" : ", \"") + words.Json +
                "\": " + (*Type.*words.Bit ? "true" : "false");
     return out + "}";

@@ -12,25 +12,25 @@
 namespace cli {
 
 // How `status` and its JSON name a fact.
-struct TFactWords {
-    receipt::EStatusFact Fact;
+struct FactWording {
+    receipt::StatusFact Fact;
     const char* Label; // its line in `status`; null where it has none
     const char* Yes;
     const char* No;
     const char* Json;         // its key; null where it has none
     const char* OfflineCause; // the cause it makes when so; null where it makes none
 };
-// Indexed by receipt::EStatusFact, in the order the text and the JSON list them.
-extern const TFactWords FactWords[receipt::StatusFactCount];
-const TFactWords& WordsOf(receipt::EStatusFact Fact);
+// Indexed by receipt::StatusFact, in the order the text and the JSON list them.
+extern const FactWording FactWords[receipt::StatusFactCount];
+const FactWording& WordsOf(receipt::StatusFact Fact);
 
 // What the type ID's bits say, as `status` and its JSON name them.
-struct TTypeWords {
+struct TypeWording {
     bool console::TPrinterType::*Bit;
     const char* Label;
     const char* Json;
 };
-extern const TTypeWords TypeWords[2];
+extern const TypeWording TypeWords[2];
 
 // Why an offline printer is offline: cover, feed button, paper end, error.
 std::vector<std::string> OfflineCauses(const console::TStatusFacts& F);

@@ -126,8 +126,8 @@ bool IsStatusByte(std::uint8_t Byte) {
     return (Byte & receipt::StatusMarkMask) == receipt::RealTimeStatusMark;
 }
 
-std::optional<bool> TStatusFacts::*FactField(receipt::EStatusFact Fact) {
-    // In the order of receipt::EStatusFact.
+std::optional<bool> TStatusFacts::*FactField(receipt::StatusFact Fact) {
+    // In the order of receipt::StatusFact.
     static constexpr std::optional<bool> TStatusFacts::*Fields[receipt::StatusFactCount] = {
         &TStatusFacts::Online,
         &TStatusFacts::CoverOpen,
@@ -145,10 +145,10 @@ std::optional<bool> TStatusFacts::*FactField(receipt::EStatusFact Fact) {
     return Fields[static_cast<std::size_t>(Fact)];
 }
 
-void ReadStatusByte(receipt::TStatusBit receipt::TStatusBits::*Answer, int N, std::uint8_t Byte,
+void ReadStatusByte(receipt::StatusBit receipt::StatusFactBits::*Answer, int N, std::uint8_t Byte,
                     TStatusFacts& Facts) {
-    for (const receipt::TStatusBits& row : receipt::StatusBitTable)
-        if (const receipt::TStatusBit& bit = row.*Answer; bit.Byte == N)
+    for (const receipt::StatusFactBits& row : receipt::StatusBitTable)
+        if (const receipt::StatusBit& bit = row.*Answer; bit.Byte == N)
             Facts.*FactField(row.Fact) = ((Byte & bit.Mask) != 0) != row.SetWhenNot;
 }
 
@@ -160,11 +160,11 @@ TStatusFacts TPrinterStatus::Facts() const {
             continue;
         // The paper sensors report both bits of a pair or neither.
         bool whole = true;
-        for (const receipt::TStatusBits& row : receipt::StatusBitTable)
+        for (const receipt::StatusFactBits& row : receipt::StatusBitTable)
             if (const auto mask = row.RealTime.Mask; row.RealTime.Byte == n)
                 whole = whole && ((*b & mask) == 0 || (*b & mask) == mask);
         if (whole)
-            ReadStatusByte(&receipt::TStatusBits::RealTime, n, *b, f);
+            ReadStatusByte(&receipt::StatusFactBits::RealTime, n, *b, f);
     }
     return f;
 }

@@ -47,9 +47,9 @@ struct TStatusFacts {
 };
 
 // The field that holds Fact.
-std::optional<bool> TStatusFacts::*FactField(receipt::EStatusFact Fact);
+std::optional<bool> TStatusFacts::*FactField(receipt::StatusFact Fact);
 // Takes the facts byte N (1 to 4) of an answer tells, its bits where Answer says.
-void ReadStatusByte(receipt::TStatusBit receipt::TStatusBits::*Answer, int N, std::uint8_t Byte,
+void ReadStatusByte(receipt::StatusBit receipt::StatusFactBits::*Answer, int N, std::uint8_t Byte,
                     TStatusFacts& Facts);
 
 // What the type ID (GS I 2) says of the printer.

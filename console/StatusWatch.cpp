@@ -55,7 +55,7 @@ private:
 
 // Whether the facts both kinds of status tell are the same, to see whether anything changed.
 bool SameTold(const TStatusFacts& A, const TStatusFacts& B) {
-    for (const receipt::TStatusBits& row : receipt::StatusBitTable)
+    for (const receipt::StatusFactBits& row : receipt::StatusBitTable)
         if (row.RealTime.Byte && row.Automatic.Byte &&
             A.*FactField(row.Fact) != B.*FactField(row.Fact))
             return false;
@@ -75,7 +75,8 @@ bool IsAsbFirstByte(std::uint8_t Byte) {
 TStatusFacts AsbFacts(const std::array<std::uint8_t, 4>& B) {
     TStatusFacts f;
     for (int n = 1; n <= 4; ++n)
-        ReadStatusByte(&receipt::TStatusBits::Automatic, n, B[static_cast<std::size_t>(n - 1)], f);
+        ReadStatusByte(&receipt::StatusFactBits::Automatic, n, B[static_cast<std::size_t>(n - 1)],
+                       f);
     f.ErrorOccurred =
         *f.RecoverableError || *f.CutterError || *f.UnrecoverableError || *f.AutoRecoverableError;
     return f;

@@ -57,8 +57,8 @@ std::string OfflineCauses(const Sensors& S) {
     return out;
 }
 
-bool SensorsSay(const Sensors& S, receipt::EStatusFact Fact) {
-    using enum receipt::EStatusFact;
+bool SensorsSay(const Sensors& S, receipt::StatusFact Fact) {
+    using enum receipt::StatusFact;
     switch (Fact) {
     case Online:
         return !S.Offline();
@@ -84,8 +84,8 @@ std::string Printer::AutoStatus() const {
     std::string bytes;
     for (int n = 1; n <= 4; ++n)
         bytes += static_cast<char>(receipt::StatusByte(
-            &receipt::TStatusBits::Automatic, n, n == 1 ? receipt::AutomaticStatusMark : 0,
-            [this](receipt::EStatusFact F) { return SensorsSay(FSensors, F); }));
+            &receipt::StatusFactBits::Automatic, n, n == 1 ? receipt::AutomaticStatusMark : 0,
+            [this](receipt::StatusFact F) { return SensorsSay(FSensors, F); }));
     return bytes;
 }
 

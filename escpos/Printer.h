@@ -193,7 +193,7 @@ struct Sensors {
 // commas; empty while it is online.
 std::string OfflineCauses(const Sensors& S);
 // Whether the sensors make Fact so, for the status answers; no error is ever set.
-bool SensorsSay(const Sensors& S, receipt::EStatusFact Fact);
+bool SensorsSay(const Sensors& S, receipt::StatusFact Fact);
 
 class Printer {
 public:

@@ -8,8 +8,8 @@
 namespace escpos {
 
 std::uint8_t Printer::RealTimeStatusByte(int N) const {
-    return receipt::StatusByte(&receipt::TStatusBits::RealTime, N, receipt::RealTimeStatusMark,
-                               [this](receipt::EStatusFact F) { return SensorsSay(FSensors, F); });
+    return receipt::StatusByte(&receipt::StatusFactBits::RealTime, N, receipt::RealTimeStatusMark,
+                               [this](receipt::StatusFact F) { return SensorsSay(FSensors, F); });
 }
 
 std::string Printer::AnswerStatus(const Command& C) {

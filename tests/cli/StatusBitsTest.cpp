@@ -9,7 +9,7 @@
 
 namespace {
 
-using receipt::EStatusFact;
+using receipt::StatusFact;
 
 TEST(StatusBits, EverySensorReadingComesBackFromRealTimeAndAutomaticStatus) {
     using Paper = escpos::Sensors::Paper;
@@ -38,7 +38,7 @@ TEST(StatusBits, EverySensorReadingComesBackFromRealTimeAndAutomaticStatus) {
                 asb[i] = static_cast<std::uint8_t>(automatic[i]);
             const console::TStatusFacts told = console::AsbFacts(asb);
 
-            for (const receipt::TStatusBits& row : receipt::StatusBitTable) {
+            for (const receipt::StatusFactBits& row : receipt::StatusBitTable) {
                 SCOPED_TRACE(static_cast<int>(row.Fact));
                 const bool so = escpos::SensorsSay(s, row.Fact);
                 EXPECT_EQ(real.*console::FactField(row.Fact), so);
