@@ -24,27 +24,6 @@ struct StatusOptions {
     bool Watch = false;
 };
 
-// One line per fact; a status byte no printer sends is shown raw instead of its facts.
-struct FactLine {
-    int Status; // 1 to 4: the byte it comes from
-    const char* Label;
-    std::optional<bool> console::TStatusFacts::*Fact;
-    const char* Yes;
-    const char* No;
-};
-const FactLine FactLines[] = {
-    {2, "cover", &console::TStatusFacts::CoverOpen, "open", "closed"},
-    {1, "paper feed button", &console::TStatusFacts::FeedButtonPressed, "pressed", "not pressed"},
-    {1, "drawer connector pin 3", &console::TStatusFacts::DrawerPin3High, "high", "low"},
-    {3, "recoverable error", &console::TStatusFacts::RecoverableError, "yes", "none"},
-    {3, "cutter error", &console::TStatusFacts::CutterError, "yes", "none"},
-    {3, "unrecoverable error", &console::TStatusFacts::UnrecoverableError, "yes", "none"},
-    {3, "automatically recoverable error", &console::TStatusFacts::AutoRecoverableError, "yes",
-     "none"},
-    {4, "paper near end", &console::TStatusFacts::PaperNearEnd, "yes", "no"},
-    {4, "paper end", &console::TStatusFacts::PaperEnd, "yes", "no"},
-};
-
 std::string JsonByte(const std::optional<std::uint8_t>& Value) {
     return Value ? Quoted(HexByte(*Value)) : "null";
 }
@@ -93,14 +72,18 @@ std::string StatusText(const std::string& Port, const console::TPrinterStatus& S
     else
         out += "offline, no cause given";
     out += "\n";
+    // One line per fact; a status byte no printer sends is shown raw instead of its facts.
     bool rawShown[4] = {};
-    for (const FactLine& line : FactLines) {
-        const auto& byte = Status.Bytes[static_cast<std::size_t>(line.Status - 1)];
-        if (const auto& fact = facts.*line.Fact) {
+    for (const FactWording& line : FactWords) {
+        if (!line.Label)
+            continue;
+        const int n = receipt::StatusBitsOf(line.Fact).RealTime.Byte;
+        const auto& byte = Status.Bytes[static_cast<std::size_t>(n - 1)];
+        if (const auto& fact = facts.*console::FactField(line.Fact)) {
             out += std::string(line.Label) + ": " + (*fact ? line.Yes : line.No) + "\n";
-        } else if (!rawShown[line.Status - 1]) {
-            rawShown[line.Status - 1] = true;
-            out += "status " + std::to_string(line.Status) + ": " +
+        } else if (!rawShown[n - 1]) {
+            rawShown[n - 1] = true;
+            out += "status " + std::to_string(n) + ": " +
                    (byte ? "raw " + HexByte(*byte) + ", not a status byte a printer sends"
                          : std::string("no answer")) +
                    "\n";
@@ -113,9 +96,13 @@ std::string StatusText(const std::string& Port, const console::TPrinterStatus& S
     for (const auto& [label, value] : ids)
         if (*value)
             out += std::string(label) + ": " + HexByte(**value) + "\n";
-    if (Status.TypeId)
-        out += std::string("  two-byte characters: ") + (*Status.TypeId & 0x01 ? "yes" : "no") +
-               ", autocutter: " + (*Status.TypeId & 0x02 ? "yes" : "no") + "\n";
+    if (const auto type = Status.Type()) {
+        std::string bits;
+        for (const TypeWording& words : TypeWords)
+            bits += std::string(bits.empty() ? "  " : ", ") + words.Label + ": " +
+                    (*type.*words.Bit ? "yes" : "no");
+        out += bits + "\n";
+    }
     for (const console::TIdentityText& text : Status.Texts) {
         std::string label = text.Name;
         for (char& c : label)
@@ -135,7 +122,8 @@ std::string StatusJson(const std::string& Port, const console::TPrinterStatus& S
     out += ", \"raw\": [";
     for (std::size_t i = 0; i < 4; ++i)
         out += (i ? ", " : "") + JsonByte(Status.Bytes[i]);
-    out += "], \"identity\": {\"model_id\": " + JsonByte(Status.ModelId) +
+    out += "], \"printer_type\": " + TypeJson(Status.Type());
+    out += ", \"identity\": {\"model_id\": " + JsonByte(Status.ModelId) +
            ", \"type_id\": " + JsonByte(Status.TypeId) +
            ", \"rom_version\": " + JsonByte(Status.RomVersion);
     for (const console::TIdentityText& text : Status.Texts)

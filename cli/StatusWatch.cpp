@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cstdio>
 #include <ostream>
-#include <utility>
 #include <vector>
 
 namespace cli {
@@ -62,21 +61,24 @@ std::string WatchText(const std::string& Time, const std::string& Port,
         out += "offline (" + Joined(causes, ", ") + ")";
     else
         out += "offline";
-    auto fact = [](const std::optional<bool>& Value, const char* Yes, const char* No) {
-        return std::string(Value ? (*Value ? Yes : No) : "unknown");
+    auto fact = [&f](receipt::StatusFact Fact) {
+        const std::optional<bool>& value = f.*console::FactField(Fact);
+        const FactWording& words = WordsOf(Fact);
+        return std::string(value ? (*value ? words.Yes : words.No) : "unknown");
     };
-    out += "; cover " + fact(f.CoverOpen, "open", "closed") + ", paper " +
-           (f.PaperEnd.value_or(false) ? "end" : fact(f.PaperNearEnd, "near end", "ok")) +
-           ", drawer pin 3 " + fact(f.DrawerPin3High, "high", "low");
+    auto paper = [](const std::optional<bool>& Value) {
+        return std::string(Value ? (*Value ? "near end" : "ok") : "unknown");
+    };
+    using enum receipt::StatusFact;
+    out += "; cover " + fact(CoverOpen) + ", paper " +
+           (f.PaperEnd.value_or(false) ? "end" : paper(f.PaperNearEnd)) + ", drawer pin 3 " +
+           fact(DrawerPin3High);
+    // The error status (DLE EOT 3) names each error there is.
     std::vector<std::string> errors;
-    const std::pair<const std::optional<bool>*, const char*> kinds[] = {
-        {&f.RecoverableError, "recoverable error"},
-        {&f.CutterError, "cutter error"},
-        {&f.UnrecoverableError, "unrecoverable error"},
-        {&f.AutoRecoverableError, "automatically recoverable error"}};
-    for (const auto& [value, words] : kinds)
-        if (value->value_or(false))
-            errors.emplace_back(words);
+    for (const FactWording& words : FactWords)
+        if (receipt::StatusBitsOf(words.Fact).RealTime.Byte == 3 &&
+            (f.*console::FactField(words.Fact)).value_or(false))
+            errors.emplace_back(words.Label);
     return out + ", " + (errors.empty() ? "no error" : Joined(errors, ", ")) + "\n";
 }
 

@@ -1,22 +1,51 @@
 #include "cli/StatusWords.h"
 
 #include <cstdio>
-#include <utility>
 
 namespace cli {
 
+using enum receipt::StatusFact;
+
+constexpr FactWording FactWords[receipt::StatusFactCount] = {
+    {Online, nullptr, "online", "offline", "online", nullptr},
+    {CoverOpen, "cover", "open", "closed", "cover_open", "cover open"},
+    {FeedButtonPressed, "paper feed button", "pressed", "not pressed", "paper_feed_button",
+     nullptr},
+    {FeedingByButton, nullptr, "yes", "no", "feeding_by_button", "paper being fed by the button"},
+    {DrawerPin3High, "drawer connector pin 3", "high", "low", "drawer_pin3_high", nullptr},
+    {StoppedByPaperEnd, nullptr, "yes", "no", nullptr, "paper end"},
+    {ErrorOccurred, nullptr, "yes", "no", nullptr, "error"},
+    {RecoverableError, "recoverable error", "yes", "none", "recoverable_error", nullptr},
+    {CutterError, "cutter error", "yes", "none", "cutter_error", nullptr},
+    {UnrecoverableError, "unrecoverable error", "yes", "none", "unrecoverable_error", nullptr},
+    {AutoRecoverableError, "automatically recoverable error", "yes", "none",
+     "auto_recoverable_error", nullptr},
+    {PaperNearEnd, "paper near end", "yes", "no", "paper_near_end", nullptr},
+    {PaperEnd, "paper end", "yes", "no", "paper_end", nullptr},
+};
+
+static_assert(receipt::InFactOrder(FactWords), "the table is indexed by StatusFact");
+
+const FactWording& WordsOf(receipt::StatusFact Fact) {
+    return FactWords[static_cast<std::size_t>(Fact)];
+}
+
+const TypeWording TypeWords[2] = {
+    {&console::TPrinterType::TwoByteCharacters, "two-byte characters", "two_byte_characters"},
+    {&console::TPrinterType::Autocutter, "autocutter", "autocutter"}};
+
 std::vector<std::string> OfflineCauses(const console::TStatusFacts& F) {
-    // Automatic status back tells paper end, not whether it stopped the printer.
-    const std::optional<bool> stopped = F.StoppedByPaperEnd ? F.StoppedByPaperEnd : F.PaperEnd;
     std::vector<std::string> causes;
-    const std::pair<const std::optional<bool>*, const char*> table[] = {
-        {&F.CoverOpen, "cover open"},
-        {&F.FeedingByButton, "paper being fed by the button"},
-        {&stopped, "paper end"},
-        {&F.ErrorOccurred, "error"}};
-    for (const auto& [fact, words] : table)
-        if (fact->value_or(false))
-            causes.emplace_back(words);
+    for (const FactWording& words : FactWords) {
+        if (!words.OfflineCause)
+            continue;
+        std::optional<bool> fact = F.*console::FactField(words.Fact);
+        // Automatic status back tells paper end, not whether it stopped the printer.
+        if (words.Fact == StoppedByPaperEnd && !fact)
+            fact = F.PaperEnd;
+        if (fact.value_or(false))
+            causes.emplace_back(words.OfflineCause);
+    }
     return causes;
 }
 
@@ -61,20 +90,21 @@ std::string FactsJson(const console::TStatusFacts& F) {
     for (std::size_t i = 0; i < causes.size(); ++i)
         out += (i ? ", " : "") + Quoted(causes[i]);
     out += "]";
-    const std::pair<const char*, const std::optional<bool>*> fields[] = {
-        {"cover_open", &F.CoverOpen},
-        {"paper_feed_button", &F.FeedButtonPressed},
-        {"feeding_by_button", &F.FeedingByButton},
-        {"drawer_pin3_high", &F.DrawerPin3High},
-        {"recoverable_error", &F.RecoverableError},
-        {"cutter_error", &F.CutterError},
-        {"unrecoverable_error", &F.UnrecoverableError},
-        {"auto_recoverable_error", &F.AutoRecoverableError},
-        {"paper_near_end", &F.PaperNearEnd},
-        {"paper_end", &F.PaperEnd}};
-    for (const auto& [name, value] : fields)
-        out += std::string(", \"") + name + "\": " + JsonBool(*value);
+    for (const FactWording& words : FactWords)
+        if (words.Json && words.Fact != Online)
+            out += std::string(", \"") + words.Json +
+                   "\": " + JsonBool(F.*console::FactField(words.Fact));
     return out;
+}
+
+std::string TypeJson(const std::optional<console::TPrinterType>& Type) {
+    if (!Type)
+        return "null";
+    std::string out;
+    for (const TypeWording& words : TypeWords)
+        out += std::string(out.empty() ? "{\"" : ", \"") + words.Json +
+               "\": " + (*Type.*words.Bit ? "true" : "false");
+    return out + "}";
 }
 
 } // namespace cli

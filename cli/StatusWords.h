@@ -11,6 +11,27 @@
 
 namespace cli {
 
+// How `status` and its JSON name a fact.
+struct FactWording {
+    receipt::StatusFact Fact;
+    const char* Label; // its line in `status`; null where it has none
+    const char* Yes;
+    const char* No;
+    const char* Json;         // its key; null where it has none
+    const char* OfflineCause; // the cause it makes when so; null where it makes none
+};
+// Indexed by receipt::StatusFact, in the order the text and the JSON list them.
+extern const FactWording FactWords[receipt::StatusFactCount];
+const FactWording& WordsOf(receipt::StatusFact Fact);
+
+// What the type ID's bits say, as `status` and its JSON name them.
+struct TypeWording {
+    bool console::TPrinterType::*Bit;
+    const char* Label;
+    const char* Json;
+};
+extern const TypeWording TypeWords[2];
+
 // Why an offline printer is offline: cover, feed button, paper end, error.
 std::vector<std::string> OfflineCauses(const console::TStatusFacts& F);
 std::string Joined(const std::vector<std::string>& Parts, const char* Between);
@@ -21,5 +42,7 @@ std::string Quoted(std::string_view Text);
 std::string JsonBool(const std::optional<bool>& Value); // true, false or null
 // `"online": ..., "offline_causes": [...]` and one key per fact, unknown facts null.
 std::string FactsJson(const console::TStatusFacts& F);
+// `{"two_byte_characters": ..., "autocutter": ...}`, or null without a type ID.
+std::string TypeJson(const std::optional<console::TPrinterType>& Type);
 
 } // namespace cli

@@ -123,44 +123,57 @@ private:
 } // namespace
 
 bool IsStatusByte(std::uint8_t Byte) {
-    return (Byte & 0x93) == 0x12;
+    return (Byte & receipt::StatusMarkMask) == receipt::RealTimeStatusMark;
+}
+
+std::optional<bool> TStatusFacts::*FactField(receipt::StatusFact Fact) {
+    // In the order of receipt::StatusFact.
+    static constexpr std::optional<bool> TStatusFacts::*Fields[receipt::StatusFactCount] = {
+        &TStatusFacts::Online,
+        &TStatusFacts::CoverOpen,
+        &TStatusFacts::FeedButtonPressed,
+        &TStatusFacts::FeedingByButton,
+        &TStatusFacts::DrawerPin3High,
+        &TStatusFacts::StoppedByPaperEnd,
+        &TStatusFacts::ErrorOccurred,
+        &TStatusFacts::RecoverableError,
+        &TStatusFacts::CutterError,
+        &TStatusFacts::UnrecoverableError,
+        &TStatusFacts::AutoRecoverableError,
+        &TStatusFacts::PaperNearEnd,
+        &TStatusFacts::PaperEnd};
+    return Fields[static_cast<std::size_t>(Fact)];
+}
+
+void ReadStatusByte(receipt::StatusBit receipt::StatusFactBits::*Answer, int N, std::uint8_t Byte,
+                    TStatusFacts& Facts) {
+    for (const receipt::StatusFactBits& row : receipt::StatusBitTable)
+        if (const receipt::StatusBit& bit = row.*Answer; bit.Byte == N)
+            Facts.*FactField(row.Fact) = ((Byte & bit.Mask) != 0) != row.SetWhenNot;
 }
 
 TStatusFacts TPrinterStatus::Facts() const {
     TStatusFacts f;
-    // The byte of status N when it is one a printer sends.
-    auto valid = [this](int N) -> std::optional<std::uint8_t> {
-        const auto& b = Bytes[static_cast<std::size_t>(N - 1)];
+    for (int n = 1; n <= 4; ++n) {
+        const auto& b = Bytes[static_cast<std::size_t>(n - 1)];
         if (!b || !IsStatusByte(*b))
-            return std::nullopt;
+            continue;
         // The paper sensors report both bits of a pair or neither.
-        if (N == 4 && (((*b & 0x0C) != 0 && (*b & 0x0C) != 0x0C) ||
-                       ((*b & 0x60) != 0 && (*b & 0x60) != 0x60)))
-            return std::nullopt;
-        return b;
-    };
-    if (const auto b = valid(1)) {
-        f.DrawerPin3High = (*b & 0x04) != 0;
-        f.Online = (*b & 0x08) == 0;
-        f.FeedButtonPressed = (*b & 0x40) != 0;
-    }
-    if (const auto b = valid(2)) {
-        f.CoverOpen = (*b & 0x04) != 0;
-        f.FeedingByButton = (*b & 0x08) != 0;
-        f.StoppedByPaperEnd = (*b & 0x20) != 0;
-        f.ErrorOccurred = (*b & 0x40) != 0;
-    }
-    if (const auto b = valid(3)) {
-        f.RecoverableError = (*b & 0x04) != 0;
-        f.CutterError = (*b & 0x08) != 0;
-        f.UnrecoverableError = (*b & 0x20) != 0;
-        f.AutoRecoverableError = (*b & 0x40) != 0;
-    }
-    if (const auto b = valid(4)) {
-        f.PaperNearEnd = (*b & 0x0C) != 0;
-        f.PaperEnd = (*b & 0x60) != 0;
+        bool whole = true;
+        for (const receipt::StatusFactBits& row : receipt::StatusBitTable)
+            if (const auto mask = row.RealTime.Mask; row.RealTime.Byte == n)
+                whole = whole && ((*b & mask) == 0 || (*b & mask) == mask);
+        if (whole)
+            ReadStatusByte(&receipt::StatusFactBits::RealTime, n, *b, f);
     }
     return f;
+}
+
+std::optional<TPrinterType> TPrinterStatus::Type() const {
+    if (!TypeId)
+        return std::nullopt;
+    return TPrinterType{(*TypeId & receipt::TypeTwoByteCharacters) != 0,
+                        (*TypeId & receipt::TypeAutocutter) != 0};
 }
 
 TPrinterStatus AskStatus(TPrinterLine& Line, int TimeoutMs) {

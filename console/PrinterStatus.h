@@ -3,6 +3,8 @@
 // at: a byte no printer sends is kept raw and reported.
 #pragma once
 
+#include "receipt/StatusBits.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -44,6 +46,18 @@ struct TStatusFacts {
     std::optional<bool> PaperEnd;
 };
 
+// The field that holds Fact.
+std::optional<bool> TStatusFacts::*FactField(receipt::StatusFact Fact);
+// Takes the facts byte N (1 to 4) of an answer tells, its bits where Answer says.
+void ReadStatusByte(receipt::StatusBit receipt::StatusFactBits::*Answer, int N, std::uint8_t Byte,
+                    TStatusFacts& Facts);
+
+// What the type ID (GS I 2) says of the printer.
+struct TPrinterType {
+    bool TwoByteCharacters = false;
+    bool Autocutter = false;
+};
+
 // One GS I text (65 to 69) the printer gave.
 struct TIdentityText {
     int Number = 0;
@@ -61,6 +75,7 @@ struct TPrinterStatus {
 
     bool Answered() const { return Bytes[0].has_value(); }
     TStatusFacts Facts() const;
+    std::optional<TPrinterType> Type() const; // nullopt without a type ID
 };
 
 // Asks the status and, when the printer says it is online, its identity. A question waits up to

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <tuple>
 
 namespace console {
 
@@ -54,11 +53,13 @@ private:
     int FTimeoutMs;
 };
 
-// The facts both kinds of status tell, to see whether anything changed.
-auto Key(const TStatusFacts& F) {
-    return std::make_tuple(F.Online, F.DrawerPin3High, F.CoverOpen, F.FeedingByButton,
-                           F.RecoverableError, F.CutterError, F.UnrecoverableError,
-                           F.AutoRecoverableError, F.PaperNearEnd, F.PaperEnd);
+// Whether the facts both kinds of status tell are the same, to see whether anything changed.
+bool SameTold(const TStatusFacts& A, const TStatusFacts& B) {
+    for (const receipt::StatusFactBits& row : receipt::StatusBitTable)
+        if (row.RealTime.Byte && row.Automatic.Byte &&
+            A.*FactField(row.Fact) != B.*FactField(row.Fact))
+            return false;
+    return true;
 }
 
 } // namespace
@@ -68,22 +69,16 @@ std::string AsbCommand(std::uint8_t Items) {
 }
 
 bool IsAsbFirstByte(std::uint8_t Byte) {
-    return (Byte & 0x93) == 0x10;
+    return (Byte & receipt::StatusMarkMask) == receipt::AutomaticStatusMark;
 }
 
 TStatusFacts AsbFacts(const std::array<std::uint8_t, 4>& B) {
     TStatusFacts f;
-    f.DrawerPin3High = (B[0] & 0x04) != 0;
-    f.Online = (B[0] & 0x08) == 0;
-    f.CoverOpen = (B[0] & 0x20) != 0;
-    f.FeedingByButton = (B[0] & 0x40) != 0;
-    f.RecoverableError = (B[1] & 0x04) != 0;
-    f.CutterError = (B[1] & 0x08) != 0;
-    f.UnrecoverableError = (B[1] & 0x20) != 0;
-    f.AutoRecoverableError = (B[1] & 0x40) != 0;
-    f.ErrorOccurred = (B[1] & 0x6C) != 0;
-    f.PaperNearEnd = (B[2] & 0x03) != 0;
-    f.PaperEnd = (B[2] & 0x0C) != 0;
+    for (int n = 1; n <= 4; ++n)
+        ReadStatusByte(&receipt::StatusFactBits::Automatic, n, B[static_cast<std::size_t>(n - 1)],
+                       f);
+    f.ErrorOccurred =
+        *f.RecoverableError || *f.CutterError || *f.UnrecoverableError || *f.AutoRecoverableError;
     return f;
 }
 
@@ -121,7 +116,7 @@ TWatchEnd WatchStatus(TPrinterLine& Line, int TimeoutMs, const std::atomic<bool>
     std::vector<std::uint8_t> realTime;
     std::optional<TStatusFacts> last;
     auto tell = [&](const TStatusMessage& M) {
-        if (!last || Key(*last) != Key(M.Facts))
+        if (!last || !SameTold(*last, M.Facts))
             Tell(M);
         last = M.Facts;
     };

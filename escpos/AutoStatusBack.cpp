@@ -57,17 +57,36 @@ std::string OfflineCauses(const Sensors& S) {
     return out;
 }
 
+bool SensorsSay(const Sensors& S, receipt::StatusFact Fact) {
+    using enum receipt::StatusFact;
+    switch (Fact) {
+    case Online:
+        return !S.Offline();
+    case CoverOpen:
+        return S.CoverOpen;
+    case FeedButtonPressed:
+        return S.FeedHeld;
+    case FeedingByButton:
+        return S.Feeding();
+    case DrawerPin3High:
+        return !S.DrawerOpen; // pin 3 is high while the drawer is shut
+    case StoppedByPaperEnd:
+    case PaperEnd:
+        return S.Roll == Sensors::Paper::End;
+    case PaperNearEnd:
+        return S.Roll != Sensors::Paper::Ok; // the near-end sensor sees an end too
+    default:
+        return false;
+    }
+}
+
 std::string Printer::AutoStatus() const {
-    const Sensors& s = FSensors;
-    std::uint8_t first = 0x10;
-    first |= s.DrawerOpen ? 0 : 0x04; // pin 3 high while the drawer is shut
-    first |= s.Offline() ? 0x08 : 0;
-    first |= s.CoverOpen ? 0x20 : 0;
-    first |= s.Feeding() ? 0x40 : 0;
-    const std::uint8_t errors = 0;                                // no error is ever set here
-    std::uint8_t paper = s.Roll != Sensors::Paper::Ok ? 0x03 : 0; // the near-end sensor sees it
-    paper |= s.Roll == Sensors::Paper::End ? 0x0C : 0;
-    return {static_cast<char>(first), static_cast<char>(errors), static_cast<char>(paper), '\0'};
+    std::string bytes;
+    for (int n = 1; n <= 4; ++n)
+        bytes += static_cast<char>(receipt::StatusByte(
+            &receipt::StatusFactBits::Automatic, n, n == 1 ? receipt::AutomaticStatusMark : 0,
+            [this](receipt::StatusFact F) { return SensorsSay(FSensors, F); }));
+    return bytes;
 }
 
 void Printer::SetSensors(Sensors S) {

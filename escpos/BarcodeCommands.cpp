@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
+#include <utility>
 
 namespace escpos {
 
@@ -47,60 +49,74 @@ struct Checked {
     std::string Data, Error;
 };
 
-// What the printer checks of data in range (ReadBarcode took the bytes), and the library's name
-// for what passes.
-Checked Check(int Type, const std::string& Data) {
+Checked Passed(int Symbology, std::string Data, std::string Error = {}) {
     Checked c;
-    c.Data = Data;
-    const std::size_t k = Data.size();
-    switch (Type) {
-    case 0:
-        c.Request.Symbology = k == 12 ? BARCODE_UPCA_CHK : BARCODE_UPCA;
-        break;
-    case 1:
-        c.Request.Symbology = k == 8 ? BARCODE_UPCE_CHK : BARCODE_UPCE;
-        if (k > 6 && Data[0] != '0')
-            c.Error = "the number system must be 0";
-        else if (k >= 11) {
-            // The UPC-A form: the printer suppresses its zeros, and checks a check digit given.
-            const std::string e = ZeroSuppressed(Data);
-            if (e.empty())
-                c.Error = "this UPC-A number has no UPC-E form";
-            c.Data = "0" + e + (k == 12 ? Data.substr(11) : "");
-            c.Request.Symbology = k == 12 ? BARCODE_UPCE_CHK : BARCODE_UPCE;
-            if (k == 12 && UpcCheckDigit(std::string_view(Data).substr(0, 11)) != Data[11])
-                c.Error = "the check digit is wrong";
-        }
-        break;
-    case 2:
-    case 3:
-        c.Request.Symbology = k == 13 || k == 8 ? BARCODE_EANX_CHK : BARCODE_EANX;
-        break;
-    case 4:
-        if (Data.empty())
-            c.Error = "no characters between the start and stop";
-        c.Request.Symbology = BARCODE_CODE39;
-        break;
-    case 5:
-        if (Data.empty())
-            c.Error = "no pair of digits";
-        c.Request.Symbology = BARCODE_C25INTER;
-        break;
-    case 6: {
-        std::transform(c.Data.begin(), c.Data.end(), c.Data.begin(),
-                       [](char x) { return static_cast<char>(std::toupper(x)); });
-        auto startStop = [](char x) { return x >= 'A' && x <= 'D'; };
-        if (k < 2 || !startStop(c.Data.front()) || !startStop(c.Data.back()))
-            c.Error = "it must start and stop with A, B, C or D";
-        else if (std::any_of(c.Data.begin() + 1, c.Data.end() - 1, startStop))
-            c.Error = "A, B, C and D only start and stop it";
-        c.Request.Symbology = BARCODE_CODABAR;
-        break;
-    }
-    default: // CODE93
-        c.Request.Symbology = BARCODE_CODE93;
-    }
+    c.Request.Symbology = Symbology;
+    c.Data = std::move(Data);
+    c.Error = std::move(Error);
     return c;
+}
+
+// One checker for each symbology: what the printer checks of data in range (ReadBarcode took the
+// bytes), and the library's name for what passes.
+Checked CheckUpcA(const std::string& Data) {
+    return Passed(Data.size() == 12 ? BARCODE_UPCA_CHK : BARCODE_UPCA, Data);
+}
+
+Checked CheckUpcE(const std::string& Data) {
+    const std::size_t k = Data.size();
+    if (k > 6 && Data[0] != '0')
+        return Passed(k == 8 ? BARCODE_UPCE_CHK : BARCODE_UPCE, Data,
+                      "the number system must be 0");
+    if (k < 11)
+        return Passed(k == 8 ? BARCODE_UPCE_CHK : BARCODE_UPCE, Data);
+    // The UPC-A form: the printer suppresses its zeros, and checks a check digit given.
+    const std::string e = ZeroSuppressed(Data);
+    std::string error = e.empty() ? "this UPC-A number has no UPC-E form" : "";
+    if (k == 12 && UpcCheckDigit(std::string_view(Data).substr(0, 11)) != Data[11])
+        error = "the check digit is wrong";
+    return Passed(k == 12 ? BARCODE_UPCE_CHK : BARCODE_UPCE,
+                  "0" + e + (k == 12 ? Data.substr(11) : ""), error);
+}
+
+Checked CheckEan(const std::string& Data) {
+    const std::size_t k = Data.size();
+    return Passed(k == 13 || k == 8 ? BARCODE_EANX_CHK : BARCODE_EANX, Data);
+}
+
+Checked CheckCode39(const std::string& Data) {
+    return Passed(BARCODE_CODE39, Data,
+                  Data.empty() ? "no characters between the start and stop" : "");
+}
+
+Checked CheckItf(const std::string& Data) {
+    return Passed(BARCODE_C25INTER, Data, Data.empty() ? "no pair of digits" : "");
+}
+
+Checked CheckCodabar(const std::string& Data) {
+    std::string upper = Data;
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](char x) { return static_cast<char>(std::toupper(x)); });
+    auto startStop = [](char x) { return x >= 'A' && x <= 'D'; };
+    std::string error;
+    if (upper.size() < 2 || !startStop(upper.front()) || !startStop(upper.back()))
+        error = "it must start and stop with A, B, C or D";
+    else if (std::any_of(upper.begin() + 1, upper.end() - 1, startStop))
+        error = "A, B, C and D only start and stop it";
+    return Passed(BARCODE_CODABAR, std::move(upper), std::move(error));
+}
+
+Checked CheckCode93(const std::string& Data) {
+    return Passed(BARCODE_CODE93, Data);
+}
+
+// GS k's types 0 to 6; any other the decoder lets through is CODE93.
+Checked Check(int Type, const std::string& Data) {
+    using Checker = Checked (*)(const std::string&);
+    static constexpr Checker Checkers[] = {CheckUpcA,   CheckUpcE, CheckEan,    CheckEan,
+                                           CheckCode39, CheckItf,  CheckCodabar};
+    constexpr int count = static_cast<int>(std::size(Checkers));
+    return Type >= 0 && Type < count ? Checkers[Type](Data) : CheckCode93(Data);
 }
 
 // The modules of a code whose data the printer took, its human-readable line, and the data it
@@ -223,11 +239,7 @@ std::string Printer::PrintBarcode(const Command& C) {
             for (int d = 0; d < module; ++d)
                 for (int y = 0; y < bars.Height; ++y)
                     bars.Set(static_cast<int>(x) * module + d, y);
-    int left = FState.LeftMargin;
-    if (FState.Justification == 1)
-        left += (Room() - width) / 2;
-    else if (FState.Justification == 2)
-        left += Room() - width;
+    const int left = FState.LeftMargin + JustifiedOffset(FState.Justification, Room(), width);
     if (FState.HriPosition & 1)
         PrintHri(C.Offset, drawing.Hri, left, width);
     const std::string label = "[" + BarcodeName(type) + " \"" + Readable(drawing.Shown) + "\"]";

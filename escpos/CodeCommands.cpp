@@ -37,87 +37,98 @@ std::string Shown(std::string_view Data) {
     return Data.size() > 40 ? out + "..." : out;
 }
 
+// The data of function 80 (store), after cn fn m.
+std::string Stored(std::string_view Body) {
+    return std::string(Body.substr(std::min<std::size_t>(3, Body.size())));
+}
+
+// A setting that takes n from Low to High, less Base, into Field and says Took(); any other n is
+// ignored, and "What n: ignored" says so.
+template <typename Words>
+std::string Setting(int& Field, std::uint8_t N, int Low, int High, int Base, const char* What,
+                    Words Took) {
+    if (N < Low || N > High)
+        return Format("%s %u: ignored", What, N);
+    Field = N - Base;
+    return Took();
+}
+
+// QR Code's settings and its store (fn 65 to 80); printing (81) is the printer's.
+std::string QrSetting(PrinterState& S, std::uint8_t Fn, std::uint8_t N, std::string_view Body) {
+    switch (Fn) {
+    case 65:
+        return Setting(S.QrModel, N, 49, 51, 48, "QR model", [N] {
+            return Format("QR %s", N == 51 ? "Micro QR" : N == 49 ? "model 1" : "model 2");
+        });
+    case 67:
+        return Setting(S.QrModule, N, 1, 16, 0, "QR module size",
+                       [N] { return Format("QR module %u dots", N); });
+    case 69:
+        return Setting(S.QrLevel, N, 48, 51, 48, "QR error correction",
+                       [&S] { return Format("QR error correction %c", "LMQH"[S.QrLevel]); });
+    case 80:
+        S.QrData = Stored(Body);
+        return Format("store %zu bytes for QR", S.QrData->size());
+    default:
+        return Format("QR function %u: understood, not acted on", Fn);
+    }
+}
+
+// PDF417's error correction (fn 69): a level (m 48), or a share of the data (m 49).
+std::string PdfErrorCorrection(PrinterState& S, std::uint8_t M, std::uint8_t Level) {
+    if (M == 48 && Level >= 48 && Level <= 56) {
+        S.PdfLevel = Level - 48;
+        return Format("PDF417 error correction level %d", S.PdfLevel);
+    }
+    if (M == 49 && Level >= 1 && Level <= 40) {
+        S.PdfLevel = -1;
+        S.PdfRatio = Level;
+        return Format("PDF417 error correction %d0%% of the data", Level);
+    }
+    return Format("PDF417 error correction %u %u: ignored", M, Level);
+}
+
+// PDF417's settings and its store (fn 65 to 80); printing (81) is the printer's.
+std::string PdfSetting(PrinterState& S, std::uint8_t Fn, std::uint8_t N, std::string_view Body) {
+    switch (Fn) {
+    case 65:
+        return Setting(S.PdfColumns, N, 0, 30, 0, "PDF417 columns", [N] {
+            return N ? Format("PDF417 %u columns", N) : std::string("PDF417 columns automatic");
+        });
+    case 66: // 0 is automatic; a number of rows is 3 to 90
+        return Setting(S.PdfRows, N, N ? 3 : 0, 90, 0, "PDF417 rows", [N] {
+            return N ? Format("PDF417 %u rows", N) : std::string("PDF417 rows automatic");
+        });
+    case 67:
+        return Setting(S.PdfModule, N, 2, 8, 0, "PDF417 module width",
+                       [N] { return Format("PDF417 module %u dots", N); });
+    case 68:
+        return Setting(S.PdfRowHeight, N, 2, 8, 0, "PDF417 row height",
+                       [N] { return Format("PDF417 row height %u modules", N); });
+    case 69:
+        return PdfErrorCorrection(S, N, At(Body, 3));
+    case 70:
+        S.PdfTruncated = N == 1;
+        return S.PdfTruncated ? "PDF417 truncated" : "PDF417 standard";
+    case 80:
+        S.PdfData = Stored(Body);
+        return Format("store %zu bytes for PDF417", S.PdfData->size());
+    default:
+        return Format("PDF417 function %u: understood, not acted on", Fn);
+    }
+}
+
 } // namespace
 
 // Body: cn fn and the function's parameters.
 std::string Printer::TwoDimensionalCode(const Command& C, std::string_view Body) {
     const std::uint8_t cn = At(Body, 0), fn = At(Body, 1);
-    const std::uint8_t n = At(Body, 2);
     if (Body.size() < 2)
         return Refuse(C, "no function given");
-    if (cn == 49) { // QR Code
-        switch (fn) {
-        case 65:
-            if (n < 49 || n > 51)
-                return Format("QR model %u: ignored", n);
-            FState.QrModel = n - 48;
-            return Format("QR %s", n == 51 ? "Micro QR" : n == 49 ? "model 1" : "model 2");
-        case 67:
-            if (n < 1 || n > 16)
-                return Format("QR module size %u: ignored", n);
-            FState.QrModule = n;
-            return Format("QR module %u dots", n);
-        case 69:
-            if (n < 48 || n > 51)
-                return Format("QR error correction %u: ignored", n);
-            FState.QrLevel = n - 48;
-            return Format("QR error correction %c", "LMQH"[n - 48]);
-        case 80:
-            FState.QrData = std::string(Body.substr(std::min<std::size_t>(3, Body.size())));
-            return Format("store %zu bytes for QR", FState.QrData->size());
-        case 81:
-            return PrintQrCode(C);
-        default:
-            return Format("QR function %u: understood, not acted on", fn);
-        }
-    }
-    if (cn == 48) { // PDF417
-        switch (fn) {
-        case 65:
-            if (n > 30)
-                return Format("PDF417 columns %u: ignored", n);
-            FState.PdfColumns = n;
-            return n ? Format("PDF417 %u columns", n) : "PDF417 columns automatic";
-        case 66:
-            if (n != 0 && (n < 3 || n > 90))
-                return Format("PDF417 rows %u: ignored", n);
-            FState.PdfRows = n;
-            return n ? Format("PDF417 %u rows", n) : "PDF417 rows automatic";
-        case 67:
-            if (n < 2 || n > 8)
-                return Format("PDF417 module width %u: ignored", n);
-            FState.PdfModule = n;
-            return Format("PDF417 module %u dots", n);
-        case 68:
-            if (n < 2 || n > 8)
-                return Format("PDF417 row height %u: ignored", n);
-            FState.PdfRowHeight = n;
-            return Format("PDF417 row height %u modules", n);
-        case 69: {
-            const std::uint8_t level = At(Body, 3);
-            if (n == 48 && level >= 48 && level <= 56) {
-                FState.PdfLevel = level - 48;
-                return Format("PDF417 error correction level %d", FState.PdfLevel);
-            }
-            if (n == 49 && level >= 1 && level <= 40) {
-                FState.PdfLevel = -1;
-                FState.PdfRatio = level;
-                return Format("PDF417 error correction %d0%% of the data", level);
-            }
-            return Format("PDF417 error correction %u %u: ignored", n, level);
-        }
-        case 70:
-            FState.PdfTruncated = n == 1;
-            return FState.PdfTruncated ? "PDF417 truncated" : "PDF417 standard";
-        case 80:
-            FState.PdfData = std::string(Body.substr(std::min<std::size_t>(3, Body.size())));
-            return Format("store %zu bytes for PDF417", FState.PdfData->size());
-        case 81:
-            return PrintPdf417(C);
-        default:
-            return Format("PDF417 function %u: understood, not acted on", fn);
-        }
-    }
+    if (cn == 49) // QR Code
+        return fn == 81 ? PrintQrCode(C) : QrSetting(FState, fn, At(Body, 2), Body);
+    if (cn == 48) // PDF417
+        return fn == 81 ? PrintPdf417(C) : PdfSetting(FState, fn, At(Body, 2), Body);
     return Format("2D code %u function %u: understood, not drawn", cn, fn);
 }
 

@@ -75,11 +75,7 @@ std::string Printer::PrintPicture(const Command& C, Bitmap Picture, const std::s
     Item image;
     image.What = Item::Image;
     image.Offset = C.Offset;
-    image.Indent = FState.LeftMargin;
-    if (FState.Justification == 1)
-        image.Indent += (room - Picture.Width) / 2;
-    else if (FState.Justification == 2)
-        image.Indent += room - Picture.Width;
+    image.Indent = FState.LeftMargin + JustifiedOffset(FState.Justification, room, Picture.Width);
     image.Advance = Picture.Height;
     image.Text = Label;
     image.Picture = std::make_shared<const Bitmap>(std::move(Picture));

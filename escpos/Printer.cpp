@@ -230,11 +230,7 @@ void Printer::PrintLine(std::size_t Offset, int MinimumAdvance) {
     for (const auto& g : line.Glyphs)
         used = std::max(used, g.X + g.Width);
     const int room = Room();
-    line.Indent = FState.LeftMargin;
-    if (FLine.Justification == 1)
-        line.Indent += (room - used) / 2;
-    else if (FLine.Justification == 2)
-        line.Indent += room - used;
+    line.Indent = FState.LeftMargin + JustifiedOffset(FLine.Justification, room, used);
     line.Advance = std::max(Dots(MinimumAdvance), line.Box);
     line.UpsideDown = FState.UpsideDown;
     line.AreaLeft = FState.LeftMargin;

@@ -6,6 +6,7 @@
 #include "escpos/Bitmap.h"
 #include "escpos/Decoder.h"
 #include "escpos/Profile.h"
+#include "receipt/StatusBits.h"
 
 #include <array>
 #include <climits>
@@ -194,6 +195,8 @@ struct Sensors {
 // Why the printer is offline, in words: "cover open", "paper end", "paper being fed", joined by
 // commas; empty while it is online.
 std::string OfflineCauses(const Sensors& S);
+// Whether the sensors make Fact so, for the status answers; no error is ever set.
+bool SensorsSay(const Sensors& S, receipt::StatusFact Fact);
 
 class Printer {
 public:

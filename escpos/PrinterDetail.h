@@ -23,6 +23,12 @@ inline int Choice(std::uint8_t N) {
     return N >= '0' && N <= '9' ? N - '0' : N;
 }
 
+// Where ESC a puts something Width dots wide in a print area Room dots wide, in dots from the
+// area's left edge: text lines, pictures and codes alike.
+inline int JustifiedOffset(int Justification, int Room, int Width) {
+    return Justification == 1 ? (Room - Width) / 2 : Justification == 2 ? Room - Width : 0;
+}
+
 inline const char* OnOff(bool On) {
     return On ? "on" : "off";
 }

@@ -8,29 +8,8 @@
 namespace escpos {
 
 std::uint8_t Printer::RealTimeStatusByte(int N) const {
-    // Bits 1 and 4 are always set, bits 0 and 7 never: that is how a host tells a status byte.
-    std::uint8_t b = 0x12;
-    const bool end = FSensors.Roll == Sensors::Paper::End;
-    const bool low = FSensors.Roll != Sensors::Paper::Ok; // the near-end sensor sees an end too
-    switch (N) {
-    case 1:
-        b |= FSensors.DrawerOpen ? 0 : 0x04; // drawer connector pin 3 high
-        b |= FSensors.Offline() ? 0x08 : 0;
-        b |= FSensors.FeedHeld ? 0x40 : 0;
-        break;
-    case 2:
-        b |= FSensors.CoverOpen ? 0x04 : 0;
-        b |= FSensors.Feeding() ? 0x08 : 0;
-        b |= end ? 0x20 : 0; // printing stopped by paper end
-        break;
-    case 4:
-        b |= low ? 0x0C : 0;
-        b |= end ? 0x60 : 0;
-        break;
-    default:
-        break;
-    }
-    return b;
+    return receipt::StatusByte(&receipt::StatusFactBits::RealTime, N, receipt::RealTimeStatusMark,
+                               [this](receipt::StatusFact F) { return SensorsSay(FSensors, F); });
 }
 
 std::string Printer::AnswerStatus(const Command& C) {
@@ -98,7 +77,7 @@ std::string Printer::AnswerPrinterId(const Command& C) {
         break;
     case 69:
         // Only a model with double-byte characters names its language font.
-        if (FProfile.TypeId & 0x01)
+        if (FProfile.TypeId & receipt::TypeTwoByteCharacters)
             text = "KOREAN", what = "language font";
         break;
     default:

@@ -152,6 +152,31 @@ TEST(StatusCommand, GarbagePartialAndLostAnswersKeepWhatCameAndExit4) {
     }
 }
 
+TEST(StatusCommand, TextAndJsonSayTheSameOfTheTypeId) {
+    const struct {
+        Script Answers;
+        std::string Words, Json;
+    } cases[] = {
+        {Online(), "  two-byte characters: no, autocutter: yes\n",
+         "\"printer_type\": {\"two_byte_characters\": false, \"autocutter\": true}"},
+        {With(Id(2), "\x01"), "  two-byte characters: yes, autocutter: no\n",
+         "\"printer_type\": {\"two_byte_characters\": true, \"autocutter\": false}"},
+        {With(Eot(1), "\x1E"), "", "\"printer_type\": null"}, // offline: GS I is not asked
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Json);
+        const FakePrinter printer(c.Answers, 0, FakePrinter::Stays);
+        const Outcome words = RunCli({"status", "--tcp", printer.Where(), "--timeout", "300"});
+        const Outcome json =
+            RunCli({"status", "--tcp", printer.Where(), "--timeout", "300", "--json"});
+        EXPECT_EQ(words.Out.find("two-byte") != std::string::npos, !c.Words.empty()) << words.Out;
+        if (!c.Words.empty()) {
+            EXPECT_NE(words.Out.find(c.Words), std::string::npos) << words.Out;
+        }
+        EXPECT_NE(json.Out.find(c.Json), std::string::npos) << json.Out;
+    }
+}
+
 TEST(StatusCommand, TcpWithoutAPortMeansPort9100) {
     std::unique_ptr<FakePrinter> printer;
     try {

@@ -37,6 +37,9 @@ TEST(Pictures, RefusedDataPrintsNothingAndTheWarningSaysWhy) {
         {Barcode(67, "59012341234"), "n = 11 is out of range for EAN-13"},
         {Barcode(65, "036000291453"), "UPC-A \"036000291453\": Invalid check digit"},
         {Barcode(66, "12345678901"), "UPC-E \"12345678901\": the number system must be 0"},
+        {Barcode(66, "01234567890"), "UPC-E \"01234567890\": this UPC-A number has no UPC-E form"},
+        {Barcode(66, "012300000457"), "UPC-E \"012300000457\": the check digit is wrong"},
+        {Barcode(71, "a12b3d"), "CODABAR \"a12b3d\": A, B, C and D only start and stop it"},
         {Barcode(70, "12345"), "n = 5 is out of range for ITF"},
         {Barcode(69, "till"), "CODE39 \"\": byte 1 of the data is out of the range"},
         {Barcode(71, "12345"), "CODABAR \"12345\": it must start and stop with A, B, C or D"},
@@ -58,6 +61,41 @@ TEST(Pictures, RefusedDataPrintsNothingAndTheWarningSaysWhy) {
         EXPECT_NE(printer.Warnings()[0].Message.find(c.Why), std::string::npos)
             << printer.Warnings()[0].Message;
         EXPECT_NE(escpos::TraceJson(printer).find("not printed: "), std::string::npos) << c.Why;
+    }
+}
+
+TEST(Pictures, AUpcAFormWithItsRightCheckDigitIsDrawnAsUpcE) {
+    EXPECT_EQ(Images(Print(Barcode(66, "012300000451") + "\n")).size(), 1u);
+}
+
+TEST(Pictures, TwoDimensionalCodeSettingsSayWhatTheyTook) {
+    const struct {
+        std::string Body, Detail;
+    } cases[] = {
+        {"1A2", "QR model 2"},
+        {"1A3", "QR Micro QR"},
+        {"1A4", "QR model 52: ignored"},
+        {"1C\x05", "QR module 5 dots"},
+        {"1C\x11", "QR module size 17: ignored"},
+        {"1E3", "QR error correction H"},
+        {"1P0abc", "store 3 bytes for QR"},
+        {"1X", "QR function 88: understood, not acted on"},
+        {"0A\x05", "PDF417 5 columns"},
+        {"0A\x00"s, "PDF417 columns automatic"},
+        {"0B\x02", "PDF417 rows 2: ignored"},
+        {"0C\x03", "PDF417 module 3 dots"},
+        {"0D\x04", "PDF417 row height 4 modules"},
+        {"0E05", "PDF417 error correction level 5"},
+        {"0E1\x0A", "PDF417 error correction 100% of the data"},
+        {"0E1\x00"s, "PDF417 error correction 49 0: ignored"},
+        {"0F\x01", "PDF417 truncated"},
+        {"0P0abcd", "store 4 bytes for PDF417"},
+        {"2A", "2D code 50 function 65: understood, not drawn"},
+    };
+    for (const auto& c : cases) {
+        const auto printer = Print("\x1D(k" + Le16(static_cast<unsigned>(c.Body.size())) + c.Body);
+        ASSERT_EQ(printer.Trace().size(), 1u) << c.Detail;
+        EXPECT_EQ(printer.Trace()[0].Detail, c.Detail);
     }
 }
 
