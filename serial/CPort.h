@@ -452,7 +452,7 @@ public:
     // The thread that waits for the device's events, and whether it runs: while open, with
     // some Events.
     TComThread* EventThread() const { return FEventThread.get(); }
-    bool ThreadCreated() const { return FThreadCreated; }
+    bool ThreadCreated() const { return FEventThread != nullptr; }
     // The priority given to the event thread: always tpNormal, as nothing sets another.
     TThreadPriority EventThreadPriority() const { return FEventThreadPriority; }
     // True during the loading phase, while settings are only recorded.
@@ -519,7 +519,6 @@ protected:
 
     // The state behind the runtime getters, for a derived class's own steps.
     std::unique_ptr<TComThread> FEventThread;
-    bool FThreadCreated = false;
     HANDLE FDeviceHandle = INVALID_HANDLE_VALUE;
     HWND FEventWindow = nullptr;
     std::vector<TPortLink*> FLinks;

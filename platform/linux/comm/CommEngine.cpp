@@ -88,7 +88,7 @@ DWORD CommEngine::Start() {
     // before the caller goes on.
     Device->Attach([this] {
         const WakeDeferringLock held(Lock);
-        if (!Stopping)
+        if (!Closed)
             Service(Now());
     });
     return ERROR_SUCCESS;
@@ -102,7 +102,6 @@ void CommEngine::Close() {
             return;
         purged = JustPurged;
         Closed = true;
-        Stopping = true;
         Device->Intercept(CommCall{.Kind = CommCallKind::CloseHandle});
         // As Windows, closing the handle cancels what is still pending on it.
         FailAll(Reads, ERROR_OPERATION_ABORTED);
@@ -126,7 +125,7 @@ void CommEngine::Close() {
 
 void CommEngine::DescriptorReady(std::uint32_t Events) {
     const WakeDeferringLock held(Lock);
-    if (Stopping)
+    if (Closed)
         return;
     if (Events & (EPOLLHUP | EPOLLERR))
         HangUp();
@@ -142,13 +141,13 @@ void CommEngine::HangUp() {
 void CommEngine::DeadlinePassed() {
     const WakeDeferringLock held(Lock);
     Reactor.DeadlineReported();
-    if (!Stopping)
+    if (!Closed)
         Service(Now());
 }
 
 int CommEngine::DirectionHelper::HelperFd(short& Events) {
     const WakeDeferringLock held(Engine.Lock);
-    if (Engine.Stopping || Engine.DeadErrno != 0)
+    if (Engine.Closed || Engine.DeadErrno != 0)
         return -1;
     // As the reactor's interest: never what the engine could not act on, or the helper would
     // find the descriptor ready again at once and spin.
@@ -166,7 +165,7 @@ int CommEngine::DirectionHelper::HelperFd(short& Events) {
 void CommEngine::DirectionHelper::Help(short Events) {
     const WakeDeferringLock held(Engine.Lock);
     --(Output ? Engine.OutputHelpers : Engine.InputHelpers);
-    if (Engine.Stopping)
+    if (Engine.Closed)
         return;
     if (!Output && (Events & POLLIN) && Engine.InputHelpers == 0)
         Engine.InputLeftToHelper = true; // unless Rearm finds a request still waiting
@@ -182,7 +181,7 @@ void CommEngine::OfferHelp(const _OVERLAPPED* Record, DirectionHelper& Helper) {
 }
 
 void CommEngine::Rearm() {
-    if (Stopping)
+    if (Closed)
         return;
     std::uint32_t events = 0;
     if (InputLeftToHelper && (Wait || !Reads.empty()))

@@ -240,7 +240,7 @@ private:
     // direction to them, so the descriptor's readiness wakes one thread rather than two.
     int OutputHelpers = 0;
     int InputHelpers = 0;
-    bool Stopping = false;
+    // Set by Close: calls fail, and neither the reactor nor the device's changes serve it.
     bool Closed = false;
 
     // Device state.
