@@ -508,6 +508,11 @@ protected:
     virtual void FireRLSDChange(bool OnOff);
     virtual void FireRx80Full();
 
+    // Whether the quiet events (TxEmpty, Break, Ring, RxFlag, Rx80Full) reach nobody but their
+    // handlers, so the device need not report one while its handler is unassigned. A class that
+    // overrides one of their Fire hooks to act on the event itself returns false.
+    virtual bool OnlyHandlersHearQuietEvents() const { return true; }
+
     // The open and close steps around the device: links, the Fire hooks and the line states.
     void NotifyBeforeOpen();
     void NotifyAfterOpen();
@@ -536,8 +541,8 @@ private:
     // Whether running the routines of Events could make a difference: a routine that asks the
     // device, or an assigned handler. Links and a derived class's hooks are the caller's to weigh.
     bool HandlersWant(TComEvents Events) const;
-    // No link and no class of the user's stands between the routines and the handlers, so a
-    // batch that no handler wants need not be delivered, nor even reported by the device.
+    // No link and no hook of a derived class stands between the routines and the handlers, so
+    // a batch that no handler wants need not be delivered, nor even reported by the device.
     bool SkipsUnheard() const;
     // The events the device is asked to report: those of Events that some routine or handler
     // would act on.

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <typeinfo>
 #include <utility>
 
 // --- Hooks: the only places that call the published handlers --------------------------------
@@ -152,8 +151,7 @@ bool TCustomComPort::HandlersWant(TComEvents Events) const {
 }
 
 bool TCustomComPort::SkipsUnheard() const {
-    return FLinks.empty() &&
-           (typeid(*this) == typeid(TComPort) || typeid(*this) == typeid(TCustomComPort));
+    return FLinks.empty() && OnlyHandlersHearQuietEvents();
 }
 
 TComEvents TCustomComPort::DeviceEvents() const {
