@@ -555,9 +555,9 @@ private:
     // Guards FEventThread against a handler assigned on the event thread while the port closes.
     std::mutex FEventThreadLock;
 
-    // Set when a handler closes the port, so the rest of its batch is not delivered; cleared
-    // when the routines that were running give control back.
-    std::atomic<bool> FBatchEnded{false};
+    // Counts the closes from a handler of this port, so the batch that handler ran in sees
+    // the count move and runs no further routine.
+    std::atomic<std::uint32_t> FClosesFromWithin{0};
     // An event thread that a handler running on it closed the port from: it cannot wait for
     // itself, so it ends on its own and is released at the next open, close or destruction.
     std::unique_ptr<TComThread> FEndedThread;

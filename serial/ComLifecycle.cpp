@@ -62,7 +62,7 @@ void TCustomComPort::ClosePort() {
     NotifyBeforeClose();
     AbortTransfers();
     if (InOwnEventRoutine())
-        FBatchEnded = true;
+        FClosesFromWithin.fetch_add(1, std::memory_order_relaxed);
     StopEventThread();
     CloseDeviceHandle();
     FConnected = false;
