@@ -626,8 +626,11 @@ private:
     HANDLE FStopEvent;
     TComEvents FCurrentEvents;
     bool FEndedFromWithin = false;
+    // Set by the body as it begins: a thread stopped before its first event never runs it, and
+    // its destructor takes the closing steps instead.
+    bool FBegan = false;
     std::atomic<bool> FDeviceEndedIt{false};
-    // No link and no class of the user's between the routines and the handlers: a batch that
+    // No link and no hook of a derived class between the routines and the handlers: a batch that
     // no handler wants is then not delivered at all.
     bool FSkipsUnwanted = false;
     // The wait request, which the constructor may put out before the thread runs.
