@@ -105,7 +105,7 @@ TThread::~TThread() {
     if (!Finished()) {
         Terminate();
         // The derived object is gone: a run no worker has begun is cancelled, not begun.
-        AwaitEnd(false);
+        AwaitEnd(true);
     }
     // A thread that its signal started and that ended by itself still holds the registration.
     GiveBackTrigger();
@@ -217,49 +217,46 @@ std::exception_ptr TThread::FatalException() const {
 }
 
 void TThread::WaitFor() {
-    AwaitEnd(true);
+    AwaitEnd(false);
 }
 
-void TThread::AwaitEnd(bool RunUnbegun) {
-    bool runHere = false;
-    bool cancelled = false;
-    std::thread::id runningOn;
+void TThread::AwaitEnd(bool CancelHired) {
     // A terminated thread no longer waits for its signal; after this no worker is hired for it.
     if (Terminated())
         GiveBackTrigger();
-    {
-        std::lock_guard g(lock);
-        if (!FState->Started || FState->Finished)
-            return;
-        if (FState->Running && FState->RunningOn == std::this_thread::get_id())
-            throw std::logic_error("A thread cannot wait for itself");
-        if (FState->Running)
-            runningOn = FState->RunningOn;
-        // Asked to stop before any worker took it up: its Execute has only to notice that, so
-        // it runs here instead of waiting for a worker to be scheduled.
-        if (!FState->Running && Terminated()) {
-            if (FState->Hired)
-                FreeWorker(std::exchange(FState->Hired, nullptr));
-            FState->Running = true;
-            FState->RunningOn = std::this_thread::get_id();
-            if (RunUnbegun)
-                runHere = true;
-            else
-                cancelled = FState->Finished = true;
-        }
+    std::thread::id runningOn;
+    switch (Settle(CancelHired, runningOn)) {
+    case TSettled::Over:
+        return;
+    case TSettled::Cancelled:
+        SetEvent(FState->Ended);
+        return;
+    case TSettled::Runs:
+        break;
     }
     // Waiting from inside a call the thread queued with Synchronize: it goes on from there.
     if (runningOn != std::thread::id())
         handover::ReleaseCallsFrom(runningOn);
-    if (cancelled) {
-        SetEvent(FState->Ended);
-        return;
-    }
-    if (runHere) {
-        const DWORD lastError = GetLastError();
-        RunExecute();
-        SetLastError(lastError);
-        return;
-    }
     handover::WaitServing(FState->Ended);
+}
+
+TThread::TSettled TThread::Settle(bool CancelHired, std::thread::id& RunningOn) {
+    std::lock_guard g(lock);
+    if (!FState->Started || FState->Finished)
+        return TSettled::Over;
+    if (FState->Running) {
+        if (FState->RunningOn == std::this_thread::get_id())
+            throw std::logic_error("A thread cannot wait for itself");
+        RunningOn = FState->RunningOn;
+        return TSettled::Runs;
+    }
+    // Stopped before it began: a run no worker will take up, or one whose object is going, is
+    // cancelled. Its body never runs; a worker hired for it finds it taken.
+    if (!Terminated() || (FState->Hired && !CancelHired))
+        return TSettled::Runs;
+    if (FState->Hired)
+        FreeWorker(std::exchange(FState->Hired, nullptr));
+    FState->Running = true;
+    FState->Finished = true;
+    return TSettled::Cancelled;
 }

@@ -61,7 +61,8 @@ public:
     void Start();
     // Starts the thread once Event is signalled instead of now, for a thread whose Execute would
     // begin by waiting for that event: until it comes no OS thread runs or wakes. It counts as
-    // started all the same; once terminated, a waiter runs Execute itself if Event never came.
+    // started all the same. Terminated before Event came, it is cancelled: Execute never runs,
+    // and its owner does what Execute would have done on the way out.
     void StartOnSignal(HANDLE Event);
     // Asks Execute to end: Execute looks at Terminated and returns.
     void Terminate() { FTerminated = true; }
@@ -94,7 +95,12 @@ private:
     struct TState;
     // Runs Execute on the calling thread and reports its end.
     void RunExecute();
-    void AwaitEnd(bool RunUnbegun);
+    // Waits for the end, cancelling a terminated run no worker has begun: one no worker will
+    // take up, or with CancelHired any.
+    void AwaitEnd(bool CancelHired);
+    enum class TSettled : std::uint8_t { Over, Cancelled, Runs };
+    // Under the lock: over already, cancelled now, or running (on RunningOn once begun).
+    TSettled Settle(bool CancelHired, std::thread::id& RunningOn);
     // Under the pool's lock, held by Held: has a worker run Execute. Releases the lock when a
     // parked worker must be woken.
     void Hire(std::unique_lock<std::mutex>& Held);

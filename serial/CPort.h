@@ -452,7 +452,7 @@ public:
     // The thread that waits for the device's events, and whether it runs: while open, with
     // some Events.
     TComThread* EventThread() const { return FEventThread.get(); }
-    bool ThreadCreated() const { return FThreadCreated; }
+    bool ThreadCreated() const { return FEventThread != nullptr; }
     // The priority given to the event thread: always tpNormal, as nothing sets another.
     TThreadPriority EventThreadPriority() const { return FEventThreadPriority; }
     // True during the loading phase, while settings are only recorded.
@@ -508,6 +508,11 @@ protected:
     virtual void FireRLSDChange(bool OnOff);
     virtual void FireRx80Full();
 
+    // Whether the quiet events (TxEmpty, Break, Ring, RxFlag, Rx80Full) reach nobody but their
+    // handlers, so the device need not report one while its handler is unassigned. A class that
+    // overrides one of their Fire hooks to act on the event itself returns false.
+    virtual bool OnlyHandlersHearQuietEvents() const { return true; }
+
     // The open and close steps around the device: links, the Fire hooks and the line states.
     void NotifyBeforeOpen();
     void NotifyAfterOpen();
@@ -519,7 +524,6 @@ protected:
 
     // The state behind the runtime getters, for a derived class's own steps.
     std::unique_ptr<TComThread> FEventThread;
-    bool FThreadCreated = false;
     HANDLE FDeviceHandle = INVALID_HANDLE_VALUE;
     HWND FEventWindow = nullptr;
     std::vector<TPortLink*> FLinks;
@@ -537,8 +541,8 @@ private:
     // Whether running the routines of Events could make a difference: a routine that asks the
     // device, or an assigned handler. Links and a derived class's hooks are the caller's to weigh.
     bool HandlersWant(TComEvents Events) const;
-    // No link and no class of the user's stands between the routines and the handlers, so a
-    // batch that no handler wants need not be delivered, nor even reported by the device.
+    // No link and no hook of a derived class stands between the routines and the handlers, so
+    // a batch that no handler wants need not be delivered, nor even reported by the device.
     bool SkipsUnheard() const;
     // The events the device is asked to report: those of Events that some routine or handler
     // would act on.
@@ -551,9 +555,9 @@ private:
     // Guards FEventThread against a handler assigned on the event thread while the port closes.
     std::mutex FEventThreadLock;
 
-    // Set when a handler closes the port, so the rest of its batch is not delivered; cleared
-    // when the routines that were running give control back.
-    std::atomic<bool> FBatchEnded{false};
+    // Counts the closes from a handler of this port, so the batch that handler ran in sees
+    // the count move and runs no further routine.
+    std::atomic<std::uint32_t> FClosesFromWithin{0};
     // An event thread that a handler running on it closed the port from: it cannot wait for
     // itself, so it ends on its own and is released at the next open, close or destruction.
     std::unique_ptr<TComThread> FEndedThread;
@@ -622,8 +626,11 @@ private:
     HANDLE FStopEvent;
     TComEvents FCurrentEvents;
     bool FEndedFromWithin = false;
+    // Set by the body as it begins: a thread stopped before its first event never runs it, and
+    // its destructor takes the closing steps instead.
+    bool FBegan = false;
     std::atomic<bool> FDeviceEndedIt{false};
-    // No link and no class of the user's between the routines and the handlers: a batch that
+    // No link and no hook of a derived class between the routines and the handlers: a batch that
     // no handler wants is then not delivered at all.
     bool FSkipsUnwanted = false;
     // The wait request, which the constructor may put out before the thread runs.

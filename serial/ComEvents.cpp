@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <typeinfo>
 #include <utility>
 
 // --- Hooks: the only places that call the published handlers --------------------------------
@@ -93,32 +92,34 @@ constexpr std::array<TEventRoutine, 10> EventRoutines = [] {
     return routines;
 }();
 
-// The port whose event routines run on this thread, innermost.
-thread_local const TCustomComPort* routinesOf = nullptr;
+// The batch of this port's routines running outermost on this thread, with the count of closes
+// from within that it began under.
+struct TRunningBatch {
+    const TCustomComPort* Port = nullptr;
+    std::uint32_t Closes = 0;
+};
+thread_local TRunningBatch runningBatch;
 } // namespace
 
 bool TCustomComPort::InOwnEventRoutine() const {
-    return routinesOf == this;
+    return runningBatch.Port == this;
 }
 
 void TCustomComPort::RunEventRoutines(TComEvents Events) {
-    const TCustomComPort* outer = std::exchange(routinesOf, this);
+    // A batch delivered while another of this port's runs on this thread (the wait of a close
+    // from within serves the queue) counts as part of the outer one.
+    const TRunningBatch outer = runningBatch;
+    if (outer.Port != this)
+        runningBatch = {this, FClosesFromWithin.load(std::memory_order_relaxed)};
+    const std::uint32_t closes = runningBatch.Closes;
     struct TRestore {
-        TCustomComPort& Port;
-        const TCustomComPort* Outer;
-        ~TRestore() {
-            routinesOf = Outer;
-            // Back where no routine of this port runs: the next batch is delivered again.
-            if (Outer != &Port && Port.FBatchEnded)
-                Port.FBatchEnded = false;
-        }
-    } restore{*this, outer};
+        TRunningBatch Outer;
+        ~TRestore() { runningBatch = Outer; }
+    } restore{outer};
     for (TComEvent event : EventOrder) {
-        if (!Events.Contains(event))
-            continue;
-        if (FBatchEnded)
-            return;
-        (this->*EventRoutines[event])();
+        // A handler closed the port: the rest of the batch is not delivered.
+        if (Events.Contains(event) && FClosesFromWithin.load(std::memory_order_relaxed) == closes)
+            (this->*EventRoutines[event])();
     }
 }
 
@@ -152,8 +153,7 @@ bool TCustomComPort::HandlersWant(TComEvents Events) const {
 }
 
 bool TCustomComPort::SkipsUnheard() const {
-    return FLinks.empty() &&
-           (typeid(*this) == typeid(TComPort) || typeid(*this) == typeid(TCustomComPort));
+    return FLinks.empty() && OnlyHandlersHearQuietEvents();
 }
 
 TComEvents TCustomComPort::DeviceEvents() const {

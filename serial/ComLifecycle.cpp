@@ -46,15 +46,12 @@ void TCustomComPort::OpenPort() {
         FConnected = false;
         throw;
     }
-    if (FEvents.Empty()) {
-        FThreadCreated = false;
-    } else {
+    if (!FEvents.Empty()) {
         if (FSyncMethod == smWindowSync)
             FEventWindow = AllocateHWnd([this](TMessage& m) { PortWindowProc(m); });
         auto thread = std::make_unique<TComThread>(this);
         std::lock_guard held(FEventThreadLock);
         FEventThread = std::move(thread);
-        FThreadCreated = true;
     }
     NotifyAfterOpen();
 }
@@ -65,7 +62,7 @@ void TCustomComPort::ClosePort() {
     NotifyBeforeClose();
     AbortTransfers();
     if (InOwnEventRoutine())
-        FBatchEnded = true;
+        FClosesFromWithin.fetch_add(1, std::memory_order_relaxed);
     StopEventThread();
     CloseDeviceHandle();
     FConnected = false;
@@ -74,7 +71,7 @@ void TCustomComPort::ClosePort() {
 
 void TCustomComPort::StopEventThread() {
     ReleaseEndedThread();
-    if (!FThreadCreated)
+    if (!FEventThread)
         return;
     std::unique_ptr<TComThread> thread;
     {
@@ -89,7 +86,6 @@ void TCustomComPort::StopEventThread() {
     } else {
         thread.reset(); // stops the thread and waits for it
     }
-    FThreadCreated = false;
     if (FEventWindow) {
         DeallocateHWnd(FEventWindow);
         FEventWindow = nullptr;

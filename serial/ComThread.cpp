@@ -23,11 +23,13 @@ TComThread::TComThread(TCustomComPort* AComPort)
 }
 
 TComThread::~TComThread() {
-    // No yield as in SignalStop: the wait below gives way, and a thread that never began
-    // runs its end here.
+    // No yield as in SignalStop: the wait below gives way.
     SetEvent(FStopEvent);
     Terminate();
     WaitFor();
+    // Stopped before its first event, the thread was cancelled: its closing steps are taken here.
+    if (!FBegan)
+        FinishWaiting(FComPort->DeviceHandle());
     // Closed here rather than by the body, so a SignalStop after an early end stays harmless.
     CloseHandle(FStopEvent);
     CloseHandle(FWaitDone);
@@ -79,6 +81,7 @@ void TComThread::SignalStop() {
 }
 
 void TComThread::Execute() {
+    FBegan = true;
     const HANDLE device = FComPort->DeviceHandle();
     const HANDLE signals[2] = {FStopEvent, FWaitDone};
     bool deviceEndedIt = true;

@@ -215,7 +215,31 @@ protected:
     void FireTxEmpty() override { Log->Add("TxEmpty"); }
     void FireBreak() override { Log->Add("Break"); }
     void FireRing() override { Log->Add("Ring"); }
+    bool OnlyHandlersHearQuietEvents() const override { return false; }
 };
+
+// A derived class that changes nothing of the event path.
+class PlainDerivedPort : public TComPort {
+public:
+    using TComPort::TComPort;
+};
+
+TEST(Delivery, OnlyAClassThatHearsQuietEventsItselfHasThemAllReported) {
+    constexpr DWORD quiet = EV_TXEMPTY | EV_BREAK | EV_RING | EV_RXFLAG | EV_RX80FULL;
+    SimulatedPort sim("simoptin");
+    TComPort plain(nullptr);
+    PlainDerivedPort derived(nullptr);
+    HookedPort hooked(nullptr);
+    const std::pair<TCustomComPort*, DWORD> rows[] = {{&plain, 0}, {&derived, 0}, {&hooked, quiet}};
+    for (const auto& [port, reported] : rows) {
+        port->SetPort(sim.Name);
+        port->OpenPort();
+        DWORD mask = 0;
+        EXPECT_TRUE(GetCommMask(port->DeviceHandle(), &mask));
+        EXPECT_EQ(mask & quiet, reported);
+        port->ClosePort();
+    }
+}
 
 TEST(Delivery, QuietEventsAreAskedOfTheDeviceOnlyOnceAHandlerListens) {
     OpenPortOn p(smThreadSync, "simunheard");

@@ -21,7 +21,10 @@ bool NoSuchFeature(int Error) {
 } // namespace
 
 BOOL CommEngine::SetupComm(DWORD InQueue, DWORD OutQueue) {
-    TILLMARK_COMM_ENTER(.Kind = CommCallKind::SetupComm, .Value = InQueue, .Value2 = OutQueue);
+    auto [held, refusal] =
+        Enter({.Kind = CommCallKind::SetupComm, .Value = InQueue, .Value2 = OutQueue});
+    if (refusal)
+        return Fail(refusal);
     if (InQueue > MaxInputSize || OutQueue > MaxInputSize)
         return Fail(ERROR_INVALID_PARAMETER);
     if (InQueue != 0) {
@@ -37,7 +40,9 @@ BOOL CommEngine::SetupComm(DWORD InQueue, DWORD OutQueue) {
 }
 
 BOOL CommEngine::SetCommState(const DCB& Dcb) {
-    TILLMARK_COMM_ENTER(.Kind = CommCallKind::SetCommState, .Dcb = Dcb);
+    auto [held, refusal] = Enter({.Kind = CommCallKind::SetCommState, .Dcb = Dcb});
+    if (refusal)
+        return Fail(refusal);
     TermSettings settings;
     CommBehaviour behaviour;
     if (const DWORD error = MapDcb(Dcb, Settings, settings, behaviour))
@@ -73,13 +78,17 @@ BOOL CommEngine::SetCommState(const DCB& Dcb) {
 }
 
 BOOL CommEngine::GetCommState(DCB& Dcb) {
-    TILLMARK_COMM_ENTER(.Kind = CommCallKind::GetCommState);
+    auto [held, refusal] = Enter({.Kind = CommCallKind::GetCommState});
+    if (refusal)
+        return Fail(refusal);
     Dcb = LastDcb;
     return TRUE;
 }
 
 BOOL CommEngine::SetCommTimeouts(const COMMTIMEOUTS& NewTimeouts) {
-    TILLMARK_COMM_ENTER(.Kind = CommCallKind::SetCommTimeouts, .Timeouts = NewTimeouts);
+    auto [held, refusal] = Enter({.Kind = CommCallKind::SetCommTimeouts, .Timeouts = NewTimeouts});
+    if (refusal)
+        return Fail(refusal);
     if (!TimeoutsValid(NewTimeouts))
         return Fail(ERROR_INVALID_PARAMETER);
     Timeouts = NewTimeouts;
@@ -87,13 +96,17 @@ BOOL CommEngine::SetCommTimeouts(const COMMTIMEOUTS& NewTimeouts) {
 }
 
 BOOL CommEngine::GetCommTimeouts(COMMTIMEOUTS& Out) {
-    TILLMARK_COMM_ENTER(.Kind = CommCallKind::GetCommTimeouts);
+    auto [held, refusal] = Enter({.Kind = CommCallKind::GetCommTimeouts});
+    if (refusal)
+        return Fail(refusal);
     Out = Timeouts;
     return TRUE;
 }
 
 BOOL CommEngine::PurgeComm(DWORD Flags) {
-    TILLMARK_COMM_ENTER(.Kind = CommCallKind::PurgeComm, .Value = Flags);
+    auto [held, refusal] = Enter({.Kind = CommCallKind::PurgeComm, .Value = Flags});
+    if (refusal)
+        return Fail(refusal);
     if (Flags & ~(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR))
         return Fail(ERROR_INVALID_PARAMETER);
     // Aborting touches only our own requests, so it works on a device that has gone.
@@ -120,7 +133,9 @@ BOOL CommEngine::PurgeComm(DWORD Flags) {
 }
 
 BOOL CommEngine::FlushFileBuffers() {
-    TILLMARK_COMM_ENTER(.Kind = CommCallKind::FlushFileBuffers);
+    auto [held, refusal] = Enter({.Kind = CommCallKind::FlushFileBuffers});
+    if (refusal)
+        return Fail(refusal);
     if (DeadErrno != 0)
         return FailWithErrno(DeadErrno);
     if (const int error = Device->Drain())
@@ -129,7 +144,9 @@ BOOL CommEngine::FlushFileBuffers() {
 }
 
 BOOL CommEngine::EscapeCommFunction(DWORD Function) {
-    TILLMARK_COMM_ENTER(.Kind = CommCallKind::EscapeCommFunction, .Value = Function);
+    auto [held, refusal] = Enter({.Kind = CommCallKind::EscapeCommFunction, .Value = Function});
+    if (refusal)
+        return Fail(refusal);
     int error = 0;
     switch (Function) {
     case SETXOFF:

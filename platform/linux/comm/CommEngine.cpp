@@ -79,7 +79,7 @@ DWORD CommEngine::Start() {
     LastDcb = DcbFromSettings(Settings, Behaviour);
     DeviceFd = Device->PollFd();
     {
-        const WakeDeferringLock held(Lock);
+        const auto held = Hold();
         if (const int error = Reactor.Open(weak_from_this()))
             return Win32ErrorFromErrno(error);
         Rearm();
@@ -87,8 +87,8 @@ DWORD CommEngine::Start() {
     // Serves the change at once on the caller's thread, so the events it raises are recorded
     // before the caller goes on.
     Device->Attach([this] {
-        const WakeDeferringLock held(Lock);
-        if (!Stopping)
+        const auto held = Hold();
+        if (!Closed)
             Service(Now());
     });
     return ERROR_SUCCESS;
@@ -97,12 +97,11 @@ DWORD CommEngine::Start() {
 void CommEngine::Close() {
     bool purged = false;
     {
-        const WakeDeferringLock held(Lock);
+        const auto held = Hold();
         if (Closed)
             return;
         purged = JustPurged;
         Closed = true;
-        Stopping = true;
         Device->Intercept(CommCall{.Kind = CommCallKind::CloseHandle});
         // As Windows, closing the handle cancels what is still pending on it.
         FailAll(Reads, ERROR_OPERATION_ABORTED);
@@ -125,8 +124,8 @@ void CommEngine::Close() {
 }
 
 void CommEngine::DescriptorReady(std::uint32_t Events) {
-    const WakeDeferringLock held(Lock);
-    if (Stopping)
+    const auto held = Hold();
+    if (Closed)
         return;
     if (Events & (EPOLLHUP | EPOLLERR))
         HangUp();
@@ -140,15 +139,15 @@ void CommEngine::HangUp() {
 }
 
 void CommEngine::DeadlinePassed() {
-    const WakeDeferringLock held(Lock);
+    const auto held = Hold();
     Reactor.DeadlineReported();
-    if (!Stopping)
+    if (!Closed)
         Service(Now());
 }
 
 int CommEngine::DirectionHelper::HelperFd(short& Events) {
-    const WakeDeferringLock held(Engine.Lock);
-    if (Engine.Stopping || Engine.DeadErrno != 0)
+    const auto held = Engine.Hold();
+    if (Engine.Closed || Engine.DeadErrno != 0)
         return -1;
     // As the reactor's interest: never what the engine could not act on, or the helper would
     // find the descriptor ready again at once and spin.
@@ -164,9 +163,9 @@ int CommEngine::DirectionHelper::HelperFd(short& Events) {
 }
 
 void CommEngine::DirectionHelper::Help(short Events) {
-    const WakeDeferringLock held(Engine.Lock);
+    const auto held = Engine.Hold();
     --(Output ? Engine.OutputHelpers : Engine.InputHelpers);
-    if (Engine.Stopping)
+    if (Engine.Closed)
         return;
     if (!Output && (Events & POLLIN) && Engine.InputHelpers == 0)
         Engine.InputLeftToHelper = true; // unless Rearm finds a request still waiting
@@ -178,11 +177,12 @@ void CommEngine::DirectionHelper::Help(short Events) {
 
 void CommEngine::OfferHelp(const _OVERLAPPED* Record, DirectionHelper& Helper) {
     if (Record->hEvent && DeviceFd >= 0)
-        SetEventHelper(Record->hEvent, std::shared_ptr<WaitHelper>(shared_from_this(), &Helper));
+        SetEventHelper(Record->hEvent, std::shared_ptr<WaitHelper>(shared_from_this(), &Helper),
+                       Wakes);
 }
 
 void CommEngine::Rearm() {
-    if (Stopping)
+    if (Closed)
         return;
     std::uint32_t events = 0;
     if (InputLeftToHelper && (Wait || !Reads.empty()))
@@ -201,6 +201,17 @@ void CommEngine::Rearm() {
         Reactor.Watch(-1, 0);
     }
     Reactor.WakeAt(NextDeadline());
+}
+
+CommEngine::EnteredCall CommEngine::Enter(const CommCall& Call, bool Intercepted) {
+    EnteredCall entered{Hold(), ERROR_SUCCESS};
+    JustPurged = false;
+    TakeInputBack(Call.Kind);
+    if (Closed)
+        entered.Refusal = ERROR_INVALID_HANDLE;
+    else if (Intercepted)
+        entered.Refusal = Device->Intercept(Call);
+    return entered;
 }
 
 void CommEngine::TakeInputBack(CommCallKind Kind) {
@@ -272,15 +283,12 @@ void CommEngine::Complete(_OVERLAPPED* Overlapped, DWORD Status, DWORD Count) {
     Overlapped->InternalHigh = Count;
     std::atomic_ref<ULONG_PTR>(Overlapped->Internal).store(Status, std::memory_order_release);
     if (event)
-        SetEvent(event);
+        SetEventHolding(event, Wakes);
     Completed.notify_all();
 }
 
-BOOL CommEngine::WaitBlocking(std::unique_lock<std::mutex>& Held, _OVERLAPPED& Record,
-                              DWORD* Count) {
-    // Whoever completes the record may be among those woken.
-    DeferredWakes::Flush();
-    Completed.wait(Held, [&Record] {
+BOOL CommEngine::WaitBlocking(WakingLock& Held, _OVERLAPPED& Record, DWORD* Count) {
+    Held.Wait(Completed, [&Record] {
         return std::atomic_ref<ULONG_PTR>(Record.Internal).load(std::memory_order_acquire) !=
                ERROR_IO_PENDING;
     });

@@ -176,6 +176,17 @@ private:
         _OVERLAPPED* Overlapped = nullptr;
     };
 
+    // Held for every look at the engine's state: the wake-ups sent under it wait in Wakes until
+    // it is released.
+    WakingLock Hold() { return WakingLock(Lock, Wakes); }
+    struct EnteredCall {
+        WakingLock Held;
+        DWORD Refusal; // ERROR_SUCCESS when the call goes on
+    };
+    // The way into every call: holds the lock, takes input back from a helper, and refuses the
+    // call on a closed port or, when Intercepted, as the device decides.
+    EnteredCall Enter(const CommCall& Call, bool Intercepted = true);
+
     void DescriptorReady(std::uint32_t Events) override;
     // Under Lock: the device reported a hang-up.
     void HangUp();
@@ -199,7 +210,7 @@ private:
     // A transfer without a record on an overlapped handle: no count, ERROR_INVALID_PARAMETER.
     static BOOL RefuseWithoutRecord(DWORD* Done);
     BOOL Submit(std::deque<Transfer>& Queue, BYTE* Buffer, DWORD Count, DWORD* Done,
-                _OVERLAPPED* Overlapped, std::unique_lock<std::mutex>& Held);
+                _OVERLAPPED* Overlapped, WakingLock& Held);
     // One pass over everything that may have changed; runs under Lock on any thread. Callers
     // that only change settings or send leave reading the device to the reactor, which is told
     // when input is waiting.
@@ -225,12 +236,13 @@ private:
     static void Begin(_OVERLAPPED* Overlapped);
     // For calls on a handle opened without FILE_FLAG_OVERLAPPED: waits until Record (the
     // caller's or one of its own) completes; returns TRUE or FALSE with the last error set.
-    BOOL WaitBlocking(std::unique_lock<std::mutex>& Held, _OVERLAPPED& Record, DWORD* Count);
+    BOOL WaitBlocking(WakingLock& Held, _OVERLAPPED& Record, DWORD* Count);
 
     std::unique_ptr<CommBackend> Device;
     // Opened with FILE_FLAG_OVERLAPPED: calls need their record and may be left pending on it.
     const bool FOverlappedIo;
-    mutable std::mutex Lock;
+    std::mutex Lock;
+    HeldWakes Wakes; // guarded by Lock
     std::condition_variable Completed;
     ReactorEntry Reactor;
     int DeviceFd = -1;
@@ -240,7 +252,7 @@ private:
     // direction to them, so the descriptor's readiness wakes one thread rather than two.
     int OutputHelpers = 0;
     int InputHelpers = 0;
-    bool Stopping = false;
+    // Set by Close: calls fail, and neither the reactor nor the device's changes serve it.
     bool Closed = false;
 
     // Device state.

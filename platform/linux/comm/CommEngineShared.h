@@ -23,20 +23,3 @@ inline BOOL Fail(DWORD Error) {
 }
 
 } // namespace platform::commengine
-
-// Takes the lock, holding back the wake-ups sent under it until it is released, and fails the
-// call on a closed port; the call's CommCall fields are the macro's arguments (designated
-// initializers).
-#define TILLMARK_COMM_LOCK(...)                                                                    \
-    const CommCall call{__VA_ARGS__};                                                              \
-    WakeDeferringLock held(Lock);                                                                  \
-    JustPurged = false;                                                                            \
-    TakeInputBack(call.Kind);                                                                      \
-    if (Closed)                                                                                    \
-    return commengine::Fail(ERROR_INVALID_HANDLE)
-
-// As TILLMARK_COMM_LOCK, then lets the device record or fail the call.
-#define TILLMARK_COMM_ENTER(...)                                                                   \
-    TILLMARK_COMM_LOCK(__VA_ARGS__);                                                               \
-    if (const DWORD injected = Device->Intercept(call))                                            \
-    return commengine::Fail(injected)

@@ -87,7 +87,9 @@ void CommEngine::RaiseErrors(DWORD NewErrors) {
 }
 
 BOOL CommEngine::SetCommMask(DWORD NewMask) {
-    TILLMARK_COMM_ENTER(.Kind = CommCallKind::SetCommMask, .Value = NewMask);
+    auto [held, refusal] = Enter({.Kind = CommCallKind::SetCommMask, .Value = NewMask});
+    if (refusal)
+        return Fail(refusal);
     if (NewMask & ~KnownEvents)
         return Fail(ERROR_INVALID_PARAMETER);
     if (NewMask != 0 && !InputWatched) {
@@ -109,13 +111,18 @@ BOOL CommEngine::SetCommMask(DWORD NewMask) {
 }
 
 BOOL CommEngine::GetCommMask(DWORD& Out) {
-    TILLMARK_COMM_ENTER(.Kind = CommCallKind::GetCommMask);
+    auto [held, refusal] = Enter({.Kind = CommCallKind::GetCommMask});
+    if (refusal)
+        return Fail(refusal);
     Out = Mask;
     return TRUE;
 }
 
 BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
-    TILLMARK_COMM_LOCK(.Kind = CommCallKind::WaitCommEvent, .Overlapped = Overlapped != nullptr);
+    const CommCall call{.Kind = CommCallKind::WaitCommEvent, .Overlapped = Overlapped != nullptr};
+    auto [held, refusal] = Enter(call, false);
+    if (refusal)
+        return Fail(refusal);
     // A wait that fails at once leaves its event unsignalled, so a caller looping on the event
     // sleeps instead of spinning on a device that refuses waits.
     auto refuse = [Overlapped](DWORD Error) {
@@ -147,13 +154,15 @@ BOOL CommEngine::WaitCommEvent(DWORD* EvtMask, _OVERLAPPED* Overlapped) {
     }
     Wait = EventWait{EvtMask, record};
     if (!FOverlappedIo)
-        return WaitBlocking(held.Held, *record, nullptr);
+        return WaitBlocking(held, *record, nullptr);
     OfferHelp(record, InputHelper);
     return Fail(ERROR_IO_PENDING);
 }
 
 BOOL CommEngine::ClearCommError(DWORD* ErrorsOut, COMSTAT* Stat) {
-    TILLMARK_COMM_ENTER(.Kind = CommCallKind::ClearCommError);
+    auto [held, refusal] = Enter({.Kind = CommCallKind::ClearCommError});
+    if (refusal)
+        return Fail(refusal);
     // Unwatched input still waits in the kernel; the queue counts it all the same. Input left
     // to a helper is read here only when the ring is empty, as the helper's notification is
     // about what is in the ring.
@@ -180,7 +189,9 @@ BOOL CommEngine::ClearCommError(DWORD* ErrorsOut, COMSTAT* Stat) {
 }
 
 BOOL CommEngine::GetCommModemStatus(DWORD& Status) {
-    TILLMARK_COMM_ENTER(.Kind = CommCallKind::GetCommModemStatus);
+    auto [held, refusal] = Enter({.Kind = CommCallKind::GetCommModemStatus});
+    if (refusal)
+        return Fail(refusal);
     Status = 0;
     if (!HasLines)
         return TRUE; // a pty has no lines: none are on

@@ -16,8 +16,12 @@ using commengine::Now;
 
 BOOL CommEngine::Write(const void* Buffer, DWORD Count, DWORD* Written, _OVERLAPPED* Overlapped) {
     const auto* bytes = static_cast<const BYTE*>(Buffer);
-    TILLMARK_COMM_ENTER(.Kind = CommCallKind::WriteFile, .Value = Count,
-                        .Data = {bytes, bytes ? Count : 0}, .Overlapped = Overlapped != nullptr);
+    auto [held, refusal] = Enter({.Kind = CommCallKind::WriteFile,
+                                  .Value = Count,
+                                  .Data = {bytes, bytes ? Count : 0},
+                                  .Overlapped = Overlapped != nullptr});
+    if (refusal)
+        return Fail(refusal);
     if (!Overlapped && FOverlappedIo)
         return RefuseWithoutRecord(Written);
     if (Count != 0 && !Buffer)
@@ -26,12 +30,14 @@ BOOL CommEngine::Write(const void* Buffer, DWORD Count, DWORD* Written, _OVERLAP
         return Fail(Win32ErrorFromErrno(DeadErrno));
     if (Behaviour.AbortOnError && (Errors & LineErrors))
         return Fail(ERROR_OPERATION_ABORTED);
-    return Submit(Writes, const_cast<BYTE*>(bytes), Count, Written, Overlapped, held.Held);
+    return Submit(Writes, const_cast<BYTE*>(bytes), Count, Written, Overlapped, held);
 }
 
 BOOL CommEngine::Read(void* Buffer, DWORD Count, DWORD* ReadCount, _OVERLAPPED* Overlapped) {
-    TILLMARK_COMM_ENTER(.Kind = CommCallKind::ReadFile, .Value = Count,
-                        .Overlapped = Overlapped != nullptr);
+    auto [held, refusal] = Enter(
+        {.Kind = CommCallKind::ReadFile, .Value = Count, .Overlapped = Overlapped != nullptr});
+    if (refusal)
+        return Fail(refusal);
     if (!Overlapped && FOverlappedIo)
         return RefuseWithoutRecord(ReadCount);
     if (Count != 0 && !Buffer)
@@ -40,7 +46,7 @@ BOOL CommEngine::Read(void* Buffer, DWORD Count, DWORD* ReadCount, _OVERLAPPED* 
         return Fail(Win32ErrorFromErrno(DeadErrno));
     if (Behaviour.AbortOnError && (Errors & LineErrors))
         return Fail(ERROR_OPERATION_ABORTED);
-    return Submit(Reads, static_cast<BYTE*>(Buffer), Count, ReadCount, Overlapped, held.Held);
+    return Submit(Reads, static_cast<BYTE*>(Buffer), Count, ReadCount, Overlapped, held);
 }
 
 BOOL CommEngine::RefuseWithoutRecord(DWORD* Done) {
@@ -53,7 +59,7 @@ BOOL CommEngine::RefuseWithoutRecord(DWORD* Done) {
 // Queues a read or write and serves it at once: done now, pending on its record, or, on a handle
 // opened without FILE_FLAG_OVERLAPPED, waited for here, record or not.
 BOOL CommEngine::Submit(std::deque<Transfer>& Queue, BYTE* Buffer, DWORD Count, DWORD* Done,
-                        _OVERLAPPED* Overlapped, std::unique_lock<std::mutex>& Held) {
+                        _OVERLAPPED* Overlapped, WakingLock& Held) {
     if (Done)
         *Done = 0;
     _OVERLAPPED local{};

@@ -23,18 +23,6 @@
 
 namespace platform {
 
-namespace {
-
-std::mutex& SyncLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-std::function<void()>& WaitBlockedHook() {
-    static std::function<void()> hook;
-    return hook;
-}
-
 // A thread's wake-up descriptor for waits in poll(). Shared, so a wake-up sent after the lock is
 // released never reaches a number that the ended thread's descriptor has handed on.
 struct WakeFd {
@@ -51,6 +39,24 @@ struct WakeFd {
         [[maybe_unused]] const auto written = ::write(Fd, &one, sizeof one);
     }
 };
+
+void HeldWakes::Send() {
+    for (const auto& fd : Fds)
+        fd->Wake();
+    Fds.clear();
+}
+
+namespace {
+
+std::mutex& SyncLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::function<void()>& WaitBlockedHook() {
+    static std::function<void()> hook;
+    return hook;
+}
 
 // Shared by the waiting thread and a SetEvent that wakes it after releasing the lock, when the
 // wait may have ended already.
@@ -151,28 +157,15 @@ const std::shared_ptr<const WakeFd>& ThreadWakeFd() {
     return owner;
 }
 
-// The wake-ups this thread holds back, and how many DeferredWakes are alive on it.
-thread_local std::vector<std::shared_ptr<const WakeFd>> heldWakes;
-thread_local int deferDepth = 0;
-
-// Under SyncLock(): wakes a waiter asleep in poll(); false for one on its condition variable,
-// which the caller notifies.
-bool WakePollingWaiter(const Waiter& W) {
+// Under SyncLock(): gathers the wake-up of a waiter asleep in poll() into Wakes; false for one on
+// its condition variable, which the caller notifies.
+bool WakePollingWaiter(const Waiter& W, HeldWakes& Wakes) {
     if (!W.Polling)
         return false;
     // A helper signalling its own waiter's event finds the waiter awake already.
-    if (W.Thread == std::this_thread::get_id())
-        return true;
-    if (deferDepth > 0)
-        heldWakes.push_back(W.Polling);
-    else
-        W.Polling->Wake();
+    if (W.Thread != std::this_thread::get_id())
+        Wakes.Add(W.Polling);
     return true;
-}
-
-void WakeWaiter(Waiter& W) {
-    if (!WakePollingWaiter(W))
-        W.Wake.notify_one();
 }
 
 // Under SyncLock(): a helper offered on one of the events.
@@ -232,8 +225,6 @@ std::optional<DWORD> TryComplete(const std::vector<std::shared_ptr<Event>>& Even
 
 DWORD WaitForEvents(const std::vector<std::shared_ptr<Event>>& Events, bool All,
                     DWORD Milliseconds) {
-    // A thread about to block sends what it held back: it may be waiting for those it wakes.
-    DeferredWakes::Flush();
     const auto deadline = DeadlineAfter(Milliseconds, std::chrono::steady_clock::now());
     std::unique_lock lock(SyncLock());
     if (auto done = TryComplete(Events, All))
@@ -292,6 +283,11 @@ void SetWaitBlockedHookForTest(std::function<void()> Hook) {
 }
 
 void SetEventHelper(HANDLE Handle, std::weak_ptr<WaitHelper> Helper) {
+    HeldWakes wakes;
+    SetEventHelper(Handle, std::move(Helper), wakes);
+}
+
+void SetEventHelper(HANDLE Handle, std::weak_ptr<WaitHelper> Helper, HeldWakes& Wakes) {
     auto event = std::dynamic_pointer_cast<Event>(FindHandle(Handle));
     if (!event)
         return;
@@ -300,23 +296,42 @@ void SetEventHelper(HANDLE Handle, std::weak_ptr<WaitHelper> Helper) {
     // A waiter already asleep on the condition variable comes round to help.
     if (!event->Helper.expired())
         for (const auto& waiter : event->Waiters)
-            WakeWaiter(*waiter);
+            if (!WakePollingWaiter(*waiter, Wakes))
+                waiter->Wake.notify_one();
 }
 
-DeferredWakes::DeferredWakes() {
-    ++deferDepth;
-}
-
-DeferredWakes::~DeferredWakes() {
-    if (--deferDepth == 0)
-        Flush();
-}
-
-void DeferredWakes::Flush() {
-    // Wake() calls nothing that could hold back more.
-    for (const auto& fd : heldWakes)
-        fd->Wake();
-    heldWakes.clear();
+BOOL SetEventHolding(HANDLE hEvent, HeldWakes& Wakes) {
+    auto event = FindHandleAs<Event>(hEvent);
+    if (!event)
+        return FALSE;
+    // Usually one waiter or none.
+    std::shared_ptr<Waiter> first;
+    std::vector<std::shared_ptr<Waiter>> others;
+    bool wakeWaitThread = false;
+    {
+        std::lock_guard lock(SyncLock());
+        event->Signalled = true;
+        // The work it stood for is done.
+        event->Helper.reset();
+        wakeWaitThread = FireRegistered(*event);
+        // Every waiter is woken: the first to take the lock consumes an auto-reset event, the
+        // others find it reset and sleep again.
+        for (const auto& waiter : event->Waiters) {
+            if (WakePollingWaiter(*waiter, Wakes))
+                continue;
+            if (!first)
+                first = waiter;
+            else
+                others.push_back(waiter);
+        }
+    }
+    if (first)
+        first->Wake.notify_one();
+    for (const auto& waiter : others)
+        waiter->Wake.notify_one();
+    if (wakeWaitThread)
+        Waits().Ready.notify_one();
+    return TRUE;
 }
 
 } // namespace platform
@@ -335,37 +350,8 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bInitialState
 }
 
 BOOL SetEvent(HANDLE hEvent) {
-    auto event = FindHandleAs<Event>(hEvent);
-    if (!event)
-        return FALSE;
-    // Usually one waiter or none.
-    std::shared_ptr<platform::Waiter> first;
-    std::vector<std::shared_ptr<platform::Waiter>> others;
-    bool wakeWaitThread = false;
-    {
-        const platform::WakeDeferringLock lock(platform::SyncLock());
-        event->Signalled = true;
-        // The work it stood for is done.
-        event->Helper.reset();
-        wakeWaitThread = platform::FireRegistered(*event);
-        // Every waiter is woken: the first to take the lock consumes an auto-reset event, the
-        // others find it reset and sleep again.
-        for (const auto& waiter : event->Waiters) {
-            if (platform::WakePollingWaiter(*waiter))
-                continue;
-            if (!first)
-                first = waiter;
-            else
-                others.push_back(waiter);
-        }
-    }
-    if (first)
-        first->Wake.notify_one();
-    for (const auto& waiter : others)
-        waiter->Wake.notify_one();
-    if (wakeWaitThread)
-        platform::Waits().Ready.notify_one();
-    return TRUE;
+    platform::HeldWakes wakes; // sent on return, with the events' lock released
+    return platform::SetEventHolding(hEvent, wakes);
 }
 
 BOOL ResetEvent(HANDLE hEvent) {

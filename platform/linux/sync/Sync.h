@@ -5,10 +5,13 @@
 #include "platform/linux/sync/Handles.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -36,30 +39,59 @@ public:
     virtual void Help(short Events) = 0;
 };
 
-// While one lives on a thread, the wake-ups that SetEvent sends from it to threads asleep in
-// poll() wait until the outermost one ends. Declared before a lock that the woken thread wants
-// at once, it ends after that lock is released, so the woken thread does not wake only to block
-// on it. A thread that blocks in between calls Flush first.
-class DeferredWakes {
+struct WakeFd;
+
+// Wake-ups of threads asleep in poll(), gathered while a lock is held and sent once it is
+// released, so a woken thread that wants that lock does not wake only to block on it.
+class HeldWakes {
 public:
-    DeferredWakes();
-    ~DeferredWakes();
-    DeferredWakes(const DeferredWakes&) = delete;
-    DeferredWakes& operator=(const DeferredWakes&) = delete;
-    // Sends what the calling thread has held back so far.
-    static void Flush();
+    HeldWakes() = default;
+    HeldWakes(HeldWakes&& Other) noexcept : Fds(std::exchange(Other.Fds, {})) {}
+    HeldWakes& operator=(HeldWakes&&) = delete;
+    ~HeldWakes() { Send(); }
+    void Add(std::shared_ptr<const WakeFd> Fd) { Fds.push_back(std::move(Fd)); }
+    // Sends them all and forgets them.
+    void Send();
+
+private:
+    std::vector<std::shared_ptr<const WakeFd>> Fds;
 };
 
-// A mutex held with the wake-ups sent under it held back until it is released.
-struct WakeDeferringLock {
-    explicit WakeDeferringLock(std::mutex& Mutex) : Held(Mutex) {}
-    const DeferredWakes Deferred; // constructed first, so it ends after the unlock
+// A lock on a mutex that guards Wakes: what its holder gathers there goes out once the lock is
+// released, or before the holder blocks in Wait, as a thread it wakes may be the one it waits
+// for.
+class WakingLock {
+public:
+    WakingLock(std::mutex& Mutex, HeldWakes& Gathered) : Wakes(&Gathered), Held(Mutex) {}
+    WakingLock(WakingLock&&) noexcept = default;
+    WakingLock& operator=(WakingLock&&) = delete;
+    ~WakingLock() {
+        if (!Held.owns_lock())
+            return;
+        HeldWakes out = std::move(*Wakes);
+        Held.unlock();
+        out.Send();
+    }
+    // Sends what is gathered, then waits on Cv until Done, the lock released meanwhile.
+    template <typename Predicate>
+    void Wait(std::condition_variable& Cv, Predicate Done) {
+        HeldWakes(std::move(*Wakes)).Send();
+        Cv.wait(Held, std::move(Done));
+    }
+
+private:
+    HeldWakes* Wakes;
     std::unique_lock<std::mutex> Held;
 };
+
+// As SetEvent, with the wake-ups of waiters asleep in poll() added to Wakes instead of sent.
+BOOL SetEventHolding(HANDLE Event, HeldWakes& Wakes);
 
 // Offers Helper to whoever waits on Event until the event is next signalled. An empty pointer
 // withdraws it; a handle that is no event is ignored.
 void SetEventHelper(HANDLE Event, std::weak_ptr<WaitHelper> Helper);
+// As SetEventHelper, with the wake-ups of the waiters that come round to help added to Wakes.
+void SetEventHelper(HANDLE Event, std::weak_ptr<WaitHelper> Helper, HeldWakes& Wakes);
 
 // Called by every wait just before it blocks, with the wait already registered on its events, so
 // a test knows that a SetEvent made from then on has to wake a sleeping waiter. Runs under the
