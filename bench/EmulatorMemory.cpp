@@ -3,7 +3,7 @@
 // network printer takes them with its web page on. Its memory should follow the receipt on the
 // paper, not the history: the figures after 100 and after 1000 receipts should be alike.
 //   emulator_memory_bench [RECEIPTS]
-#include "cli/WebBoard.h"
+#include "cli/web/WebBoard.h"
 #include "escpos/Profile.h"
 #include "escpos/VirtualPrinter.h"
 

@@ -5,11 +5,11 @@
 #include "cli/MonitorCommand.h"
 #include "cli/ReceiptCommand.h"
 #include "cli/SettingsCommand.h"
-#include "cli/StatusCommand.h"
+#include "cli/status/StatusCommand.h"
 #include "serial/Version.h"
 #ifdef TILLMARK_VIRTUAL_PRINTER
-#include "cli/EmulateCommand.h"
-#include "cli/RenderCommand.h"
+#include "cli/emulate/EmulateCommand.h"
+#include "cli/emulate/RenderCommand.h"
 #endif
 
 #include <CLI/CLI.hpp>

@@ -5,7 +5,7 @@
 
 #include "cli/Command.h"
 #include "console/ConsoleActions.h"
-#include "console/Socket.h"
+#include "console/net/Socket.h"
 
 #include <exception>
 #include <functional>

@@ -4,7 +4,7 @@
 // run this same code; the window swallows what the guard caught, the command line reports it.
 #pragma once
 
-#include "console/Socket.h"
+#include "console/net/Socket.h"
 #include "receipt/Receipt.h"
 #include "serial/CPort.h"
 

@@ -1,9 +1,9 @@
 #include "escpos/Printer.h"
 
-#include "escpos/Charset.h"
-#include "escpos/CommandTable.h"
 #include "escpos/Format.h"
 #include "escpos/PrinterDetail.h"
+#include "escpos/decoder/CommandTable.h"
+#include "escpos/drawing/Charset.h"
 
 #include <algorithm>
 #include <utility>

@@ -3,9 +3,9 @@
 // renderer's job.
 #pragma once
 
-#include "escpos/Bitmap.h"
-#include "escpos/Decoder.h"
 #include "escpos/Profile.h"
+#include "escpos/decoder/Decoder.h"
+#include "escpos/drawing/Bitmap.h"
 #include "receipt/StatusBits.h"
 
 #include <array>

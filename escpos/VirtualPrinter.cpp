@@ -1,7 +1,7 @@
 #include "escpos/VirtualPrinter.h"
 
-#include "escpos/Fonts.h"
-#include "escpos/Raster.h"
+#include "escpos/drawing/Fonts.h"
+#include "escpos/drawing/Raster.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -2,9 +2,9 @@
 // line, and files each receipt as a PNG picture with its text beside it.
 #pragma once
 
-#include "escpos/Decoder.h"
 #include "escpos/Printer.h"
 #include "escpos/Profile.h"
+#include "escpos/decoder/Decoder.h"
 
 #include <functional>
 #include <memory>

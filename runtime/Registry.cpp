@@ -35,7 +35,7 @@ TRegistryKey::TRegistryKey(HKEY Root, const std::string& Path, bool CanCreate) :
     Fail("Failed to open key", Path, result);
 }
 
-TRegistryKey::TRegistryKey(HKEY Root, const std::string& Path, ReadOnlyAccess) : FPath(Path) {
+TRegistryKey::TRegistryKey(HKEY Root, const std::string& Path, TReadOnlyAccess) : FPath(Path) {
     const LONG result = RegOpenKeyExA(Root, Path.c_str(), 0, KEY_READ, &FKey);
     if (result == ERROR_SUCCESS)
         return;

@@ -46,9 +46,9 @@ public:
     // Opens an existing key asking for read access only: keys that describe the machine, such
     // as the serial-port map under HKEY_LOCAL_MACHINE, refuse anyone asking to write. Raises as
     // above; the write calls then fail as the platform refuses them.
-    struct ReadOnlyAccess {};
-    static constexpr ReadOnlyAccess ReadOnly{};
-    TRegistryKey(HKEY Root, const std::string& Path, ReadOnlyAccess);
+    struct TReadOnlyAccess {};
+    static constexpr TReadOnlyAccess ReadOnly{};
+    TRegistryKey(HKEY Root, const std::string& Path, TReadOnlyAccess);
 
     ~TRegistryKey() override;
     TRegistryKey(const TRegistryKey&) = delete;

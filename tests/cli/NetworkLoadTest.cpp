@@ -1,7 +1,7 @@
 // The network printer under load: many clients at once, and a process out of descriptors.
-#include "cli/NetworkPrinter.h"
+#include "cli/emulate/NetworkPrinter.h"
 
-#include "console/Socket.h"
+#include "console/net/Socket.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

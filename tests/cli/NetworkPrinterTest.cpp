@@ -3,7 +3,7 @@
 #include "tests/cli/CliRun.h"
 #include "tests/cli/EmulatorProcess.h"
 
-#include "console/Socket.h"
+#include "console/net/Socket.h"
 #include "receipt/Receipt.h"
 #include "tests/support/RawPty.h"
 

@@ -1,4 +1,4 @@
-#include "cli/RenderCommand.h"
+#include "cli/emulate/RenderCommand.h"
 #include "tests/cli/CliRun.h"
 
 #include "receipt/Receipt.h"

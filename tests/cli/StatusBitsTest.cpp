@@ -1,9 +1,9 @@
 // The printer's status facts as the virtual printer answers them and the console reads them back:
 // both sides work from one table, so every sensor reading must come back as it was set.
-#include "console/PrinterStatus.h"
-#include "console/StatusWatch.h"
-#include "escpos/Decoder.h"
+#include "console/status/PrinterStatus.h"
+#include "console/status/StatusWatch.h"
 #include "escpos/Printer.h"
+#include "escpos/decoder/Decoder.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 #include "tests/cli/CliRun.h"
 #include "tests/cli/EmulatorProcess.h"
 
-#include "cli/EmulateCommand.h"
-#include "cli/WebBoard.h"
-#include "console/Socket.h"
+#include "cli/emulate/EmulateCommand.h"
+#include "cli/web/WebBoard.h"
+#include "console/net/Socket.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The web board's address forms and the receipts it hands the page.
-#include "cli/WebBoard.h"
+#include "cli/web/WebBoard.h"
 
-#include "console/Socket.h"
+#include "console/net/Socket.h"
 
 #include <gtest/gtest.h>
 

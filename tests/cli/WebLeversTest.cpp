@@ -1,5 +1,5 @@
 // Moving the levers over HTTP: what is refused, and why, and what a move that is taken answers.
-#include "cli/WebLevers.h"
+#include "cli/web/WebLevers.h"
 
 #include <gtest/gtest.h>
 

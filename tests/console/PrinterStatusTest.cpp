@@ -1,6 +1,6 @@
 // The status questions over a scripted line: what each answer is taken for, and what is reported
 // when an answer is garbage, partial or missing.
-#include "console/PrinterStatus.h"
+#include "console/status/PrinterStatus.h"
 
 #include <gtest/gtest.h>
 

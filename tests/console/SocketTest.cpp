@@ -1,6 +1,6 @@
 // The sockets over loopback, the same on every system: bytes both ways, the far side's close, the
 // stop signal ending waits, and failures in plain words.
-#include "console/Socket.h"
+#include "console/net/Socket.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Watching the status: automatic status back told apart from real-time answers in a stream that
 // comes in pieces, and what the watch sends and hands on, over a line that plays a printer.
-#include "console/StatusWatch.h"
+#include "console/status/StatusWatch.h"
 
 #include <gtest/gtest.h>
 

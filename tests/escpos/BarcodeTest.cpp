@@ -1,7 +1,7 @@
 // GS k as a TM-T88 reads it: CODE128 in the code sets the host chose, and data the printer
 // cannot take, which ends the command where it stands and prints from there as normal data.
-#include "escpos/Decoder.h"
 #include "escpos/Printer.h"
+#include "escpos/decoder/Decoder.h"
 #include "tests/support/CodeBytes.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "escpos/CommandTable.h"
+#include "escpos/decoder/CommandTable.h"
 
 #include <gtest/gtest.h>
 

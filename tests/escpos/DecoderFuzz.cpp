@@ -1,9 +1,9 @@
 // libFuzzer target: any bytes decode without a crash or a hang, the commands cover the input
 // exactly, feeding it in two pieces changes nothing, and the printer takes whatever comes.
-#include "escpos/Decoder.h"
 #include "escpos/Printer.h"
 #include "escpos/Profile.h"
 #include "escpos/TraceJson.h"
+#include "escpos/decoder/Decoder.h"
 
 #include <cstdint>
 #include <cstdlib>

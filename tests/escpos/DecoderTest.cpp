@@ -1,5 +1,5 @@
-#include "escpos/Decoder.h"
-#include "escpos/CommandTable.h"
+#include "escpos/decoder/Decoder.h"
+#include "escpos/decoder/CommandTable.h"
 
 #include "receipt/Commands.h"
 #include "receipt/Receipt.h"

@@ -1,8 +1,8 @@
 // Tabs, feeds, upside-down and rotated lines, user-defined characters and the code tables, each
 // checked by the place of its glyphs or its dots as the TM-T88 command reference puts them.
-#include "escpos/Fonts.h"
 #include "escpos/Printer.h"
-#include "escpos/Raster.h"
+#include "escpos/drawing/Fonts.h"
+#include "escpos/drawing/Raster.h"
 #include "tests/support/Ink.h"
 
 #include <gtest/gtest.h>

@@ -2,10 +2,10 @@
 // corners by direction (ESC T), the baseline and its moves (GS $, GS \, LF), and what FF, ESC FF,
 // CAN and ESC S do with the page buffer; checked by the dots of a full block (CP437 DB, 12 x 24).
 // Across the paper a unit is a dot, along it 1/360 inch, half a dot.
-#include "escpos/Fonts.h"
 #include "escpos/Printer.h"
-#include "escpos/Raster.h"
 #include "escpos/TraceJson.h"
+#include "escpos/drawing/Fonts.h"
+#include "escpos/drawing/Raster.h"
 #include "tests/support/Ink.h"
 
 #include <gtest/gtest.h>

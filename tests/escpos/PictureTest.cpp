@@ -1,8 +1,8 @@
 // Pictures and codes on the printer's side: where they go, what the printer refuses and says so,
 // and the NV memory that outlives ESC @.
-#include "escpos/Decoder.h"
 #include "escpos/Printer.h"
 #include "escpos/TraceJson.h"
+#include "escpos/decoder/Decoder.h"
 #include "tests/support/CodeBytes.h"
 
 #include <gtest/gtest.h>

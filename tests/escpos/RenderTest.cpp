@@ -1,7 +1,7 @@
-#include "escpos/Fonts.h"
 #include "escpos/Printer.h"
-#include "escpos/Raster.h"
 #include "escpos/TraceJson.h"
+#include "escpos/drawing/Fonts.h"
+#include "escpos/drawing/Raster.h"
 
 #include "receipt/Receipt.h"
 #include "tests/support/PrintedReceipt.h"

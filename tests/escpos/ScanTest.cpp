@@ -3,9 +3,9 @@
 // when the reader is not installed.
 #include "tests/escpos/Scanner.h"
 
-#include "escpos/Fonts.h"
 #include "escpos/Printer.h"
-#include "escpos/Raster.h"
+#include "escpos/drawing/Fonts.h"
+#include "escpos/drawing/Raster.h"
 #include "tests/support/CodeBytes.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // Reads codes back from the printer's pictures with zxing-cpp's command-line reader.
 #pragma once
 
-#include "escpos/Fonts.h"
 #include "escpos/Printer.h"
-#include "escpos/Raster.h"
+#include "escpos/drawing/Fonts.h"
+#include "escpos/drawing/Raster.h"
 #include "tests/support/TempDir.h"
 
 #include <cstdio>

@@ -2,9 +2,9 @@
 // the bytes a client sends written as the trace shows them ("1B 44 03 00").
 #pragma once
 
-#include "escpos/Fonts.h"
 #include "escpos/Printer.h"
-#include "escpos/Raster.h"
+#include "escpos/drawing/Fonts.h"
+#include "escpos/drawing/Raster.h"
 
 #include <algorithm>
 #include <ostream>

@@ -1,0 +1,110 @@
+#include "cli/status/StatusWords.h"
+
+#include <cstdio>
+
+namespace cli {
+
+using enum receipt::StatusFact;
+
+constexpr FactWording FactWords[receipt::StatusFactCount] = {
+    {Online, nullptr, "online", "offline", "online", nullptr},
+    {CoverOpen, "cover", "open", "closed", "cover_open", "cover open"},
+    {FeedButtonPressed, "paper feed button", "pressed", "not pressed", "paper_feed_button",
+     nullptr},
+    {FeedingByButton, nullptr, "yes", "no", "feeding_by_button", "paper being fed by the button"},
+    {DrawerPin3High, "drawer connector pin 3", "high", "low", "drawer_pin3_high", nullptr},
+    {StoppedByPaperEnd, nullptr, "yes", "no", nullptr, "paper end"},
+    {ErrorOccurred, nullptr, "yes", "no", nullptr, "error"},
+    {RecoverableError, "recoverable error", "yes", "none", "recoverable_error", nullptr},
+    {CutterError, "cutter error", "yes", "none", "cutter_error", nullptr},
+    {UnrecoverableError, "unrecoverable error", "yes", "none", "unrecoverable_error", nullptr},
+    {AutoRecoverableError, "automatically recoverable error", "yes", "none",
+     "auto_recoverable_error", nullptr},
+    {PaperNearEnd, "paper near end", "yes", "no", "paper_near_end", nullptr},
+    {PaperEnd, "paper end", "yes", "no", "paper_end", nullptr},
+};
+
+static_assert(receipt::InFactOrder(FactWords), "the table is indexed by StatusFact");
+
+const FactWording& WordsOf(receipt::StatusFact Fact) {
+    return FactWords[static_cast<std::size_t>(Fact)];
+}
+
+const TypeWording TypeWords[2] = {
+    {&console::TPrinterType::TwoByteCharacters, "two-byte characters", "two_byte_characters"},
+    {&console::TPrinterType::Autocutter, "autocutter", "autocutter"}};
+
+std::vector<std::string> OfflineCauses(const console::TStatusFacts& F) {
+    std::vector<std::string> causes;
+    for (const FactWording& words : FactWords) {
+        if (!words.OfflineCause)
+            continue;
+        std::optional<bool> fact = F.*console::FactField(words.Fact);
+        // Automatic status back tells paper end, not whether it stopped the printer.
+        if (words.Fact == StoppedByPaperEnd && !fact)
+            fact = F.PaperEnd;
+        if (fact.value_or(false))
+            causes.emplace_back(words.OfflineCause);
+    }
+    return causes;
+}
+
+std::string Joined(const std::vector<std::string>& Parts, const char* Between) {
+    std::string out;
+    for (const std::string& part : Parts)
+        out += (out.empty() ? "" : Between) + part;
+    return out;
+}
+
+std::string HexByte(std::uint8_t Byte) {
+    char two[3];
+    std::snprintf(two, sizeof two, "%02X", Byte);
+    return two;
+}
+
+std::string Quoted(std::string_view Text) {
+    std::string out = "\"";
+    for (const char c : Text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (b < 0x20 || b >= 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", b);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonBool(const std::optional<bool>& Value) {
+    return Value ? (*Value ? "true" : "false") : "null";
+}
+
+std::string FactsJson(const console::TStatusFacts& F) {
+    std::string out = "\"online\": " + JsonBool(F.Online) + ", \"offline_causes\": [";
+    const auto causes = OfflineCauses(F);
+    for (std::size_t i = 0; i < causes.size(); ++i)
+        out += (i ? ", " : "") + Quoted(causes[i]);
+    out += "]";
+    for (const FactWording& words : FactWords)
+        if (words.Json && words.Fact != Online)
+            out += std::string(", \"") + words.Json +
+                   "\": " + JsonBool(F.*console::FactField(words.Fact));
+    return out;
+}
+
+std::string TypeJson(const std::optional<console::TPrinterType>& Type) {
+    if (!Type)
+        return "null";
+    std::string out;
+    for (const TypeWording& words : TypeWords)
+        out += std::string(out.empty() ? "{\"" : ", \"") + words.Json +
+               "\": " + (*Type.*words.Bit ? "true" : "false");
+    return out + "}";
+}
+
+} // namespace cli
