@@ -219,6 +219,12 @@ private:
     void CheckLines();
     void ServeReads(CommClock::time_point Now);
     void ServeWrites(CommClock::time_point Now);
+    // The steps of serving the front write: hand the device what it takes (the errno of a
+    // failure, or 0); then complete it once drained or timed out (true) or arm the drain check.
+    int SendWrite(Transfer& W);
+    bool SettleWrite(Transfer& W, CommClock::time_point Now);
+    // Completes the front write with Sent bytes; EV_TXEMPTY when it was the last and Emptied.
+    void FinishWrite(DWORD Sent, bool Emptied);
     CommClock::duration TimeToSend(DWORD Bytes) const;
     void ApplyInputHandshake();
     bool OutputHeld() const;

@@ -176,59 +176,64 @@ void CommEngine::ServeWrites(CommClock::time_point now) {
             FailAll(Writes, Win32ErrorFromErrno(DeadErrno));
             return;
         }
-        bool failed = false;
-        while (!OutputHeld() && w.Done < w.Count) {
-            const long n = Device->Write(w.Buffer + w.Done, w.Count - w.Done);
-            if (n < 0) {
-                const int error = static_cast<int>(-n);
-                if (error == EIO || error == ENXIO || error == ENODEV) {
-                    GoDead(error);
-                    return;
-                }
-                Complete(w.Overlapped, Win32ErrorFromErrno(error), w.Done);
-                failed = true;
-                break;
-            }
-            if (n == 0)
-                break;
-            w.Done += static_cast<DWORD>(n);
+        const int error = SendWrite(w);
+        if (error == EIO || error == ENXIO || error == ENODEV) {
+            GoDead(error);
+            return;
         }
-        if (failed) {
+        if (error != 0) {
+            Complete(w.Overlapped, Win32ErrorFromErrno(error), w.Done);
             Writes.pop_front();
-            continue;
+        } else if (!SettleWrite(w, now)) {
+            break;
         }
-        // As on Windows, a write is done when its bytes have left the device, not when the
-        // kernel took them: a purge or close right after it must not lose the end of a receipt.
-        DWORD queued = 0;
-        if (Device->OutputQueued(queued) != 0)
-            queued = 0;
-        if (w.Done == w.Count && queued == 0) {
-            Complete(w.Overlapped, ERROR_SUCCESS, w.Done);
-            Writes.pop_front();
-            DrainCheck.reset();
-            if (Writes.empty())
-                Raise(EV_TXEMPTY);
-            continue;
-        }
-        if (w.Timer.Expired(now)) {
-            // A time-out is no failure: the write ends with what went out. What still waits in
-            // the kernel is dropped, so no byte reported unsent leaves later.
-            const DWORD left = std::min(queued, w.Done);
-            if (left != 0)
-                Device->Flush(false, true);
-            const DWORD sent = w.Done - left;
-            Complete(w.Overlapped, ERROR_SUCCESS, sent);
-            Writes.pop_front();
-            DrainCheck.reset();
-            if (Writes.empty() && sent != 0)
-                Raise(EV_TXEMPTY);
-            continue;
-        }
-        DrainCheck.reset();
-        if (w.Done == w.Count)
-            DrainCheck = now + TimeToSend(queued);
-        break;
     }
+}
+
+int CommEngine::SendWrite(Transfer& W) {
+    while (!OutputHeld() && W.Done < W.Count) {
+        const long n = Device->Write(W.Buffer + W.Done, W.Count - W.Done);
+        if (n < 0)
+            return static_cast<int>(-n);
+        if (n == 0)
+            break;
+        W.Done += static_cast<DWORD>(n);
+    }
+    return 0;
+}
+
+bool CommEngine::SettleWrite(Transfer& W, CommClock::time_point now) {
+    // As on Windows, a write is done when its bytes have left the device, not when the
+    // kernel took them: a purge or close right after it must not lose the end of a receipt.
+    DWORD queued = 0;
+    if (Device->OutputQueued(queued) != 0)
+        queued = 0;
+    if (W.Done == W.Count && queued == 0) {
+        FinishWrite(W.Done, true);
+        return true;
+    }
+    if (W.Timer.Expired(now)) {
+        // A time-out is no failure: the write ends with what went out. What still waits in
+        // the kernel is dropped, so no byte reported unsent leaves later.
+        const DWORD left = std::min(queued, W.Done);
+        if (left != 0)
+            Device->Flush(false, true);
+        const DWORD sent = W.Done - left;
+        FinishWrite(sent, sent != 0);
+        return true;
+    }
+    DrainCheck.reset();
+    if (W.Done == W.Count)
+        DrainCheck = now + TimeToSend(queued);
+    return false;
+}
+
+void CommEngine::FinishWrite(DWORD Sent, bool Emptied) {
+    Complete(Writes.front().Overlapped, ERROR_SUCCESS, Sent);
+    Writes.pop_front();
+    DrainCheck.reset();
+    if (Writes.empty() && Emptied)
+        Raise(EV_TXEMPTY);
 }
 
 CommClock::duration CommEngine::TimeToSend(DWORD Bytes) const {
