@@ -138,15 +138,9 @@ int RunPorts(std::ostream& Out, std::ostream& Err) {
         return 0;
     }
     // The window's order, each with where it came from and what the system knows of it.
-    const std::vector<std::string> sorted = console::SortedPorts(map.Ports);
-    std::vector<bool> used(map.Ports.size());
-    for (const std::string& port : sorted) {
-        std::size_t i = 0;
-        while (used[i] || map.Ports[i] != port)
-            ++i;
-        used[i] = true;
+    for (const auto& [name, port] : console::SortedPorts(map.Ports)) {
         const platform::PortDetails details = platform::DescribePort(port);
-        Out << (port.empty() ? "(empty)" : port) << "\t" << Source(map.Names[i]);
+        Out << (port.empty() ? "(empty)" : port) << "\t" << Source(name);
         if (!details.Device.empty())
             Out << "\t" << details.Device;
         if (details.PseudoTerminal)
@@ -163,7 +157,7 @@ int RunPorts(std::ostream& Out, std::ostream& Err) {
             Out << "\tserial " << details.SerialNumber;
         Out << "\n";
     }
-    if (sorted.empty())
+    if (map.Ports.empty())
         Out << "no serial ports\n";
     if (map.Error) {
         Err << "tillmark-cli ports: " << ActionErrorMessage(map.Error) << "\n";

@@ -150,7 +150,8 @@ PortListItems FillPortList() {
     PortListItems list;
     try {
         const PortMap map = ReadPortMap();
-        list.Items = SortedPorts(map.Ports);
+        for (const MappedPort& mapped : SortedPorts(map.Ports))
+            list.Items.push_back(mapped.Port);
         // A map value that holds no text leaves what was listed so far, and nothing selected.
         list.Selected = !map.Error && !list.Items.empty() ? 0 : -1;
     } catch (...) {

@@ -24,7 +24,9 @@ std::string PortText(TRegistryKey& Map, const std::string& Name) {
     return Map.ReadString(Name);
 }
 
-bool LessIgnoringCase(const std::string& A, const std::string& B) {
+bool LessIgnoringCase(const MappedPort& Left, const MappedPort& Right) {
+    const std::string& A = Left.Port;
+    const std::string& B = Right.Port;
     return std::lexicographical_compare(
         A.begin(), A.end(), B.begin(), B.end(),
         [](unsigned char a, unsigned char b) { return std::tolower(a) < std::tolower(b); });
@@ -43,8 +45,7 @@ PortMap ReadPortMap() {
     map.Found = true;
     try {
         for (const std::string& name : key->ValueNames()) {
-            map.Ports.push_back(PortText(*key, name));
-            map.Names.push_back(name);
+            map.Ports.push_back({.Name = name, .Port = PortText(*key, name)});
         }
     } catch (...) {
         map.Error = std::current_exception();
@@ -52,7 +53,7 @@ PortMap ReadPortMap() {
     return map;
 }
 
-std::vector<std::string> SortedPorts(std::vector<std::string> Ports) {
+std::vector<MappedPort> SortedPorts(std::vector<MappedPort> Ports) {
     std::stable_sort(Ports.begin(), Ports.end(), LessIgnoringCase);
     return Ports;
 }

@@ -15,7 +15,7 @@ namespace {
 using platform::DwordValue;
 using platform::RegistryValue;
 using platform::TextValue;
-using Strings = std::vector<std::string>;
+using Mapped = std::vector<console::MappedPort>;
 
 class PortMapTest : public ::testing::Test {
 protected:
@@ -43,11 +43,12 @@ TEST_F(PortMapTest, ReadsEveryNameAndTextInTheMapsOrder) {
     const console::PortMap map = console::ReadPortMap();
     EXPECT_TRUE(map.Found);
     EXPECT_FALSE(map.Error);
-    EXPECT_EQ(map.Names,
-              (Strings{"\\Device\\ttyUSB0", "\\Device\\Embedded", "\\Device\\Unterminated",
-                       "\\Device\\NoData", "\\Device\\Alias\\com9"}));
     // Text ends at its first NUL; a value without data is an empty port, whatever its type.
-    EXPECT_EQ(map.Ports, (Strings{"ttyUSB0", "COM7", "COM8", "", "COM9"}));
+    EXPECT_EQ(map.Ports, (Mapped{{"\\Device\\ttyUSB0", "ttyUSB0"},
+                                 {"\\Device\\Embedded", "COM7"},
+                                 {"\\Device\\Unterminated", "COM8"},
+                                 {"\\Device\\NoData", ""},
+                                 {"\\Device\\Alias\\com9", "COM9"}}));
 }
 
 TEST_F(PortMapTest, AValueWithoutTextStopsTheReadingAndKeepsWhatWasRead) {
@@ -56,8 +57,7 @@ TEST_F(PortMapTest, AValueWithoutTextStopsTheReadingAndKeepsWhatWasRead) {
                                        TextValue("\\Device\\ttyUSB0", "ttyUSB0")});
     const console::PortMap map = console::ReadPortMap();
     EXPECT_TRUE(map.Found);
-    EXPECT_EQ(map.Names, (Strings{"\\Device\\ttyS1"}));
-    EXPECT_EQ(map.Ports, (Strings{"COM2"}));
+    EXPECT_EQ(map.Ports, (Mapped{{"\\Device\\ttyS1", "COM2"}}));
     ASSERT_TRUE(map.Error);
     EXPECT_EQ(ErrorText(map.Error), "the serial-port map's value '\\Device\\Broken' holds no text");
 }
@@ -77,8 +77,22 @@ TEST_F(PortMapTest, AMissingMapIsNotFoundAndNoError) {
 }
 
 TEST(SortedPorts, IgnoresLetterCaseAndKeepsEqualOnesInTheOrderGiven) {
-    EXPECT_EQ(console::SortedPorts({"ttyUSB0", "COM3", "com1", "Com20", "COM1", "acm0", ""}),
-              (Strings{"", "acm0", "com1", "COM1", "Com20", "COM3", "ttyUSB0"}));
+    EXPECT_EQ(console::SortedPorts({{"a", "ttyUSB0"},
+                                    {"b", "COM3"},
+                                    {"c", "com1"},
+                                    {"d", "Com20"},
+                                    {"e", "COM1"},
+                                    {"f", "acm0"},
+                                    {"g", ""},
+                                    {"h", "com1"}}),
+              (Mapped{{"g", ""},
+                      {"f", "acm0"},
+                      {"c", "com1"},
+                      {"e", "COM1"},
+                      {"h", "com1"},
+                      {"d", "Com20"},
+                      {"b", "COM3"},
+                      {"a", "ttyUSB0"}}));
 }
 
 } // namespace
