@@ -7,36 +7,6 @@
 
 namespace escpos {
 
-void JsonString(std::string& Out, std::string_view S) {
-    Out += '"';
-    for (const char c : S) {
-        switch (c) {
-        case '"':
-            Out += "\\\"";
-            break;
-        case '\\':
-            Out += "\\\\";
-            break;
-        case '\n':
-            Out += "\\n";
-            break;
-        case '\r':
-            Out += "\\r";
-            break;
-        case '\t':
-            Out += "\\t";
-            break;
-        default:
-            // <, > and & too, so the JSON can stand inside a page's script.
-            if (static_cast<unsigned char>(c) < 0x20 || c == '<' || c == '>' || c == '&')
-                Out += Format("\\u%04x", static_cast<unsigned char>(c));
-            else
-                Out += c;
-        }
-    }
-    Out += '"';
-}
-
 void TraceEntryJson(std::string& Out, const TraceEntry& E) {
     Out += Format("{\"offset\": %zu, \"length\": %zu, \"name\": ", E.Offset, E.Length);
     JsonString(Out, E.Name);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "escpos/Printer.h"
+#include "receipt/JsonString.h"
 
 #include <string>
 #include <string_view>
@@ -10,7 +11,9 @@
 namespace escpos {
 
 // S as a JSON string, quotes included; <, > and & are escaped too, so it may stand in a script.
-void JsonString(std::string& Out, std::string_view S);
+inline void JsonString(std::string& Out, std::string_view S) {
+    receipt::AppendJsonString(Out, S, receipt::JsonText::Page);
+}
 
 // One command of the trace as a JSON object: offset, length, name, bytes and detail.
 void TraceEntryJson(std::string& Out, const TraceEntry& E);

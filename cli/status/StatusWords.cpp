@@ -1,5 +1,7 @@
 #include "cli/status/StatusWords.h"
 
+#include "receipt/JsonString.h"
+
 #include <cstdio>
 
 namespace cli {
@@ -63,21 +65,9 @@ std::string HexByte(std::uint8_t Byte) {
 }
 
 std::string Quoted(std::string_view Text) {
-    std::string out = "\"";
-    for (const char c : Text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (b < 0x20 || b >= 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", b);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+    std::string out;
+    receipt::AppendJsonString(out, Text, receipt::JsonText::Ascii);
+    return out;
 }
 
 std::string JsonBool(const std::optional<bool>& Value) {
