@@ -12,6 +12,7 @@
 #include <memory>
 #include <ostream>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace cli {
@@ -28,21 +29,29 @@ std::string JsonByte(const std::optional<std::uint8_t>& Value) {
     return Value ? Quoted(HexByte(*Value)) : "null";
 }
 
+// The status questions on each path; a serial line on a port of their own.
+struct AskOn {
+    int TimeoutMs;
+    console::TPrinterStatus& Status;
+
+    std::exception_ptr operator()(const console::TSerialPrinter& Printer) const {
+        TComPort serial(nullptr);
+        console::LoadConsolePortSettings(serial);
+        return console::AskStatusSerial(serial, Printer.Line, TimeoutMs, Status);
+    }
+    std::exception_ptr operator()(const console::TParallelPrinter&) const {
+        return console::AskStatusParallel(Status);
+    }
+    std::exception_ptr operator()(const console::TNetworkPrinter& Printer) const {
+        return console::AskStatusTcp(Printer.Where, Printer.TimeoutMs, Status);
+    }
+};
+
 int RunStatus(const StatusOptions& Options, std::ostream& Out, std::ostream& Err) {
     const PrinterWhere& at = Options.Where;
     const std::string port = PortName(at);
     console::TPrinterStatus status;
-    std::exception_ptr error;
-    if (at.Parallel) {
-        error = console::AskStatusParallel(status);
-    } else if (!at.Tcp.empty()) {
-        error = console::AskStatusTcp(PrinterEndpoint(at), at.TimeoutMs, status);
-    } else {
-        TComPort serial(nullptr);
-        console::LoadConsolePortSettings(serial);
-        error =
-            console::AskStatusSerial(serial, {at.Serial, SpeedItem(at.Baud)}, at.TimeoutMs, status);
-    }
+    const std::exception_ptr error = std::visit(AskOn{at.TimeoutMs, status}, PrinterChoice(at));
     if (error) {
         Err << "tillmark-cli status: " << port << ": " << ActionErrorMessage(error) << "\n";
         return 1;

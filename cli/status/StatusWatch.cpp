@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdio>
 #include <ostream>
+#include <variant>
 #include <vector>
 
 namespace cli {
@@ -91,7 +92,8 @@ std::string WatchJson(const std::string& Time, const std::string& Port,
 
 int RunStatusWatch(const PrinterWhere& Where, bool Json, std::ostream& Out, std::ostream& Err) {
     const std::string port = PortName(Where);
-    if (Where.Parallel) {
+    const console::TPrinterChoice choice = PrinterChoice(Where);
+    if (std::holds_alternative<console::TParallelPrinter>(choice)) {
         Err << "tillmark-cli status: " << port
             << ": the parallel port cannot be read here, so its status cannot be watched; "
                "use --serial or --tcp\n";
@@ -105,13 +107,13 @@ int RunStatusWatch(const PrinterWhere& Where, bool Json, std::ostream& Out, std:
     SetConsoleCtrlHandler(StopWatch, TRUE);
     console::TWatchEnd end = console::TWatchEnd::Stopped;
     std::exception_ptr error;
-    if (!Where.Tcp.empty()) {
-        error = console::WatchStatusTcp(PrinterEndpoint(Where), Where.TimeoutMs, watchStopped, tell,
-                                        end);
+    if (const auto* network = std::get_if<console::TNetworkPrinter>(&choice)) {
+        error =
+            console::WatchStatusTcp(network->Where, network->TimeoutMs, watchStopped, tell, end);
     } else {
         TComPort serial(nullptr);
         console::LoadConsolePortSettings(serial);
-        error = console::WatchStatusSerial(serial, {Where.Serial, SpeedItem(Where.Baud)},
+        error = console::WatchStatusSerial(serial, std::get<console::TSerialPrinter>(choice).Line,
                                            Where.TimeoutMs, watchStopped, tell, end);
     }
     SetConsoleCtrlHandler(StopWatch, FALSE);

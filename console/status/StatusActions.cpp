@@ -9,17 +9,6 @@ namespace console {
 
 namespace {
 
-// The port's blocking transfers; its read time-outs bound each wait for an answer.
-class TSerialLine final : public TPrinterLine {
-public:
-    explicit TSerialLine(TCustomComPort& Port) : FPort(Port) {}
-    void Send(std::string_view Bytes) override { FPort.SendText(std::string(Bytes)); }
-    std::string Receive(int TimeoutMs) override { return ReceiveAnswer(FPort, TimeoutMs); }
-
-private:
-    TCustomComPort& FPort;
-};
-
 // A printer that closes or resets the connection ends the questions, not the answers it gave.
 class TSocketLine final : public TPrinterLine {
 public:
@@ -67,31 +56,33 @@ std::string ReceiveAnswer(TCustomComPort& Port, int TimeoutMs) {
     return std::string(buffer, static_cast<std::size_t>(std::max(0, got)));
 }
 
+void OpenForAnswers(TCustomComPort& Port, const SerialChoice& Choice,
+                    std::optional<int> ReadConstantMs) {
+    Port.ClosePort();
+    Port.SetPort(Choice.Port);
+    Port.SetBaudRate(BaudRateForItem(Choice.SpeedItem));
+    Port.Timeouts().SetReadInterval(0);
+    Port.Timeouts().SetReadTotalMultiplier(0);
+    if (ReadConstantMs)
+        Port.Timeouts().SetReadTotalConstant(*ReadConstantMs);
+    Port.SetEvents({});
+    Port.OpenPort();
+}
+
 std::exception_ptr AskStatusSerial(TCustomComPort& Port, const SerialChoice& Choice, int TimeoutMs,
                                    TPrinterStatus& Status) {
-    std::exception_ptr caught;
-    try {
-        Port.ClosePort();
-        Port.SetPort(Choice.Port);
-        Port.SetBaudRate(BaudRateForItem(Choice.SpeedItem));
-        Port.Timeouts().SetReadInterval(0);
-        Port.Timeouts().SetReadTotalMultiplier(0);
-        Port.Timeouts().SetReadTotalConstant(std::max(1, TimeoutMs));
-        // The answers are read here, not by event handlers.
-        Port.SetEvents({});
-        Port.OpenPort();
+    std::exception_ptr caught = Caught([&] {
+        OpenForAnswers(Port, Choice, std::max(1, TimeoutMs));
         TSerialLine line(Port);
         Status = AskStatus(line, TimeoutMs);
-    } catch (...) {
-        caught = std::current_exception();
-    }
+    });
     if (Port.Connected())
         Port.ClosePort();
     return caught;
 }
 
 std::exception_ptr AskStatusTcp(const TEndpoint& Where, int TimeoutMs, TPrinterStatus& Status) {
-    try {
+    return Caught([&] {
         TSocket socket = TSocket::Connect(Where, TimeoutMs);
         TSocketLine line(socket, TimeoutMs);
         Status = AskStatus(line, TimeoutMs);
@@ -99,23 +90,17 @@ std::exception_ptr AskStatusTcp(const TEndpoint& Where, int TimeoutMs, TPrinterS
         if (!Status.Answered() && !line.Lost().empty())
             throw ENetError(line.Lost());
         socket.Finish();
-    } catch (...) {
-        return std::current_exception();
-    }
-    return nullptr;
+    });
 }
 
 std::exception_ptr AskStatusParallel(TPrinterStatus& Status) {
-    try {
+    return Caught([&] {
         TParallelDevice device;
         IOCheck(device.Open());
         IOCheck(device.Write("\x10\x04\x01"));
         IOCheck(device.Close());
         Status = TPrinterStatus{};
-    } catch (...) {
-        return std::current_exception();
-    }
-    return nullptr;
+    });
 }
 
 } // namespace console

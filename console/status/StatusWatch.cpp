@@ -1,6 +1,5 @@
 #include "console/status/StatusWatch.h"
 
-#include "console/BaudRateTable.h"
 #include "console/status/StatusActions.h"
 
 #include <algorithm>
@@ -15,20 +14,16 @@ constexpr int SliceMs = 100; // how long one wait for bytes may keep Stop unread
 
 // The serial port's blocking reads, as the status questions use them; a port whose device has
 // gone raises its error, which here means the printer went away.
-class TSerialWatchLine final : public TPrinterLine {
+class TSerialWatchLine final : public TSerialLine {
 public:
-    explicit TSerialWatchLine(TCustomComPort& Port) : FPort(Port) {}
-    void Send(std::string_view Bytes) override { FPort.SendText(std::string(Bytes)); }
+    using TSerialLine::TSerialLine;
     std::string Receive(int TimeoutMs) override {
         try {
-            return ReceiveAnswer(FPort, TimeoutMs);
+            return TSerialLine::Receive(TimeoutMs);
         } catch (const std::exception& error) {
             throw ELineGone(error.what());
         }
     }
-
-private:
-    TCustomComPort& FPort;
 };
 
 class TSocketWatchLine final : public TPrinterLine {
@@ -157,20 +152,12 @@ std::exception_ptr WatchStatusSerial(TCustomComPort& Port, const SerialChoice& C
                                      int TimeoutMs, const std::atomic<bool>& Stop,
                                      const std::function<void(const TStatusMessage&)>& Tell,
                                      TWatchEnd& End) {
-    std::exception_ptr caught;
-    try {
-        Port.ClosePort();
-        Port.SetPort(Choice.Port);
-        Port.SetBaudRate(BaudRateForItem(Choice.SpeedItem));
-        Port.Timeouts().SetReadInterval(0);
-        Port.Timeouts().SetReadTotalMultiplier(0);
-        Port.SetEvents({});
-        Port.OpenPort();
+    // Each receive sets its own read constant.
+    std::exception_ptr caught = Caught([&] {
+        OpenForAnswers(Port, Choice, std::nullopt);
         TSerialWatchLine line(Port);
         End = WatchStatus(line, TimeoutMs, Stop, Tell);
-    } catch (...) {
-        caught = std::current_exception();
-    }
+    });
     try {
         if (Port.Connected())
             Port.ClosePort();
@@ -184,15 +171,12 @@ std::exception_ptr WatchStatusTcp(const TEndpoint& Where, int TimeoutMs,
                                   const std::atomic<bool>& Stop,
                                   const std::function<void(const TStatusMessage&)>& Tell,
                                   TWatchEnd& End) {
-    try {
+    return Caught([&] {
         TSocket socket = TSocket::Connect(Where, TimeoutMs);
         TSocketWatchLine line(socket, TimeoutMs);
         End = WatchStatus(line, TimeoutMs, Stop, Tell);
         socket.Finish();
-    } catch (...) {
-        return std::current_exception();
-    }
-    return nullptr;
+    });
 }
 
 } // namespace console
