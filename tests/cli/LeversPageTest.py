@@ -7,59 +7,16 @@ TILLMARK_UPDATE_DOCS=1 it redraws docs/levers-page.png. Usage: LeversPageTest.py
 import json
 import os
 import re
-import select
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 import urllib.request
 
-SKIP = 77
-PATIENCE = 20  # seconds any one step may take before the test fails
+sys.dont_write_bytecode = True  # no cache beside the sources
+from browser import (PATIENCE, By, Output, Select, WebDriverWait,  # noqa: E402
+                     start_chromium, start_emulator, stop)
+
 PROMPT = 1.0  # seconds the watch may take to report a move
-
-
-def skip(reason):
-    print("skipped: " + reason)
-    sys.exit(SKIP)
-
-
-try:
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
-    from selenium.webdriver.common.by import By
-    from selenium.webdriver.support.ui import Select, WebDriverWait
-except ImportError:
-    skip("python3-selenium is not installed")
-chromium = shutil.which("chromium") or shutil.which("chromium-browser")
-driver_path = shutil.which("chromedriver")
-if not chromium or not driver_path:
-    skip("chromium and chromium-driver are not installed")
-
-
-class Output:
-    """A process's standard output, read as it comes."""
-
-    def __init__(self, process):
-        self.process = process
-        self.text = ""
-
-    def until(self, pattern, seconds=PATIENCE, start=0):
-        """The first match of pattern from offset start, waiting up to seconds; None if none."""
-        deadline = time.monotonic() + seconds
-        while True:
-            found = re.compile(pattern).search(self.text, start)
-            if found:
-                return found
-            left = deadline - time.monotonic()
-            if left <= 0:
-                return None
-            ready, _, _ = select.select([self.process.stdout], [], [], left)
-            chunk = os.read(self.process.stdout.fileno(), 4096) if ready else b""
-            if ready and not chunk:
-                return None
-            self.text += chunk.decode("utf-8", "replace")
 
 
 def run(cli, env, *args):
@@ -70,13 +27,8 @@ def run(cli, env, *args):
 
 def main():
     cli = sys.argv[1]
-    work = tempfile.mkdtemp(prefix="tillmark-levers-")
-    env = dict(os.environ, XDG_CONFIG_HOME=work)
+    work, env, emulator = start_emulator(cli, "tillmark-levers-", "--name", "com43", "--tcp", "0")
     receipts = os.path.join(work, "receipts")
-    emulator = subprocess.Popen(
-        [cli, "emulate", "--name", "com43", "--tcp", "0", "--out", receipts,
-         "--web", "127.0.0.1:0"],
-        stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env)
     log = Output(emulator)
     browser = watch = None
     try:
@@ -89,13 +41,7 @@ def main():
             run(cli, env, "print", "--serial", "COM43", "--lang", lang, *at)
         assert log.until(r"receipt-0002\.png"), log.text
 
-        options = webdriver.ChromeOptions()
-        options.binary_location = chromium
-        for flag in ("--headless=new", "--no-sandbox", "--disable-gpu",
-                     "--disable-dev-shm-usage", "--window-size=1100,1000",
-                     "--user-data-dir=" + os.path.join(work, "chrome")):
-            options.add_argument(flag)
-        browser = webdriver.Chrome(service=Service(executable_path=driver_path), options=options)
+        browser = start_chromium(work, "--window-size=1100,1000")
         browser.get(url)
         wait = WebDriverWait(browser, PATIENCE)
 
@@ -177,11 +123,7 @@ def main():
         if watch and watch.poll() is None:
             watch.kill()
             watch.wait()
-        if browser:
-            browser.quit()
-        emulator.terminate()
-        emulator.wait(PATIENCE)
-        shutil.rmtree(work, ignore_errors=True)
+        stop(browser, emulator, work)
     print("ok")
 
 
