@@ -40,8 +40,7 @@ CLI::App* AddEmulateCommand(CLI::App& App, EmulateOptions& Options) {
         "--tcp", Options.Tcp,
         "also (or, without --name and --lpt, only) listen on the network: PORT or ADDR:PORT "
         "(127.0.0.1 unless an address is named; port 0 lets the system choose)");
-    CheckEndpoint(
-        *tcp, [](const std::string& Text) { ListenEndpoint(Text); }, "[ADDR:]PORT");
+    CheckEndpoint(*tcp, ListenEndpoint, "[ADDR:]PORT");
     Options.Paper = "ok";
     command->add_option("--paper", Options.Paper, "the paper sensors: ok (default), near-end, end")
         ->check(CLI::IsMember({"ok", "near-end", "end"}));
@@ -63,9 +62,11 @@ CLI::App* AddEmulateCommand(CLI::App& App, EmulateOptions& Options) {
     command->parse_complete_callback([&Options, tcp, name, command] {
         Options.Pty = tcp->count() == 0 || name->count() > 0 || command->count("--lpt") > 0;
     });
-    command->add_option("--web", Options.Web,
-                        "show the receipts live on a web page at [ADDR:]PORT (127.0.0.1 unless "
-                        "an address is named; port 0 picks a free one)");
+    auto* web = command->add_option("--web", Options.Web,
+                                    "show the receipts live on a web page at [ADDR:]PORT "
+                                    "(127.0.0.1 unless an address is named; port 0 picks a free "
+                                    "one)");
+    CheckEndpoint(*web, ListenEndpoint, "[ADDR:]PORT");
     return command;
 }
 
@@ -73,13 +74,24 @@ console::TEndpoint ListenEndpoint(const std::string& Text) {
     // A bare port listens on the loopback only: a virtual printer is no service for the network
     // unless an address is named.
     const bool bare = !Text.empty() && Text.find_first_not_of("0123456789") == std::string::npos;
-    return console::ParseEndpoint(bare ? "127.0.0.1:" + Text : Text, console::RawPrintPort, true);
+    return console::ParseEndpoint(bare ? "127.0.0.1:" + Text : Text, std::nullopt, true);
 }
 
 int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ostream& Err) {
     const auto profile = escpos::FindProfile(Options.Profile);
     if (!profile) {
         Err << "tillmark-cli emulate: no printer profile \"" << Options.Profile << "\"\n";
+        return 2;
+    }
+    // Both addresses before anything starts, so a bad one leaves nothing half begun.
+    std::optional<console::TEndpoint> tcp, webAt;
+    try {
+        if (!Options.Tcp.empty())
+            tcp = ListenEndpoint(Options.Tcp);
+        if (!Options.Web.empty())
+            webAt = ListenEndpoint(Options.Web);
+    } catch (const console::ENetError& bad) {
+        Err << "tillmark-cli emulate: " << bad.what() << "\n";
         return 2;
     }
     std::error_code error;
@@ -94,14 +106,9 @@ int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ost
     const platform::StopOnSignals stop;
     escpos::PrinterLevers levers; // moved from the web page, on every line at once
     std::unique_ptr<WebBoard> web;
-    if (!Options.Web.empty()) {
-        const auto address = ParseWebAddress(Options.Web);
-        if (!address) {
-            Err << "tillmark-cli emulate: --web takes [ADDR:]PORT, not \"" << Options.Web << "\"\n";
-            return 2;
-        }
+    if (webAt) {
         try {
-            web = std::make_unique<WebBoard>(*address, &levers);
+            web = std::make_unique<WebBoard>(*webAt, &levers);
         } catch (const std::exception& failure) {
             Err << "tillmark-cli emulate: " << failure.what() << "\n";
             return 1;
@@ -136,11 +143,10 @@ int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ost
             port = std::make_unique<platform::VirtualPort>(Options.Lpt ? "lpt1" : Options.Name);
             ptyPrinter = makePrinter();
         }
-        if (!Options.Tcp.empty()) {
+        if (tcp) {
             netPrinter = makePrinter();
             network = std::make_unique<NetworkPrinter>(
-                ListenEndpoint(Options.Tcp), *netPrinter,
-                NetworkLimits{Options.IdleMs, Options.MaxBytes}, log);
+                *tcp, *netPrinter, NetworkLimits{Options.IdleMs, Options.MaxBytes}, log);
         }
     } catch (const std::exception& failure) {
         Err << "tillmark-cli emulate: " << failure.what() << "\n";

@@ -28,7 +28,8 @@ struct EmulateOptions {
     std::string Web; // "[ADDR:]PORT" to show the receipts on a web page; empty for none
 };
 
-// "PORT" (on 127.0.0.1) or "ADDR:PORT" for --tcp.
+// "PORT" (on 127.0.0.1) or "ADDR:PORT", as emulate --tcp and --web take it; port 0 lets the
+// system choose. Raises console::ENetError.
 console::TEndpoint ListenEndpoint(const std::string& Text);
 
 CLI::App* AddEmulateCommand(CLI::App& App, EmulateOptions& Options);

@@ -90,9 +90,10 @@ std::string TEndpoint::Text() const {
     return (v6 ? "[" + Host + "]" : Host) + ":" + std::to_string(Port);
 }
 
-TEndpoint ParseEndpoint(std::string_view Text, std::uint16_t DefaultPort, bool AllowAnyPort) {
+TEndpoint ParseEndpoint(std::string_view Text, std::optional<std::uint16_t> DefaultPort,
+                        bool AllowAnyPort) {
     TEndpoint out;
-    out.Port = DefaultPort;
+    out.Port = DefaultPort.value_or(0);
     std::string_view host = Text;
     std::string_view port;
     if (!Text.empty() && Text.front() == '[') {
@@ -118,6 +119,8 @@ TEndpoint ParseEndpoint(std::string_view Text, std::uint16_t DefaultPort, bool A
     }
     if (host.empty())
         throw Bad(Text, "no host");
+    if (port.empty() && !DefaultPort)
+        throw Bad(Text, "no port");
     if (!port.empty()) {
         unsigned value = 0;
         const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);

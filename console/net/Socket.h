@@ -49,9 +49,10 @@ struct TEndpoint {
     std::string Text() const; // "HOST:PORT", an IPv6 address in brackets
 };
 
-// "HOST", "HOST:PORT", "[V6]" or "[V6]:PORT"; DefaultPort when none is given. Raises ENetError
-// for an empty host or a port that is no number from 0 to 65535 (0 only with AllowAnyPort).
-TEndpoint ParseEndpoint(std::string_view Text, std::uint16_t DefaultPort,
+// "HOST", "HOST:PORT", "[V6]" or "[V6]:PORT"; DefaultPort when none is given, and without one
+// the port must be named. Raises ENetError for an empty host, a missing port or a port that is
+// no number from 0 to 65535 (0 only with AllowAnyPort).
+TEndpoint ParseEndpoint(std::string_view Text, std::optional<std::uint16_t> DefaultPort,
                         bool AllowAnyPort = false);
 
 // Makes waits on sockets return early; raised from any thread.
