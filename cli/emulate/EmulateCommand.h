@@ -1,4 +1,5 @@
-// "tillmark-cli emulate": a virtual TM-T88 on a pseudo-terminal, published under a port name.
+// "tillmark-cli emulate": a virtual TM-T88 on a pseudo-terminal published under a port name, on
+// the network, or both; its receipts on a web page when asked.
 #pragma once
 
 #include "cli/Command.h"
