@@ -257,26 +257,30 @@ int TDeadline::LeftMs() const {
 }
 
 std::string Words(TNetCode Code) {
-    switch (Code) {
-    case TNetCode::UnknownHost:
-        return "unknown host";
-    case TNetCode::Refused:
-        return "connection refused";
-    case TNetCode::HostUnreachable:
-        return "host unreachable";
-    case TNetCode::NetworkUnreachable:
-        return "network unreachable";
-    case TNetCode::Reset:
-        return "the connection was reset";
-    case TNetCode::AddressInUse:
-        return "address already in use";
-    case TNetCode::TooManyFiles:
-        return "too many open files";
-    case TNetCode::TimedOut:
-        return "connection timed out";
-    default:
-        return {};
-    }
+    static constexpr struct {
+        TNetCode Code;
+        const char* Words;
+    } words[] = {
+        {TNetCode::UnknownHost, "unknown host"},
+        {TNetCode::Refused, "connection refused"},
+        {TNetCode::HostUnreachable, "host unreachable"},
+        {TNetCode::NetworkUnreachable, "network unreachable"},
+        {TNetCode::Reset, "the connection was reset"},
+        {TNetCode::AddressInUse, "address already in use"},
+        {TNetCode::TooManyFiles, "too many open files"},
+        {TNetCode::TimedOut, "connection timed out"},
+    };
+    for (const auto& w : words)
+        if (w.Code == Code)
+            return w.Words;
+    return {};
+}
+
+TNetCode CodeOf(int Error) {
+    for (const TErrorCode& e : ErrorCodes())
+        if (e.Error == Error)
+            return e.Code;
+    return TNetCode::Other;
 }
 
 ENetError Failure(int Error) {

@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -53,6 +54,7 @@ private:
 
 // Our words for Code, the same on every system; empty for Other.
 std::string Words(TNetCode Code);
+TNetCode CodeOf(int Error); // Other for an error ErrorCodes does not name
 // The error for the system's error number Error, in our words where we have them.
 ENetError Failure(int Error);
 
@@ -75,7 +77,12 @@ TReady Wait(std::intptr_t Handle, TWant Want, int TimeoutMs, const TStopSignal* 
 int LastError();         // of the last call on this thread
 bool Again(int Error);   // nothing was lost: wait and call again
 bool Pending(int Error); // a non-blocking connect under way
-TNetCode CodeOf(int Error);
+struct TErrorCode {
+    int Error;
+    TNetCode Code;
+};
+// What the system's error numbers mean, where we have our own words for them.
+std::span<const TErrorCode> ErrorCodes();
 std::string SystemWords(int Error);
 ENetError ResolveFailure(int Error); // getaddrinfo's
 

@@ -113,28 +113,20 @@ bool Pending(int Error) {
     return Error == EINPROGRESS;
 }
 
-TNetCode CodeOf(int Error) {
-    switch (Error) {
-    case ECONNREFUSED:
-        return TNetCode::Refused;
-    case EHOSTUNREACH:
-        return TNetCode::HostUnreachable;
-    case ENETUNREACH:
-        return TNetCode::NetworkUnreachable;
-    case ECONNRESET:
-    case ECONNABORTED:
-    case EPIPE:
-        return TNetCode::Reset;
-    case EADDRINUSE:
-        return TNetCode::AddressInUse;
-    case EMFILE:
-    case ENFILE:
-        return TNetCode::TooManyFiles;
-    case ETIMEDOUT:
-        return TNetCode::TimedOut;
-    default:
-        return TNetCode::Other;
-    }
+std::span<const TErrorCode> ErrorCodes() {
+    static constexpr TErrorCode codes[] = {
+        {ECONNREFUSED, TNetCode::Refused},
+        {EHOSTUNREACH, TNetCode::HostUnreachable},
+        {ENETUNREACH, TNetCode::NetworkUnreachable},
+        {ECONNRESET, TNetCode::Reset},
+        {ECONNABORTED, TNetCode::Reset},
+        {EPIPE, TNetCode::Reset},
+        {EADDRINUSE, TNetCode::AddressInUse},
+        {EMFILE, TNetCode::TooManyFiles},
+        {ENFILE, TNetCode::TooManyFiles},
+        {ETIMEDOUT, TNetCode::TimedOut},
+    };
+    return codes;
 }
 
 std::string SystemWords(int Error) {

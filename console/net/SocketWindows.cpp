@@ -197,26 +197,18 @@ bool Pending(int Error) {
     return Error == WSAEWOULDBLOCK;
 }
 
-TNetCode CodeOf(int Error) {
-    switch (Error) {
-    case WSAECONNREFUSED:
-        return TNetCode::Refused;
-    case WSAEHOSTUNREACH:
-        return TNetCode::HostUnreachable;
-    case WSAENETUNREACH:
-        return TNetCode::NetworkUnreachable;
-    case WSAECONNRESET:
-    case WSAECONNABORTED:
-        return TNetCode::Reset;
-    case WSAEADDRINUSE:
-        return TNetCode::AddressInUse;
-    case WSAEMFILE:
-        return TNetCode::TooManyFiles;
-    case WSAETIMEDOUT:
-        return TNetCode::TimedOut;
-    default:
-        return TNetCode::Other;
-    }
+std::span<const TErrorCode> ErrorCodes() {
+    static constexpr TErrorCode codes[] = {
+        {WSAECONNREFUSED, TNetCode::Refused},
+        {WSAEHOSTUNREACH, TNetCode::HostUnreachable},
+        {WSAENETUNREACH, TNetCode::NetworkUnreachable},
+        {WSAECONNRESET, TNetCode::Reset},
+        {WSAECONNABORTED, TNetCode::Reset},
+        {WSAEADDRINUSE, TNetCode::AddressInUse},
+        {WSAEMFILE, TNetCode::TooManyFiles},
+        {WSAETIMEDOUT, TNetCode::TimedOut},
+    };
+    return codes;
 }
 
 std::string SystemWords(int Error) {
