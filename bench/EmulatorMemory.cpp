@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
         (std::filesystem::temp_directory_path() / "tillmark-memory-XXXXXX").string();
     if (!::mkdtemp(folder.data()))
         return 1;
-    cli::WebBoard board(cli::WebAddress{"127.0.0.1", 0});
+    cli::WebBoard board(console::TEndpoint{"127.0.0.1", 0});
     escpos::VirtualPrinter printer(*escpos::FindProfile("korean"), folder, nullptr);
     printer.OnFiled = [&board](const escpos::FiledReceipt& R) { board.Publish(R); };
     // Unknown commands, bytes that are no character, a line too wide, then a cut.

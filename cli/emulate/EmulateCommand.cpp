@@ -40,8 +40,7 @@ CLI::App* AddEmulateCommand(CLI::App& App, EmulateOptions& Options) {
         "--tcp", Options.Tcp,
         "also (or, without --name and --lpt, only) listen on the network: PORT or ADDR:PORT "
         "(127.0.0.1 unless an address is named; port 0 lets the system choose)");
-    CheckEndpoint(
-        *tcp, [](const std::string& Text) { ListenEndpoint(Text); }, "[ADDR:]PORT");
+    CheckEndpoint(*tcp, ListenEndpoint, "[ADDR:]PORT");
     Options.Paper = "ok";
     command->add_option("--paper", Options.Paper, "the paper sensors: ok (default), near-end, end")
         ->check(CLI::IsMember({"ok", "near-end", "end"}));
@@ -63,9 +62,11 @@ CLI::App* AddEmulateCommand(CLI::App& App, EmulateOptions& Options) {
     command->parse_complete_callback([&Options, tcp, name, command] {
         Options.Pty = tcp->count() == 0 || name->count() > 0 || command->count("--lpt") > 0;
     });
-    command->add_option("--web", Options.Web,
-                        "show the receipts live on a web page at [ADDR:]PORT (127.0.0.1 unless "
-                        "an address is named; port 0 picks a free one)");
+    auto* web = command->add_option("--web", Options.Web,
+                                    "show the receipts live on a web page at [ADDR:]PORT "
+                                    "(127.0.0.1 unless an address is named; port 0 picks a free "
+                                    "one)");
+    CheckEndpoint(*web, ListenEndpoint, "[ADDR:]PORT");
     return command;
 }
 
@@ -73,130 +74,195 @@ console::TEndpoint ListenEndpoint(const std::string& Text) {
     // A bare port listens on the loopback only: a virtual printer is no service for the network
     // unless an address is named.
     const bool bare = !Text.empty() && Text.find_first_not_of("0123456789") == std::string::npos;
-    return console::ParseEndpoint(bare ? "127.0.0.1:" + Text : Text, console::RawPrintPort, true);
+    return console::ParseEndpoint(bare ? "127.0.0.1:" + Text : Text, std::nullopt, true);
 }
 
-int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ostream& Err) {
+namespace {
+
+// What emulate was told, checked before anything starts.
+struct Plan {
+    escpos::Profile Profile;
+    std::optional<console::TEndpoint> Tcp, Web;
+    escpos::Sensors Sensors;
+};
+
+// The profile and both addresses; nullopt, with the reason on Err, when one is wrong.
+std::optional<Plan> MakePlan(const EmulateOptions& Options, std::ostream& Err) {
     const auto profile = escpos::FindProfile(Options.Profile);
     if (!profile) {
         Err << "tillmark-cli emulate: no printer profile \"" << Options.Profile << "\"\n";
-        return 2;
+        return std::nullopt;
     }
+    Plan plan{*profile, {}, {}, {}};
+    try {
+        if (!Options.Tcp.empty())
+            plan.Tcp = ListenEndpoint(Options.Tcp);
+        if (!Options.Web.empty())
+            plan.Web = ListenEndpoint(Options.Web);
+    } catch (const console::ENetError& bad) {
+        Err << "tillmark-cli emulate: " << bad.what() << "\n";
+        return std::nullopt;
+    }
+    plan.Sensors.Roll = Options.Paper == "end"        ? escpos::Sensors::Paper::End
+                        : Options.Paper == "near-end" ? escpos::Sensors::Paper::NearEnd
+                                                      : escpos::Sensors::Paper::Ok;
+    plan.Sensors.CoverOpen = Options.Cover == "open";
+    return plan;
+}
+
+bool FolderReady(const std::string& Folder, std::ostream& Err) {
     std::error_code error;
-    std::filesystem::create_directories(Options.Folder, error);
-    if (error || !std::filesystem::is_directory(Options.Folder)) {
-        Err << "tillmark-cli emulate: cannot use " << Options.Folder << " for receipts"
-            << (error ? ": " + error.message() : std::string()) << "\n";
-        return 1;
+    std::filesystem::create_directories(Folder, error);
+    if (!error && std::filesystem::is_directory(Folder))
+        return true;
+    Err << "tillmark-cli emulate: cannot use " << Folder << " for receipts"
+        << (error ? ": " + error.message() : std::string()) << "\n";
+    return false;
+}
+
+// The virtual printer on its lines (the pseudo-terminal, the network, each with a printer of its
+// own) and the web page that shows what they file.
+class Emulator {
+public:
+    Emulator(const EmulateOptions& Options, const Plan& Chosen, std::ostream& Out)
+        : FOptions(Options), FPlan(Chosen), FOut(Out),
+          FFolder(std::make_shared<escpos::ReceiptFolder>(Options.Folder)) {}
+
+    // Opens the web page and the lines and says where they are; false, with the reason on Err,
+    // when one cannot be had.
+    bool Start(std::ostream& Err) {
+        try {
+            if (FPlan.Web)
+                FWeb = std::make_unique<WebBoard>(*FPlan.Web, &FLevers);
+            FLevers.Reset(FPlan.Sensors, FLog);
+            if (FOptions.Pty) {
+                FPort =
+                    std::make_unique<platform::VirtualPort>(FOptions.Lpt ? "lpt1" : FOptions.Name);
+                FPtyPrinter = MakePrinter();
+            }
+            if (FPlan.Tcp) {
+                FNetPrinter = MakePrinter();
+                FNetwork = std::make_unique<NetworkPrinter>(
+                    *FPlan.Tcp, *FNetPrinter, NetworkLimits{FOptions.IdleMs, FOptions.MaxBytes},
+                    FLog);
+            }
+        } catch (const std::exception& failure) {
+            Err << "tillmark-cli emulate: " << failure.what() << "\n";
+            return false;
+        }
+        Announce();
+        return true;
     }
+
+    // Serves the lines until Stop, or until the pseudo-terminal's pair breaks.
+    void Serve(const platform::StopOnSignals& Stop) {
+        if (FPort)
+            FLevers.Attach(*FPtyPrinter, [this](std::string_view Bytes) { FPort->Write(Bytes); });
+        if (FNetwork) {
+            FLevers.Attach(*FNetPrinter,
+                           [this](std::string_view Bytes) { FNetwork->SendUnasked(Bytes); });
+            FServing = std::thread([this] { FNetwork->Serve(); });
+        }
+        if (FPort)
+            ServePty();
+        else
+            Stop.Wait();
+    }
+
+    // Ends the lines, files what is left and says how many receipts there were.
+    void Stop() {
+        if (FPort)
+            FLevers.Detach(*FPtyPrinter);
+        if (FNetwork)
+            FLevers.Detach(*FNetPrinter);
+        std::size_t filed = 0;
+        if (FNetwork) {
+            FNetwork->Stop();
+            FServing.join();
+            FNetPrinter->Finish();
+            filed += FNetPrinter->Written().size();
+        }
+        std::string withdrawn;
+        if (FPort) {
+            FPtyPrinter->Finish();
+            filed += FPtyPrinter->Written().size();
+            withdrawn = "; " + FPort->Alias() + " withdrawn";
+            FPort.reset();
+        }
+        Log("stopped after " + std::to_string(filed) + " receipt(s)" + withdrawn);
+    }
+
+private:
+    // The lines are served on threads of their own; their log lines must not interleave.
+    void Log(const std::string& Line) {
+        std::lock_guard held(FLogLock);
+        FOut << Line << std::endl;
+    }
+
+    std::unique_ptr<escpos::VirtualPrinter> MakePrinter() {
+        auto printer = std::make_unique<escpos::VirtualPrinter>(FPlan.Profile, FFolder, FLog);
+        printer->SetSensors(FPlan.Sensors);
+        if (FWeb)
+            printer->OnFiled = [this](const escpos::FiledReceipt& R) { FWeb->Publish(R); };
+        return printer;
+    }
+
+    void Announce() {
+        std::string where;
+        if (FPort)
+            where = "on " + FPort->Device() + ", published as " + FPort->Alias();
+        if (FNetwork)
+            where += (where.empty() ? "" : ", and ") + std::string("listening on ") +
+                     FNetwork->Bound().Text();
+        Log("virtual printer (" + FPlan.Profile.Name + " profile) " + where + "; receipts go to " +
+            FOptions.Folder + "; Ctrl+C stops it");
+        if (FWeb)
+            Log("receipts shown at " + FWeb->Url());
+    }
+
+    void ServePty() {
+        while (const auto bytes = FPort->Read()) {
+            try {
+                const std::string answer = FPtyPrinter->Feed(*bytes);
+                if (!answer.empty())
+                    FPort->Write(answer);
+            } catch (const std::exception& failure) {
+                // A receipt that cannot be filed, say: the line goes on being served.
+                Log(std::string("error: ") + failure.what());
+            }
+        }
+    }
+
+    const EmulateOptions& FOptions;
+    const Plan& FPlan;
+    std::ostream& FOut;
+    std::mutex FLogLock;
+    const escpos::PrinterLevers::LogLine FLog = [this](const std::string& Line) { Log(Line); };
+    escpos::PrinterLevers FLevers; // moved from the web page, on every line at once
+    std::unique_ptr<WebBoard> FWeb;
+    std::shared_ptr<escpos::ReceiptFolder> FFolder;
+    std::unique_ptr<platform::VirtualPort> FPort;
+    std::unique_ptr<escpos::VirtualPrinter> FPtyPrinter, FNetPrinter;
+    std::unique_ptr<NetworkPrinter> FNetwork;
+    std::thread FServing;
+};
+
+} // namespace
+
+int RunEmulateCommand(const EmulateOptions& Options, std::ostream& Out, std::ostream& Err) {
+    const auto plan = MakePlan(Options, Err);
+    if (!plan)
+        return 2;
+    if (!FolderReady(Options.Folder, Err))
+        return 1;
     // Before the web server's and the network's threads start, so that they too leave the
     // signals to the waits that end on them.
     const platform::StopOnSignals stop;
-    escpos::PrinterLevers levers; // moved from the web page, on every line at once
-    std::unique_ptr<WebBoard> web;
-    if (!Options.Web.empty()) {
-        const auto address = ParseWebAddress(Options.Web);
-        if (!address) {
-            Err << "tillmark-cli emulate: --web takes [ADDR:]PORT, not \"" << Options.Web << "\"\n";
-            return 2;
-        }
-        try {
-            web = std::make_unique<WebBoard>(*address, &levers);
-        } catch (const std::exception& failure) {
-            Err << "tillmark-cli emulate: " << failure.what() << "\n";
-            return 1;
-        }
-    }
-    escpos::Sensors sensors;
-    sensors.Roll = Options.Paper == "end"        ? escpos::Sensors::Paper::End
-                   : Options.Paper == "near-end" ? escpos::Sensors::Paper::NearEnd
-                                                 : escpos::Sensors::Paper::Ok;
-    sensors.CoverOpen = Options.Cover == "open";
-    // The lines are served on threads of their own; their log lines must not interleave.
-    std::mutex logLock;
-    auto log = [&Out, &logLock](const std::string& Line) {
-        std::lock_guard held(logLock);
-        Out << Line << std::endl;
-    };
-    levers.Reset(sensors, log);
-    const auto folder = std::make_shared<escpos::ReceiptFolder>(Options.Folder);
-    auto makePrinter = [&] {
-        auto printer = std::make_unique<escpos::VirtualPrinter>(*profile, folder, log);
-        printer->SetSensors(sensors);
-        if (web)
-            printer->OnFiled = [&web](const escpos::FiledReceipt& R) { web->Publish(R); };
-        return printer;
-    };
-
-    std::unique_ptr<platform::VirtualPort> port;
-    std::unique_ptr<escpos::VirtualPrinter> ptyPrinter, netPrinter;
-    std::unique_ptr<NetworkPrinter> network;
-    try {
-        if (Options.Pty) {
-            port = std::make_unique<platform::VirtualPort>(Options.Lpt ? "lpt1" : Options.Name);
-            ptyPrinter = makePrinter();
-        }
-        if (!Options.Tcp.empty()) {
-            netPrinter = makePrinter();
-            network = std::make_unique<NetworkPrinter>(
-                ListenEndpoint(Options.Tcp), *netPrinter,
-                NetworkLimits{Options.IdleMs, Options.MaxBytes}, log);
-        }
-    } catch (const std::exception& failure) {
-        Err << "tillmark-cli emulate: " << failure.what() << "\n";
+    Emulator emulator(Options, *plan, Out);
+    if (!emulator.Start(Err))
         return 1;
-    }
-    std::string where;
-    if (port)
-        where = "on " + port->Device() + ", published as " + port->Alias();
-    if (network)
-        where += (where.empty() ? "" : ", and ") + std::string("listening on ") +
-                 network->Bound().Text();
-    log("virtual printer (" + profile->Name + " profile) " + where + "; receipts go to " +
-        Options.Folder + "; Ctrl+C stops it");
-    if (web)
-        log("receipts shown at " + web->Url());
-    if (port)
-        levers.Attach(*ptyPrinter, [&port](std::string_view Bytes) { port->Write(Bytes); });
-    if (network)
-        levers.Attach(*netPrinter,
-                      [&network](std::string_view Bytes) { network->SendUnasked(Bytes); });
-    std::thread serving;
-    if (network)
-        serving = std::thread([&network] { network->Serve(); });
-    if (port) {
-        while (const auto bytes = port->Read()) {
-            try {
-                const std::string answer = ptyPrinter->Feed(*bytes);
-                if (!answer.empty())
-                    port->Write(answer);
-            } catch (const std::exception& failure) {
-                // A receipt that cannot be filed, say: the line goes on being served.
-                log(std::string("error: ") + failure.what());
-            }
-        }
-    } else {
-        stop.Wait();
-    }
-    if (port)
-        levers.Detach(*ptyPrinter);
-    if (network)
-        levers.Detach(*netPrinter);
-    std::size_t filed = 0;
-    if (network) {
-        network->Stop();
-        serving.join();
-        netPrinter->Finish();
-        filed += netPrinter->Written().size();
-    }
-    std::string withdrawn;
-    if (port) {
-        ptyPrinter->Finish();
-        filed += ptyPrinter->Written().size();
-        withdrawn = "; " + port->Alias() + " withdrawn";
-        port.reset();
-    }
-    log("stopped after " + std::to_string(filed) + " receipt(s)" + withdrawn);
+    emulator.Serve(stop);
+    emulator.Stop();
     return 0;
 }
 

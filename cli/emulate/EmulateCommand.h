@@ -1,4 +1,5 @@
-// "tillmark-cli emulate": a virtual TM-T88 on a pseudo-terminal, published under a port name.
+// "tillmark-cli emulate": a virtual TM-T88 on a pseudo-terminal published under a port name, on
+// the network, or both; its receipts on a web page when asked.
 #pragma once
 
 #include "cli/Command.h"
@@ -28,7 +29,8 @@ struct EmulateOptions {
     std::string Web; // "[ADDR:]PORT" to show the receipts on a web page; empty for none
 };
 
-// "PORT" (on 127.0.0.1) or "ADDR:PORT" for --tcp.
+// "PORT" (on 127.0.0.1) or "ADDR:PORT", as emulate --tcp and --web take it; port 0 lets the
+// system choose. Raises console::ENetError.
 console::TEndpoint ListenEndpoint(const std::string& Text);
 
 CLI::App* AddEmulateCommand(CLI::App& App, EmulateOptions& Options);

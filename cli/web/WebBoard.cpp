@@ -32,25 +32,6 @@ std::size_t Size(const escpos::FiledReceipt& R) {
 
 } // namespace
 
-std::optional<WebAddress> ParseWebAddress(std::string_view Text) {
-    WebAddress address;
-    std::string_view port = Text;
-    if (const auto colon = Text.rfind(':'); colon != std::string_view::npos) {
-        std::string_view host = Text.substr(0, colon);
-        if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
-            host = host.substr(1, host.size() - 2);
-        if (host.empty())
-            return std::nullopt;
-        address.Host = std::string(host);
-        port = Text.substr(colon + 1);
-    }
-    const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), address.Port);
-    if (port.empty() || error != std::errc() || end != port.data() + port.size() ||
-        address.Port < 0 || address.Port > 65535)
-        return std::nullopt;
-    return address;
-}
-
 std::string ReceiptsJson(const std::vector<escpos::FiledReceipt>& Receipts) {
     std::string out = "[";
     for (const auto& r : Receipts) {
@@ -96,7 +77,7 @@ struct WebBoard::Server {
     }
 };
 
-WebBoard::WebBoard(const WebAddress& Address, escpos::PrinterLevers* Levers)
+WebBoard::WebBoard(const console::TEndpoint& Address, escpos::PrinterLevers* Levers)
     : FServer(std::make_unique<Server>()) {
     Server& s = *FServer;
     s.Host = Address.Host;

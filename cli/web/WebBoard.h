@@ -2,12 +2,11 @@
 // with its picture, text and command trace, and picks up new ones as they are filed.
 #pragma once
 
+#include "console/net/Socket.h"
 #include "escpos/VirtualPrinter.h"
 
 #include <memory>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace escpos {
@@ -16,23 +15,15 @@ class PrinterLevers;
 
 namespace cli {
 
-struct WebAddress {
-    std::string Host = "127.0.0.1";
-    int Port = 0; // 0: any free port
-};
-
-// "[ADDR:]PORT" ("8080", "0.0.0.0:8080", "[::1]:8080"); nullopt when it is neither.
-std::optional<WebAddress> ParseWebAddress(std::string_view Text);
-
 // The receipts as JSON, for the page to add: every text from the printer is a JSON string with
 // <, > and & escaped, so it can never close a script.
 std::string ReceiptsJson(const std::vector<escpos::FiledReceipt>& Receipts);
 
 class WebBoard {
 public:
-    // Serves the page on Address, with the panel that moves Levers when given; throws
-    // std::runtime_error when it cannot listen there.
-    explicit WebBoard(const WebAddress& Address, escpos::PrinterLevers* Levers = nullptr);
+    // Serves the page on Address (port 0: any free one), with the panel that moves Levers when
+    // given; throws std::runtime_error when it cannot listen there.
+    explicit WebBoard(const console::TEndpoint& Address, escpos::PrinterLevers* Levers = nullptr);
     ~WebBoard();
     WebBoard(const WebBoard&) = delete;
     WebBoard& operator=(const WebBoard&) = delete;

@@ -1,6 +1,6 @@
 // TCP for the network printer: a client connection and a listener, with time-outs on every wait.
-// The system calls are in one file per operating system (SocketPosix.cpp here); this header and
-// Socket.cpp hold nothing system-specific.
+// Socket.cpp holds the algorithms once; each system's file (SocketPosix.cpp, SocketWindows.cpp)
+// supplies the few calls that differ (SocketCalls.h). This header holds nothing system-specific.
 #pragma once
 
 #include <cstdint>
@@ -15,10 +15,32 @@ namespace console {
 // The TCP port network receipt printers take their bytes on.
 inline constexpr std::uint16_t RawPrintPort = 9100;
 
-// A failed network step, its message in plain words ("connection refused").
+// What a network step failed with, the same on every system; Other carries the system's words.
+enum class TNetCode {
+    Other,
+    BadEndpoint,
+    UnknownHost,
+    NoAddress,
+    Refused,
+    HostUnreachable,
+    NetworkUnreachable,
+    Reset,
+    AddressInUse,
+    TooManyFiles,
+    TimedOut,           // the system gave up on the connection
+    NoConnectionInTime, // our time-out on connecting
+    NothingTaken,       // our time-out on sending
+};
+
+// A failed network step: its code and its message in plain words ("connection refused").
 class ENetError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit ENetError(const std::string& Words, TNetCode Code = TNetCode::Other)
+        : std::runtime_error(Words), FCode(Code) {}
+    TNetCode Code() const { return FCode; }
+
+private:
+    TNetCode FCode;
 };
 
 struct TEndpoint {
@@ -27,9 +49,10 @@ struct TEndpoint {
     std::string Text() const; // "HOST:PORT", an IPv6 address in brackets
 };
 
-// "HOST", "HOST:PORT", "[V6]" or "[V6]:PORT"; DefaultPort when none is given. Raises ENetError
-// for an empty host or a port that is no number from 0 to 65535 (0 only with AllowAnyPort).
-TEndpoint ParseEndpoint(std::string_view Text, std::uint16_t DefaultPort,
+// "HOST", "HOST:PORT", "[V6]" or "[V6]:PORT"; DefaultPort when none is given, and without one
+// the port must be named. Raises ENetError for an empty host, a missing port or a port that is
+// no number from 0 to 65535 (0 only with AllowAnyPort).
+TEndpoint ParseEndpoint(std::string_view Text, std::optional<std::uint16_t> DefaultPort,
                         bool AllowAnyPort = false);
 
 // Makes waits on sockets return early; raised from any thread.
@@ -69,7 +92,7 @@ public:
     TSocket& operator=(const TSocket&) = delete;
 
     // Raises ENetError: "unknown host", "connection refused", "host unreachable", "network
-    // unreachable", "no connection within N ms", or the system's own words.
+    // unreachable", "connection timed out", "no connection within N ms", or the system's words.
     static TSocket Connect(const TEndpoint& Where, int TimeoutMs);
 
     // Sends all of Bytes; raises ENetError when the far side closes or takes nothing for

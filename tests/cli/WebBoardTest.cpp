@@ -1,6 +1,8 @@
 // The web board's address forms and the receipts it hands the page.
 #include "cli/web/WebBoard.h"
 
+#include "cli/emulate/EmulateCommand.h"
+
 #include "console/net/Socket.h"
 
 #include <gtest/gtest.h>
@@ -23,14 +25,18 @@ TEST(WebBoard, AddressesAreAPortWithAnOptionalHost) {
         {"localhost:65536", std::nullopt},
         {":80", std::nullopt},
         {"80x", std::nullopt},
+        {"[::1]", std::nullopt},
         {"", std::nullopt},
     };
     for (const auto& c : cases) {
-        const auto address = cli::ParseWebAddress(c.Text);
-        ASSERT_EQ(address.has_value(), c.Expected.has_value()) << c.Text;
-        if (address) {
-            EXPECT_EQ(address->Host, c.Expected->first) << c.Text;
-            EXPECT_EQ(address->Port, c.Expected->second) << c.Text;
+        SCOPED_TRACE(c.Text);
+        try {
+            const console::TEndpoint address = cli::ListenEndpoint(c.Text);
+            ASSERT_TRUE(c.Expected.has_value()) << "taken as " << address.Text();
+            EXPECT_EQ(address.Host, c.Expected->first);
+            EXPECT_EQ(address.Port, c.Expected->second);
+        } catch (const console::ENetError& e) {
+            EXPECT_FALSE(c.Expected.has_value()) << e.what();
         }
     }
 }
@@ -75,7 +81,7 @@ protected:
     }
     std::string Self() const { return "Host: 127.0.0.1:" + std::to_string(Board.Port()) + "\r\n"; }
 
-    cli::WebBoard Board{cli::WebAddress{"127.0.0.1", 0}};
+    cli::WebBoard Board{console::TEndpoint{"127.0.0.1", 0}};
 };
 
 TEST_F(WebBoardServing, AnswersOnlyItsOwnAddressAndRefusesWhatThePageNeverSends) {

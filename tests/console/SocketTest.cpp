@@ -1,5 +1,5 @@
 // The sockets over loopback, the same on every system: bytes both ways, the far side's close, the
-// stop signal ending waits, and failures in plain words.
+// stop signal ending waits, and failures in plain words with their codes.
 #include "console/net/Socket.h"
 
 #include <gtest/gtest.h>
@@ -67,10 +67,14 @@ TEST(SocketTest, FailuresInPlainWords) {
         const char* What;
         std::function<void()> Act;
         std::string Words;
+        TNetCode Code;
     } cases[] = {
-        {"connect to a closed port", [&] { TSocket::Connect(closed, 5000); }, "connection refused"},
-        {"listen on a taken port", [&] { TListener again(busy.Bound()); },
-         "address already in use"},
+        {"connect to a closed port", [&] { TSocket::Connect(closed, 5000); }, "connection refused",
+         TNetCode::Refused},
+        {"listen on a taken port", [&] { TListener again(busy.Bound()); }, "address already in use",
+         TNetCode::AddressInUse},
+        {"an endpoint without its ]", [] { ParseEndpoint("[::1", 9100); },
+         "\"[::1\": no ] after the IPv6 address", TNetCode::BadEndpoint},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
@@ -79,6 +83,7 @@ TEST(SocketTest, FailuresInPlainWords) {
             ADD_FAILURE() << "no error";
         } catch (const ENetError& e) {
             EXPECT_EQ(e.what(), c.Words);
+            EXPECT_EQ(e.Code(), c.Code);
         }
     }
 }
