@@ -249,6 +249,10 @@ int Printer::Dots(int Units) {
     return total / UnitsPerDot;
 }
 
+int Printer::UnitsOf(int Dots) const {
+    return FState.PageMode && FState.Direction % 2 ? Dots : Dots * UnitsPerDot;
+}
+
 void Printer::Feed(std::size_t Offset, int Units) {
     const int dots = Dots(Units);
     if (FState.PageMode) {

@@ -270,6 +270,7 @@ private:
     // Feeds and line spacing come in motion units (PrinterDetail.h); Dots gives them in dots,
     // keeping the half dot an odd count leaves for the next feed.
     int Dots(int Units);
+    int UnitsOf(int Dots) const; // Dots in the unit the feed counts now, Dots() undone
     void Feed(std::size_t Offset, int Units);
     void CutPaper(std::size_t Offset, bool Partial, int FeedUnits);
     std::string Pulse(std::size_t Offset, int Pin, int OnMs, int OffMs); // gives the note

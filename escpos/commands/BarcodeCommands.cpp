@@ -216,9 +216,8 @@ std::string Printer::PrintBarcode(const Command& C) {
     auto feedOnly = [&](const std::string& Why) {
         std::string done = Refuse(C, what + ": " + Why);
         const int hri = FState.HriFontB ? FontBHeight : FontAHeight;
-        // The code's height is in dots; the feed counts the finer motion unit.
-        Feed(C.Offset, UnitsPerDot * (FState.BarcodeHeight + ((FState.HriPosition & 1) ? hri : 0) +
-                                      ((FState.HriPosition & 2) ? hri : 0)));
+        Feed(C.Offset, UnitsOf(FState.BarcodeHeight + ((FState.HriPosition & 1) ? hri : 0) +
+                               ((FState.HriPosition & 2) ? hri : 0)));
         return done + "; paper fed";
     };
     if (read.What == BarcodeRead::Stop)

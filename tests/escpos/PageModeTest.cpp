@@ -77,6 +77,16 @@ TEST(PageMode, TheAreaAndDirectionPutEachCharacter) {
          area + "\x1BT\x03\x1B"
                 "3\x28\n\xDB\f",
          {176, 0, 199, 11}},
+        // A bar code refused at its letter feeds its height, 40 dots, whichever the direction;
+        // from the letter on the data prints as text, on the moved baseline.
+        {"a refused code feeds its height",
+         area + "\x1Dh\x28\x1DkC\x0D"
+                "59012A4123457\xDB\f",
+         {1, 40, 107, 63}},
+        {"a refused code in direction 3",
+         area + "\x1BT\x03\x1Dh\x28\x1DkC\x0D"
+                "59012A4123457\xDB\f",
+         {176, 1, 199, 107}},
         // A line that reaches the area's end goes on at the start of the next.
         {"wrapped in the area", Area(0, 0, 24, 480) + "\xDB\xDB\xDB\f", {0, 0, 23, 53}},
         // What lies past the area's end is not printed.
