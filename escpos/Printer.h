@@ -192,7 +192,7 @@ struct Sensors {
     bool operator==(const Sensors&) const = default;
 };
 
-// Why the printer is offline, in words: "cover open", "paper end", "paper being fed", joined by
+// Why the printer is offline, in the console's words ("cover open", "paper end" ...), joined by
 // commas; empty while it is online.
 std::string OfflineCauses(const Sensors& S);
 // Whether the sensors make Fact so, for the status answers; no error is ever set.

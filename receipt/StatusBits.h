@@ -38,18 +38,21 @@ struct StatusFactBits {
     StatusBit RealTime;  // DLE EOT Byte
     StatusBit Automatic; // byte Byte of the four automatic status back sends
     bool SetWhenNot;     // the bits are set when the fact is not so (offline)
+    // Why the printer is offline when the fact is so, in the words the console and the virtual
+    // printer's log both use; null where the fact takes nobody offline.
+    const char* OfflineCause = nullptr;
 };
 
 // Indexed by StatusFact.
 inline constexpr StatusFactBits StatusBitTable[StatusFactCount] = {
     {StatusFact::Online, {1, 0x08}, {1, 0x08}, true},
-    {StatusFact::CoverOpen, {2, 0x04}, {1, 0x20}, false},
+    {StatusFact::CoverOpen, {2, 0x04}, {1, 0x20}, false, "cover open"},
     {StatusFact::FeedButtonPressed, {1, 0x40}, {}, false},
-    {StatusFact::FeedingByButton, {2, 0x08}, {1, 0x40}, false},
+    {StatusFact::FeedingByButton, {2, 0x08}, {1, 0x40}, false, "paper being fed by the button"},
     {StatusFact::DrawerPin3High, {1, 0x04}, {1, 0x04}, false},
-    {StatusFact::StoppedByPaperEnd, {2, 0x20}, {}, false},
+    {StatusFact::StoppedByPaperEnd, {2, 0x20}, {}, false, "paper end"},
     // Automatic status back has no bit of its own for it: any of the four errors is one.
-    {StatusFact::ErrorOccurred, {2, 0x40}, {}, false},
+    {StatusFact::ErrorOccurred, {2, 0x40}, {}, false, "error"},
     {StatusFact::RecoverableError, {3, 0x04}, {2, 0x04}, false},
     {StatusFact::CutterError, {3, 0x08}, {2, 0x08}, false},
     {StatusFact::UnrecoverableError, {3, 0x20}, {2, 0x20}, false},

@@ -9,21 +9,20 @@ namespace cli {
 using enum receipt::StatusFact;
 
 constexpr FactWording FactWords[receipt::StatusFactCount] = {
-    {Online, nullptr, "online", "offline", "online", nullptr},
-    {CoverOpen, "cover", "open", "closed", "cover_open", "cover open"},
-    {FeedButtonPressed, "paper feed button", "pressed", "not pressed", "paper_feed_button",
-     nullptr},
-    {FeedingByButton, nullptr, "yes", "no", "feeding_by_button", "paper being fed by the button"},
-    {DrawerPin3High, "drawer connector pin 3", "high", "low", "drawer_pin3_high", nullptr},
-    {StoppedByPaperEnd, nullptr, "yes", "no", nullptr, "paper end"},
-    {ErrorOccurred, nullptr, "yes", "no", nullptr, "error"},
-    {RecoverableError, "recoverable error", "yes", "none", "recoverable_error", nullptr},
-    {CutterError, "cutter error", "yes", "none", "cutter_error", nullptr},
-    {UnrecoverableError, "unrecoverable error", "yes", "none", "unrecoverable_error", nullptr},
+    {Online, nullptr, "online", "offline", "online"},
+    {CoverOpen, "cover", "open", "closed", "cover_open"},
+    {FeedButtonPressed, "paper feed button", "pressed", "not pressed", "paper_feed_button"},
+    {FeedingByButton, nullptr, "yes", "no", "feeding_by_button"},
+    {DrawerPin3High, "drawer connector pin 3", "high", "low", "drawer_pin3_high"},
+    {StoppedByPaperEnd, nullptr, "yes", "no", nullptr},
+    {ErrorOccurred, nullptr, "yes", "no", nullptr},
+    {RecoverableError, "recoverable error", "yes", "none", "recoverable_error"},
+    {CutterError, "cutter error", "yes", "none", "cutter_error"},
+    {UnrecoverableError, "unrecoverable error", "yes", "none", "unrecoverable_error"},
     {AutoRecoverableError, "automatically recoverable error", "yes", "none",
-     "auto_recoverable_error", nullptr},
-    {PaperNearEnd, "paper near end", "yes", "no", "paper_near_end", nullptr},
-    {PaperEnd, "paper end", "yes", "no", "paper_end", nullptr},
+     "auto_recoverable_error"},
+    {PaperNearEnd, "paper near end", "yes", "no", "paper_near_end"},
+    {PaperEnd, "paper end", "yes", "no", "paper_end"},
 };
 
 static_assert(receipt::InFactOrder(FactWords), "the table is indexed by StatusFact");
@@ -38,15 +37,15 @@ const TypeWording TypeWords[2] = {
 
 std::vector<std::string> OfflineCauses(const console::TStatusFacts& F) {
     std::vector<std::string> causes;
-    for (const FactWording& words : FactWords) {
-        if (!words.OfflineCause)
+    for (const receipt::StatusFactBits& row : receipt::StatusBitTable) {
+        if (!row.OfflineCause)
             continue;
-        std::optional<bool> fact = F.*console::FactField(words.Fact);
+        std::optional<bool> fact = F.*console::FactField(row.Fact);
         // Automatic status back tells paper end, not whether it stopped the printer.
-        if (words.Fact == StoppedByPaperEnd && !fact)
+        if (row.Fact == StoppedByPaperEnd && !fact)
             fact = F.PaperEnd;
         if (fact.value_or(false))
-            causes.emplace_back(words.OfflineCause);
+            causes.emplace_back(row.OfflineCause);
     }
     return causes;
 }

@@ -17,8 +17,7 @@ struct FactWording {
     const char* Label; // its line in `status`; null where it has none
     const char* Yes;
     const char* No;
-    const char* Json;         // its key; null where it has none
-    const char* OfflineCause; // the cause it makes when so; null where it makes none
+    const char* Json; // its key; null where it has none
 };
 // Indexed by receipt::StatusFact, in the order the text and the JSON list them.
 extern const FactWording FactWords[receipt::StatusFactCount];

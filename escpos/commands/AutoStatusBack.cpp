@@ -47,13 +47,9 @@ std::string ItemNames(std::uint8_t N) {
 
 std::string OfflineCauses(const Sensors& S) {
     std::string out;
-    auto add = [&out](bool Cause, const char* Words) {
-        if (Cause)
-            out += (out.empty() ? "" : ", ") + std::string(Words);
-    };
-    add(S.CoverOpen, "cover open");
-    add(S.Roll == Sensors::Paper::End, "paper end");
-    add(S.Feeding(), "paper being fed");
+    for (const receipt::StatusFactBits& row : receipt::StatusBitTable)
+        if (row.OfflineCause && SensorsSay(S, row.Fact))
+            out += (out.empty() ? "" : ", ") + std::string(row.OfflineCause);
     return out;
 }
 
