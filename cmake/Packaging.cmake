@@ -70,4 +70,23 @@ if(NOT gzip_result EQUAL 0)
   message(FATAL_ERROR "gzip could not compress the packages' changelog")
 endif()
 
+# The programs' manual pages, compressed as Debian keeps them, made when configuring as the
+# changelog is; a program this build leaves out has none.
+foreach(page tillmark tillmark-cli)
+  if(NOT TARGET ${page})
+    continue()
+  endif()
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/man/${page}.1.in
+                 ${PROJECT_BINARY_DIR}/packaging/man/${page}.1 @ONLY)
+  execute_process(
+    COMMAND gzip -n -9 -c ${PROJECT_BINARY_DIR}/packaging/man/${page}.1
+    OUTPUT_FILE ${PROJECT_BINARY_DIR}/packaging/man/${page}.1.gz
+    RESULT_VARIABLE gzip_result)
+  if(NOT gzip_result EQUAL 0)
+    message(FATAL_ERROR "gzip could not compress the manual page ${page}(1)")
+  endif()
+  install(FILES ${PROJECT_BINARY_DIR}/packaging/man/${page}.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT programs)
+endforeach()
+
 include(CPack)
